@@ -1,0 +1,43 @@
+# Shared by scripts/run and scripts/test: the project root, the Debian packages
+# the build needs (installed when missing), and the configure/build steps.
+
+WBX_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
+export WBX_ROOT
+
+WBX_PACKAGES=(
+  cmake ninja-build g++ clang pkg-config
+  libgtest-dev libgmock-dev libbenchmark-dev zlib1g-dev libclang-rt-14-dev
+  qt6-base-dev libgl-dev fonts-ipafont-gothic
+  imagemagick xvfb xauth
+)
+
+wbx_ensure_packages() {
+  local missing=()
+  local p
+  for p in "${WBX_PACKAGES[@]}"; do
+    if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then
+      missing+=("$p")
+    fi
+  done
+  if [ ${#missing[@]} -eq 0 ]; then
+    return 0
+  fi
+  echo "installing: ${missing[*]}" >&2
+  local sudo=""
+  if [ "$(id -u)" -ne 0 ]; then sudo="sudo"; fi
+  export DEBIAN_FRONTEND=noninteractive
+  $sudo apt-get update -qq
+  $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
+}
+
+wbx_jobs() { nproc 2>/dev/null || echo 2; }
+
+# wbx_build DIR [cmake args...]: configure (once) and build one tree.
+wbx_build() {
+  local dir=$1
+  shift
+  if [ ! -f "$dir/CMakeCache.txt" ]; then
+    cmake -S "$WBX_ROOT" -B "$dir" -G Ninja "$@"
+  fi
+  cmake --build "$dir" -j "$(wbx_jobs)"
+}
