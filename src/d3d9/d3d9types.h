@@ -1,0 +1,753 @@
+#pragma once
+// Direct3D 9's basic types, constants and records: exactly the subset that
+// wardrobix calls, with Direct3D 9's own names, numeric values and layouts, so
+// that code written against Direct3D 9 reads the same here. These names are
+// global, as in Direct3D 9; everything of our own lives in namespace wbx.
+
+#include <cstdint>
+
+typedef int32_t HRESULT;
+typedef uint32_t DWORD;
+typedef uint16_t WORD;
+typedef uint8_t BYTE;
+typedef int32_t BOOL;
+typedef int32_t INT;
+typedef uint32_t UINT;
+typedef int32_t LONG;
+typedef uint32_t ULONG;
+typedef float FLOAT;
+typedef void* HANDLE;
+typedef DWORD D3DCOLOR;
+
+#ifndef TRUE
+#define TRUE 1
+#endif
+#ifndef FALSE
+#define FALSE 0
+#endif
+
+// The window a device presents into. In our Direct3D 9 a "window" is a
+// presentation target (d3d9/presentationtarget.h) that receives the back buffer.
+namespace wbx {
+class PresentationTarget;
+}
+typedef wbx::PresentationTarget* HWND;
+
+constexpr bool SUCCEEDED(HRESULT hr) { return hr >= 0; }
+constexpr bool FAILED(HRESULT hr) { return hr < 0; }
+
+// ---------------------------------------------------------------------------
+// Result codes (facility 0x876).
+constexpr HRESULT MakeD3DHResult(uint32_t code) { return static_cast<HRESULT>(0x88760000u | code); }
+
+constexpr HRESULT D3D_OK = 0;
+constexpr HRESULT S_OK = 0;
+constexpr HRESULT E_FAIL = static_cast<HRESULT>(0x80004005u);
+constexpr HRESULT E_OUTOFMEMORY = static_cast<HRESULT>(0x8007000Eu);
+constexpr HRESULT D3DERR_OUTOFVIDEOMEMORY = MakeD3DHResult(380);
+constexpr HRESULT D3DERR_WRONGTEXTUREFORMAT = MakeD3DHResult(2072);
+constexpr HRESULT D3DERR_UNSUPPORTEDCOLOROPERATION = MakeD3DHResult(2073);
+constexpr HRESULT D3DERR_UNSUPPORTEDCOLORARG = MakeD3DHResult(2074);
+constexpr HRESULT D3DERR_UNSUPPORTEDALPHAOPERATION = MakeD3DHResult(2075);
+constexpr HRESULT D3DERR_UNSUPPORTEDALPHAARG = MakeD3DHResult(2076);
+constexpr HRESULT D3DERR_TOOMANYOPERATIONS = MakeD3DHResult(2077);
+constexpr HRESULT D3DERR_CONFLICTINGTEXTUREFILTER = MakeD3DHResult(2078);
+constexpr HRESULT D3DERR_UNSUPPORTEDFACTORVALUE = MakeD3DHResult(2079);
+constexpr HRESULT D3DERR_CONFLICTINGRENDERSTATE = MakeD3DHResult(2081);
+constexpr HRESULT D3DERR_UNSUPPORTEDTEXTUREFILTER = MakeD3DHResult(2082);
+constexpr HRESULT D3DERR_CONFLICTINGTEXTUREPALETTE = MakeD3DHResult(2086);
+constexpr HRESULT D3DERR_DRIVERINTERNALERROR = MakeD3DHResult(2087);
+constexpr HRESULT D3DERR_NOTFOUND = MakeD3DHResult(2150);
+constexpr HRESULT D3DERR_MOREDATA = MakeD3DHResult(2151);
+constexpr HRESULT D3DERR_DEVICELOST = MakeD3DHResult(2152);
+constexpr HRESULT D3DERR_DEVICENOTRESET = MakeD3DHResult(2153);
+constexpr HRESULT D3DERR_NOTAVAILABLE = MakeD3DHResult(2154);
+constexpr HRESULT D3DERR_INVALIDDEVICE = MakeD3DHResult(2155);
+constexpr HRESULT D3DERR_INVALIDCALL = MakeD3DHResult(2156);
+constexpr HRESULT D3DERR_DRIVERINVALIDCALL = MakeD3DHResult(2157);
+
+// ---------------------------------------------------------------------------
+// Formats.
+constexpr DWORD MakeFourCC(char a, char b, char c, char d) {
+    return static_cast<DWORD>(static_cast<uint8_t>(a)) | (static_cast<DWORD>(static_cast<uint8_t>(b)) << 8) |
+           (static_cast<DWORD>(static_cast<uint8_t>(c)) << 16) | (static_cast<DWORD>(static_cast<uint8_t>(d)) << 24);
+}
+
+enum D3DFORMAT : DWORD {
+    D3DFMT_UNKNOWN = 0,
+    D3DFMT_R8G8B8 = 20,
+    D3DFMT_A8R8G8B8 = 21,
+    D3DFMT_X8R8G8B8 = 22,
+    D3DFMT_R5G6B5 = 23,
+    D3DFMT_X1R5G5B5 = 24,
+    D3DFMT_A1R5G5B5 = 25,
+    D3DFMT_A4R4G4B4 = 26,
+    D3DFMT_R3G3B2 = 27,
+    D3DFMT_A8 = 28,
+    D3DFMT_A8R3G3B2 = 29,
+    D3DFMT_X4R4G4B4 = 30,
+    D3DFMT_A2B10G10R10 = 31,
+    D3DFMT_A8B8G8R8 = 32,
+    D3DFMT_X8B8G8R8 = 33,
+    D3DFMT_G16R16 = 34,
+    D3DFMT_A2R10G10B10 = 35,
+    D3DFMT_A16B16G16R16 = 36,
+    D3DFMT_A8P8 = 40,
+    D3DFMT_P8 = 41,
+    D3DFMT_L8 = 50,
+    D3DFMT_A8L8 = 51,
+    D3DFMT_A4L4 = 52,
+    D3DFMT_V8U8 = 60,
+    D3DFMT_L6V5U5 = 61,
+    D3DFMT_X8L8V8U8 = 62,
+    D3DFMT_Q8W8V8U8 = 63,
+    D3DFMT_V16U16 = 64,
+    D3DFMT_D16_LOCKABLE = 70,
+    D3DFMT_D32 = 71,
+    D3DFMT_D15S1 = 73,
+    D3DFMT_D24S8 = 75,
+    D3DFMT_D24X8 = 77,
+    D3DFMT_D24X4S4 = 79,
+    D3DFMT_D16 = 80,
+    D3DFMT_VERTEXDATA = 100,
+    D3DFMT_INDEX16 = 101,
+    D3DFMT_INDEX32 = 102,
+    D3DFMT_DXT1 = MakeFourCC('D', 'X', 'T', '1'),
+    D3DFMT_DXT2 = MakeFourCC('D', 'X', 'T', '2'),
+    D3DFMT_DXT3 = MakeFourCC('D', 'X', 'T', '3'),
+    D3DFMT_DXT4 = MakeFourCC('D', 'X', 'T', '4'),
+    D3DFMT_DXT5 = MakeFourCC('D', 'X', 'T', '5'),
+    D3DFMT_YUY2 = MakeFourCC('Y', 'U', 'Y', '2'),
+    D3DFMT_UYVY = MakeFourCC('U', 'Y', 'V', 'Y'),
+};
+
+enum D3DPOOL : DWORD { D3DPOOL_DEFAULT = 0, D3DPOOL_MANAGED = 1, D3DPOOL_SYSTEMMEM = 2, D3DPOOL_SCRATCH = 3 };
+
+enum D3DDEVTYPE : DWORD { D3DDEVTYPE_HAL = 1, D3DDEVTYPE_REF = 2, D3DDEVTYPE_SW = 3, D3DDEVTYPE_NULLREF = 4 };
+
+enum D3DRESOURCETYPE : DWORD {
+    D3DRTYPE_SURFACE = 1,
+    D3DRTYPE_VOLUME = 2,
+    D3DRTYPE_TEXTURE = 3,
+    D3DRTYPE_VOLUMETEXTURE = 4,
+    D3DRTYPE_CUBETEXTURE = 5,
+    D3DRTYPE_VERTEXBUFFER = 6,
+    D3DRTYPE_INDEXBUFFER = 7,
+};
+
+enum D3DMULTISAMPLE_TYPE : DWORD { D3DMULTISAMPLE_NONE = 0, D3DMULTISAMPLE_NONMASKABLE = 1 };
+
+enum D3DSWAPEFFECT : DWORD { D3DSWAPEFFECT_DISCARD = 1, D3DSWAPEFFECT_FLIP = 2, D3DSWAPEFFECT_COPY = 3 };
+
+enum D3DBACKBUFFER_TYPE : DWORD { D3DBACKBUFFER_TYPE_MONO = 0, D3DBACKBUFFER_TYPE_LEFT = 1, D3DBACKBUFFER_TYPE_RIGHT = 2 };
+
+constexpr UINT D3D_SDK_VERSION = 32;  // 31 (the 9.0b headers) is accepted as well
+constexpr UINT D3DADAPTER_DEFAULT = 0;
+
+constexpr DWORD D3DPRESENT_INTERVAL_DEFAULT = 0x00000000;
+constexpr DWORD D3DPRESENT_INTERVAL_ONE = 0x00000001;
+constexpr DWORD D3DPRESENT_INTERVAL_TWO = 0x00000002;
+constexpr DWORD D3DPRESENT_INTERVAL_THREE = 0x00000004;
+constexpr DWORD D3DPRESENT_INTERVAL_FOUR = 0x00000008;
+constexpr DWORD D3DPRESENT_INTERVAL_IMMEDIATE = 0x80000000;
+
+constexpr DWORD D3DCREATE_FPU_PRESERVE = 0x00000002;
+constexpr DWORD D3DCREATE_MULTITHREADED = 0x00000004;
+constexpr DWORD D3DCREATE_PUREDEVICE = 0x00000010;
+constexpr DWORD D3DCREATE_SOFTWARE_VERTEXPROCESSING = 0x00000020;
+constexpr DWORD D3DCREATE_HARDWARE_VERTEXPROCESSING = 0x00000040;
+constexpr DWORD D3DCREATE_MIXED_VERTEXPROCESSING = 0x00000080;
+
+constexpr DWORD D3DUSAGE_RENDERTARGET = 0x00000001;
+constexpr DWORD D3DUSAGE_DEPTHSTENCIL = 0x00000002;
+constexpr DWORD D3DUSAGE_WRITEONLY = 0x00000008;
+constexpr DWORD D3DUSAGE_DYNAMIC = 0x00000200;
+constexpr DWORD D3DUSAGE_AUTOGENMIPMAP = 0x00000400;
+
+constexpr DWORD D3DLOCK_READONLY = 0x00000010;
+constexpr DWORD D3DLOCK_NOSYSLOCK = 0x00000800;
+constexpr DWORD D3DLOCK_NOOVERWRITE = 0x00001000;
+constexpr DWORD D3DLOCK_DISCARD = 0x00002000;
+constexpr DWORD D3DLOCK_DONOTWAIT = 0x00004000;
+constexpr DWORD D3DLOCK_NO_DIRTY_UPDATE = 0x00008000;
+
+constexpr DWORD D3DCLEAR_TARGET = 0x00000001;
+constexpr DWORD D3DCLEAR_ZBUFFER = 0x00000002;
+constexpr DWORD D3DCLEAR_STENCIL = 0x00000004;
+
+// ---------------------------------------------------------------------------
+// Transforms and primitives.
+enum D3DTRANSFORMSTATETYPE : DWORD {
+    D3DTS_VIEW = 2,
+    D3DTS_PROJECTION = 3,
+    D3DTS_TEXTURE0 = 16,
+    D3DTS_TEXTURE1 = 17,
+    D3DTS_TEXTURE2 = 18,
+    D3DTS_TEXTURE3 = 19,
+    D3DTS_TEXTURE4 = 20,
+    D3DTS_TEXTURE5 = 21,
+    D3DTS_TEXTURE6 = 22,
+    D3DTS_TEXTURE7 = 23,
+    D3DTS_WORLD = 256,  // D3DTS_WORLDMATRIX(0)
+};
+constexpr D3DTRANSFORMSTATETYPE D3DTS_WORLDMATRIX(UINT index) {
+    return static_cast<D3DTRANSFORMSTATETYPE>(index + 256);
+}
+
+enum D3DPRIMITIVETYPE : DWORD {
+    D3DPT_POINTLIST = 1,
+    D3DPT_LINELIST = 2,
+    D3DPT_LINESTRIP = 3,
+    D3DPT_TRIANGLELIST = 4,
+    D3DPT_TRIANGLESTRIP = 5,
+    D3DPT_TRIANGLEFAN = 6,
+};
+
+// ---------------------------------------------------------------------------
+// Render states.
+enum D3DRENDERSTATETYPE : DWORD {
+    D3DRS_ZENABLE = 7,
+    D3DRS_FILLMODE = 8,
+    D3DRS_SHADEMODE = 9,
+    D3DRS_ZWRITEENABLE = 14,
+    D3DRS_ALPHATESTENABLE = 15,
+    D3DRS_LASTPIXEL = 16,
+    D3DRS_SRCBLEND = 19,
+    D3DRS_DESTBLEND = 20,
+    D3DRS_CULLMODE = 22,
+    D3DRS_ZFUNC = 23,
+    D3DRS_ALPHAREF = 24,
+    D3DRS_ALPHAFUNC = 25,
+    D3DRS_DITHERENABLE = 26,
+    D3DRS_ALPHABLENDENABLE = 27,
+    D3DRS_FOGENABLE = 28,
+    D3DRS_SPECULARENABLE = 29,
+    D3DRS_FOGCOLOR = 34,
+    D3DRS_FOGTABLEMODE = 35,
+    D3DRS_FOGSTART = 36,
+    D3DRS_FOGEND = 37,
+    D3DRS_FOGDENSITY = 38,
+    D3DRS_RANGEFOGENABLE = 48,
+    D3DRS_STENCILENABLE = 52,
+    D3DRS_STENCILFAIL = 53,
+    D3DRS_STENCILZFAIL = 54,
+    D3DRS_STENCILPASS = 55,
+    D3DRS_STENCILFUNC = 56,
+    D3DRS_STENCILREF = 57,
+    D3DRS_STENCILMASK = 58,
+    D3DRS_STENCILWRITEMASK = 59,
+    D3DRS_TEXTUREFACTOR = 60,
+    D3DRS_WRAP0 = 128,
+    D3DRS_WRAP1 = 129,
+    D3DRS_WRAP2 = 130,
+    D3DRS_WRAP3 = 131,
+    D3DRS_WRAP4 = 132,
+    D3DRS_WRAP5 = 133,
+    D3DRS_WRAP6 = 134,
+    D3DRS_WRAP7 = 135,
+    D3DRS_CLIPPING = 136,
+    D3DRS_LIGHTING = 137,
+    D3DRS_AMBIENT = 139,
+    D3DRS_FOGVERTEXMODE = 140,
+    D3DRS_COLORVERTEX = 141,
+    D3DRS_LOCALVIEWER = 142,
+    D3DRS_NORMALIZENORMALS = 143,
+    D3DRS_DIFFUSEMATERIALSOURCE = 145,
+    D3DRS_SPECULARMATERIALSOURCE = 146,
+    D3DRS_AMBIENTMATERIALSOURCE = 147,
+    D3DRS_EMISSIVEMATERIALSOURCE = 148,
+    D3DRS_VERTEXBLEND = 151,
+    D3DRS_CLIPPLANEENABLE = 152,
+    D3DRS_POINTSIZE = 154,
+    D3DRS_POINTSIZE_MIN = 155,
+    D3DRS_POINTSPRITEENABLE = 156,
+    D3DRS_POINTSCALEENABLE = 157,
+    D3DRS_MULTISAMPLEANTIALIAS = 161,
+    D3DRS_MULTISAMPLEMASK = 162,
+    D3DRS_POINTSIZE_MAX = 166,
+    D3DRS_COLORWRITEENABLE = 168,
+    D3DRS_BLENDOP = 171,
+    D3DRS_SCISSORTESTENABLE = 174,
+    D3DRS_SLOPESCALEDEPTHBIAS = 175,
+    D3DRS_ANTIALIASEDLINEENABLE = 176,
+    D3DRS_TWOSIDEDSTENCILMODE = 185,
+    D3DRS_BLENDFACTOR = 193,
+    D3DRS_SRGBWRITEENABLE = 194,
+    D3DRS_DEPTHBIAS = 195,
+    D3DRS_SEPARATEALPHABLENDENABLE = 206,
+    D3DRS_SRCBLENDALPHA = 207,
+    D3DRS_DESTBLENDALPHA = 208,
+    D3DRS_BLENDOPALPHA = 209,
+};
+constexpr DWORD D3DRS_MAX = 210;  // one past the highest render state (our own bound)
+
+enum D3DZBUFFERTYPE : DWORD { D3DZB_FALSE = 0, D3DZB_TRUE = 1, D3DZB_USEW = 2 };
+enum D3DFILLMODE : DWORD { D3DFILL_POINT = 1, D3DFILL_WIREFRAME = 2, D3DFILL_SOLID = 3 };
+enum D3DSHADEMODE : DWORD { D3DSHADE_FLAT = 1, D3DSHADE_GOURAUD = 2, D3DSHADE_PHONG = 3 };
+enum D3DCULL : DWORD { D3DCULL_NONE = 1, D3DCULL_CW = 2, D3DCULL_CCW = 3 };
+
+enum D3DBLEND : DWORD {
+    D3DBLEND_ZERO = 1,
+    D3DBLEND_ONE = 2,
+    D3DBLEND_SRCCOLOR = 3,
+    D3DBLEND_INVSRCCOLOR = 4,
+    D3DBLEND_SRCALPHA = 5,
+    D3DBLEND_INVSRCALPHA = 6,
+    D3DBLEND_DESTALPHA = 7,
+    D3DBLEND_INVDESTALPHA = 8,
+    D3DBLEND_DESTCOLOR = 9,
+    D3DBLEND_INVDESTCOLOR = 10,
+    D3DBLEND_SRCALPHASAT = 11,
+    D3DBLEND_BOTHSRCALPHA = 12,
+    D3DBLEND_BOTHINVSRCALPHA = 13,
+    D3DBLEND_BLENDFACTOR = 14,
+    D3DBLEND_INVBLENDFACTOR = 15,
+};
+
+enum D3DBLENDOP : DWORD {
+    D3DBLENDOP_ADD = 1,
+    D3DBLENDOP_SUBTRACT = 2,
+    D3DBLENDOP_REVSUBTRACT = 3,
+    D3DBLENDOP_MIN = 4,
+    D3DBLENDOP_MAX = 5,
+};
+
+enum D3DCMPFUNC : DWORD {
+    D3DCMP_NEVER = 1,
+    D3DCMP_LESS = 2,
+    D3DCMP_EQUAL = 3,
+    D3DCMP_LESSEQUAL = 4,
+    D3DCMP_GREATER = 5,
+    D3DCMP_NOTEQUAL = 6,
+    D3DCMP_GREATEREQUAL = 7,
+    D3DCMP_ALWAYS = 8,
+};
+
+enum D3DSTENCILOP : DWORD {
+    D3DSTENCILOP_KEEP = 1,
+    D3DSTENCILOP_ZERO = 2,
+    D3DSTENCILOP_REPLACE = 3,
+    D3DSTENCILOP_INCRSAT = 4,
+    D3DSTENCILOP_DECRSAT = 5,
+    D3DSTENCILOP_INVERT = 6,
+    D3DSTENCILOP_INCR = 7,
+    D3DSTENCILOP_DECR = 8,
+};
+
+enum D3DFOGMODE : DWORD { D3DFOG_NONE = 0, D3DFOG_EXP = 1, D3DFOG_EXP2 = 2, D3DFOG_LINEAR = 3 };
+
+enum D3DMATERIALCOLORSOURCE : DWORD { D3DMCS_MATERIAL = 0, D3DMCS_COLOR1 = 1, D3DMCS_COLOR2 = 2 };
+
+constexpr DWORD D3DCOLORWRITEENABLE_RED = 1;
+constexpr DWORD D3DCOLORWRITEENABLE_GREEN = 2;
+constexpr DWORD D3DCOLORWRITEENABLE_BLUE = 4;
+constexpr DWORD D3DCOLORWRITEENABLE_ALPHA = 8;
+
+constexpr DWORD D3DWRAP_U = 1;
+constexpr DWORD D3DWRAP_V = 2;
+constexpr DWORD D3DWRAP_W = 4;
+
+// ---------------------------------------------------------------------------
+// Sampler and texture stage states.
+enum D3DSAMPLERSTATETYPE : DWORD {
+    D3DSAMP_ADDRESSU = 1,
+    D3DSAMP_ADDRESSV = 2,
+    D3DSAMP_ADDRESSW = 3,
+    D3DSAMP_BORDERCOLOR = 4,
+    D3DSAMP_MAGFILTER = 5,
+    D3DSAMP_MINFILTER = 6,
+    D3DSAMP_MIPFILTER = 7,
+    D3DSAMP_MIPMAPLODBIAS = 8,
+    D3DSAMP_MAXMIPLEVEL = 9,
+    D3DSAMP_MAXANISOTROPY = 10,
+    D3DSAMP_SRGBTEXTURE = 11,
+    D3DSAMP_ELEMENTINDEX = 12,
+    D3DSAMP_DMAPOFFSET = 13,
+};
+constexpr DWORD D3DSAMP_MAX = 14;  // one past the highest sampler state (our own bound)
+
+enum D3DTEXTUREADDRESS : DWORD {
+    D3DTADDRESS_WRAP = 1,
+    D3DTADDRESS_MIRROR = 2,
+    D3DTADDRESS_CLAMP = 3,
+    D3DTADDRESS_BORDER = 4,
+    D3DTADDRESS_MIRRORONCE = 5,
+};
+
+enum D3DTEXTUREFILTERTYPE : DWORD {
+    D3DTEXF_NONE = 0,
+    D3DTEXF_POINT = 1,
+    D3DTEXF_LINEAR = 2,
+    D3DTEXF_ANISOTROPIC = 3,
+};
+
+enum D3DTEXTURESTAGESTATETYPE : DWORD {
+    D3DTSS_COLOROP = 1,
+    D3DTSS_COLORARG1 = 2,
+    D3DTSS_COLORARG2 = 3,
+    D3DTSS_ALPHAOP = 4,
+    D3DTSS_ALPHAARG1 = 5,
+    D3DTSS_ALPHAARG2 = 6,
+    D3DTSS_BUMPENVMAT00 = 7,
+    D3DTSS_BUMPENVMAT01 = 8,
+    D3DTSS_BUMPENVMAT10 = 9,
+    D3DTSS_BUMPENVMAT11 = 10,
+    D3DTSS_TEXCOORDINDEX = 11,
+    D3DTSS_BUMPENVLSCALE = 22,
+    D3DTSS_BUMPENVLOFFSET = 23,
+    D3DTSS_TEXTURETRANSFORMFLAGS = 24,
+    D3DTSS_COLORARG0 = 26,
+    D3DTSS_ALPHAARG0 = 27,
+    D3DTSS_RESULTARG = 28,
+    D3DTSS_CONSTANT = 32,
+};
+constexpr DWORD D3DTSS_MAX = 33;  // one past the highest stage state (our own bound)
+
+enum D3DTEXTUREOP : DWORD {
+    D3DTOP_DISABLE = 1,
+    D3DTOP_SELECTARG1 = 2,
+    D3DTOP_SELECTARG2 = 3,
+    D3DTOP_MODULATE = 4,
+    D3DTOP_MODULATE2X = 5,
+    D3DTOP_MODULATE4X = 6,
+    D3DTOP_ADD = 7,
+    D3DTOP_ADDSIGNED = 8,
+    D3DTOP_ADDSIGNED2X = 9,
+    D3DTOP_SUBTRACT = 10,
+    D3DTOP_ADDSMOOTH = 11,
+    D3DTOP_BLENDDIFFUSEALPHA = 12,
+    D3DTOP_BLENDTEXTUREALPHA = 13,
+    D3DTOP_BLENDFACTORALPHA = 14,
+    D3DTOP_BLENDTEXTUREALPHAPM = 15,
+    D3DTOP_BLENDCURRENTALPHA = 16,
+    D3DTOP_PREMODULATE = 17,
+    D3DTOP_MODULATEALPHA_ADDCOLOR = 18,
+    D3DTOP_MODULATECOLOR_ADDALPHA = 19,
+    D3DTOP_MODULATEINVALPHA_ADDCOLOR = 20,
+    D3DTOP_MODULATEINVCOLOR_ADDALPHA = 21,
+    D3DTOP_BUMPENVMAP = 22,
+    D3DTOP_BUMPENVMAPLUMINANCE = 23,
+    D3DTOP_DOTPRODUCT3 = 24,
+    D3DTOP_MULTIPLYADD = 25,
+    D3DTOP_LERP = 26,
+};
+
+constexpr DWORD D3DTA_SELECTMASK = 0x0000000F;
+constexpr DWORD D3DTA_DIFFUSE = 0x00000000;
+constexpr DWORD D3DTA_CURRENT = 0x00000001;
+constexpr DWORD D3DTA_TEXTURE = 0x00000002;
+constexpr DWORD D3DTA_TFACTOR = 0x00000003;
+constexpr DWORD D3DTA_SPECULAR = 0x00000004;
+constexpr DWORD D3DTA_TEMP = 0x00000005;
+constexpr DWORD D3DTA_CONSTANT = 0x00000006;
+constexpr DWORD D3DTA_COMPLEMENT = 0x00000010;
+constexpr DWORD D3DTA_ALPHAREPLICATE = 0x00000020;
+
+constexpr DWORD D3DTTFF_DISABLE = 0;
+
+// ---------------------------------------------------------------------------
+// Flexible vertex formats.
+constexpr DWORD D3DFVF_RESERVED0 = 0x001;
+constexpr DWORD D3DFVF_POSITION_MASK = 0x400E;
+constexpr DWORD D3DFVF_XYZ = 0x002;
+constexpr DWORD D3DFVF_XYZRHW = 0x004;
+constexpr DWORD D3DFVF_XYZB1 = 0x006;
+constexpr DWORD D3DFVF_XYZB2 = 0x008;
+constexpr DWORD D3DFVF_XYZB3 = 0x00A;
+constexpr DWORD D3DFVF_XYZB4 = 0x00C;
+constexpr DWORD D3DFVF_XYZB5 = 0x00E;
+constexpr DWORD D3DFVF_XYZW = 0x4002;
+constexpr DWORD D3DFVF_NORMAL = 0x010;
+constexpr DWORD D3DFVF_PSIZE = 0x020;
+constexpr DWORD D3DFVF_DIFFUSE = 0x040;
+constexpr DWORD D3DFVF_SPECULAR = 0x080;
+constexpr DWORD D3DFVF_TEXCOUNT_MASK = 0xF00;
+constexpr DWORD D3DFVF_TEXCOUNT_SHIFT = 8;
+constexpr DWORD D3DFVF_TEX0 = 0x000;
+constexpr DWORD D3DFVF_TEX1 = 0x100;
+constexpr DWORD D3DFVF_TEX2 = 0x200;
+constexpr DWORD D3DFVF_TEX3 = 0x300;
+constexpr DWORD D3DFVF_TEX4 = 0x400;
+constexpr DWORD D3DFVF_TEX5 = 0x500;
+constexpr DWORD D3DFVF_TEX6 = 0x600;
+constexpr DWORD D3DFVF_TEX7 = 0x700;
+constexpr DWORD D3DFVF_TEX8 = 0x800;
+constexpr DWORD D3DFVF_LASTBETA_UBYTE4 = 0x1000;
+constexpr DWORD D3DFVF_LASTBETA_D3DCOLOR = 0x8000;
+constexpr DWORD D3DFVF_TEXTUREFORMAT1 = 3;
+constexpr DWORD D3DFVF_TEXTUREFORMAT2 = 0;
+constexpr DWORD D3DFVF_TEXTUREFORMAT3 = 1;
+constexpr DWORD D3DFVF_TEXTUREFORMAT4 = 2;
+constexpr DWORD D3DFVF_TEXCOORDSIZE1(DWORD index) { return D3DFVF_TEXTUREFORMAT1 << (index * 2 + 16); }
+constexpr DWORD D3DFVF_TEXCOORDSIZE2(DWORD) { return D3DFVF_TEXTUREFORMAT2; }
+constexpr DWORD D3DFVF_TEXCOORDSIZE3(DWORD index) { return D3DFVF_TEXTUREFORMAT3 << (index * 2 + 16); }
+constexpr DWORD D3DFVF_TEXCOORDSIZE4(DWORD index) { return D3DFVF_TEXTUREFORMAT4 << (index * 2 + 16); }
+
+// ---------------------------------------------------------------------------
+// Capability bits.
+constexpr DWORD D3DDEVCAPS_EXECUTESYSTEMMEMORY = 0x00000010;
+constexpr DWORD D3DDEVCAPS_EXECUTEVIDEOMEMORY = 0x00000020;
+constexpr DWORD D3DDEVCAPS_TLVERTEXSYSTEMMEMORY = 0x00000040;
+constexpr DWORD D3DDEVCAPS_TLVERTEXVIDEOMEMORY = 0x00000080;
+constexpr DWORD D3DDEVCAPS_TEXTURESYSTEMMEMORY = 0x00000100;
+constexpr DWORD D3DDEVCAPS_TEXTUREVIDEOMEMORY = 0x00000200;
+constexpr DWORD D3DDEVCAPS_DRAWPRIMTLVERTEX = 0x00000400;
+constexpr DWORD D3DDEVCAPS_CANRENDERAFTERFLIP = 0x00000800;
+constexpr DWORD D3DDEVCAPS_TEXTURENONLOCALVIDMEM = 0x00001000;
+constexpr DWORD D3DDEVCAPS_DRAWPRIMITIVES2 = 0x00002000;
+constexpr DWORD D3DDEVCAPS_SEPARATETEXTUREMEMORIES = 0x00004000;
+constexpr DWORD D3DDEVCAPS_DRAWPRIMITIVES2EX = 0x00008000;
+constexpr DWORD D3DDEVCAPS_HWTRANSFORMANDLIGHT = 0x00010000;
+constexpr DWORD D3DDEVCAPS_CANBLTSYSTONONLOCAL = 0x00020000;
+constexpr DWORD D3DDEVCAPS_HWRASTERIZATION = 0x00080000;
+constexpr DWORD D3DDEVCAPS_PUREDEVICE = 0x00100000;
+
+constexpr DWORD D3DPMISCCAPS_MASKZ = 0x00000002;
+constexpr DWORD D3DPMISCCAPS_CULLNONE = 0x00000010;
+constexpr DWORD D3DPMISCCAPS_CULLCW = 0x00000020;
+constexpr DWORD D3DPMISCCAPS_CULLCCW = 0x00000040;
+constexpr DWORD D3DPMISCCAPS_COLORWRITEENABLE = 0x00000080;
+constexpr DWORD D3DPMISCCAPS_CLIPTLVERTS = 0x00000200;
+constexpr DWORD D3DPMISCCAPS_TSSARGTEMP = 0x00000400;
+constexpr DWORD D3DPMISCCAPS_BLENDOP = 0x00000800;
+
+constexpr DWORD D3DPTEXTURECAPS_PERSPECTIVE = 0x00000001;
+constexpr DWORD D3DPTEXTURECAPS_POW2 = 0x00000002;
+constexpr DWORD D3DPTEXTURECAPS_ALPHA = 0x00000004;
+constexpr DWORD D3DPTEXTURECAPS_SQUAREONLY = 0x00000020;
+constexpr DWORD D3DPTEXTURECAPS_NONPOW2CONDITIONAL = 0x00000100;
+constexpr DWORD D3DPTEXTURECAPS_MIPMAP = 0x00004000;
+
+constexpr DWORD D3DPTFILTERCAPS_MINFPOINT = 0x00000100;
+constexpr DWORD D3DPTFILTERCAPS_MINFLINEAR = 0x00000200;
+constexpr DWORD D3DPTFILTERCAPS_MIPFPOINT = 0x00010000;
+constexpr DWORD D3DPTFILTERCAPS_MIPFLINEAR = 0x00020000;
+constexpr DWORD D3DPTFILTERCAPS_MAGFPOINT = 0x01000000;
+constexpr DWORD D3DPTFILTERCAPS_MAGFLINEAR = 0x02000000;
+
+constexpr DWORD D3DPTADDRESSCAPS_WRAP = 0x00000001;
+constexpr DWORD D3DPTADDRESSCAPS_MIRROR = 0x00000002;
+constexpr DWORD D3DPTADDRESSCAPS_CLAMP = 0x00000004;
+constexpr DWORD D3DPTADDRESSCAPS_BORDER = 0x00000008;
+
+constexpr DWORD D3DPSHADECAPS_COLORGOURAUDRGB = 0x00000008;
+constexpr DWORD D3DPSHADECAPS_SPECULARGOURAUDRGB = 0x00000200;
+constexpr DWORD D3DPSHADECAPS_ALPHAGOURAUDBLEND = 0x00004000;
+
+constexpr DWORD D3DPCMPCAPS_NEVER = 0x00000001;
+constexpr DWORD D3DPCMPCAPS_LESS = 0x00000002;
+constexpr DWORD D3DPCMPCAPS_EQUAL = 0x00000004;
+constexpr DWORD D3DPCMPCAPS_LESSEQUAL = 0x00000008;
+constexpr DWORD D3DPCMPCAPS_GREATER = 0x00000010;
+constexpr DWORD D3DPCMPCAPS_NOTEQUAL = 0x00000020;
+constexpr DWORD D3DPCMPCAPS_GREATEREQUAL = 0x00000040;
+constexpr DWORD D3DPCMPCAPS_ALWAYS = 0x00000080;
+
+constexpr DWORD D3DVTXPCAPS_DIRECTIONALLIGHTS = 0x00000008;
+constexpr DWORD D3DVTXPCAPS_LOCALVIEWER = 0x00000020;
+constexpr DWORD D3DVTXPCAPS_POSITIONALLIGHTS = 0x00000010;
+
+// ---------------------------------------------------------------------------
+// Records.
+struct RECT {
+    LONG left;
+    LONG top;
+    LONG right;
+    LONG bottom;
+};
+
+struct D3DRECT {
+    LONG x1;
+    LONG y1;
+    LONG x2;
+    LONG y2;
+};
+
+struct D3DVECTOR {
+    float x;
+    float y;
+    float z;
+};
+
+struct D3DCOLORVALUE {
+    float r;
+    float g;
+    float b;
+    float a;
+};
+
+struct D3DMATRIX {
+    union {
+        struct {
+            float _11, _12, _13, _14;
+            float _21, _22, _23, _24;
+            float _31, _32, _33, _34;
+            float _41, _42, _43, _44;
+        };
+        float m[4][4];
+    };
+};
+
+struct D3DVIEWPORT9 {
+    DWORD X;
+    DWORD Y;
+    DWORD Width;
+    DWORD Height;
+    float MinZ;
+    float MaxZ;
+};
+
+struct D3DMATERIAL9 {
+    D3DCOLORVALUE Diffuse;
+    D3DCOLORVALUE Ambient;
+    D3DCOLORVALUE Specular;
+    D3DCOLORVALUE Emissive;
+    float Power;
+};
+
+enum D3DLIGHTTYPE : DWORD { D3DLIGHT_POINT = 1, D3DLIGHT_SPOT = 2, D3DLIGHT_DIRECTIONAL = 3 };
+
+struct D3DLIGHT9 {
+    D3DLIGHTTYPE Type;
+    D3DCOLORVALUE Diffuse;
+    D3DCOLORVALUE Specular;
+    D3DCOLORVALUE Ambient;
+    D3DVECTOR Position;
+    D3DVECTOR Direction;
+    float Range;
+    float Falloff;
+    float Attenuation0;
+    float Attenuation1;
+    float Attenuation2;
+    float Theta;
+    float Phi;
+};
+
+struct D3DDISPLAYMODE {
+    UINT Width;
+    UINT Height;
+    UINT RefreshRate;
+    D3DFORMAT Format;
+};
+
+struct D3DPRESENT_PARAMETERS {
+    UINT BackBufferWidth;
+    UINT BackBufferHeight;
+    D3DFORMAT BackBufferFormat;
+    UINT BackBufferCount;
+    D3DMULTISAMPLE_TYPE MultiSampleType;
+    DWORD MultiSampleQuality;
+    D3DSWAPEFFECT SwapEffect;
+    HWND hDeviceWindow;
+    BOOL Windowed;
+    BOOL EnableAutoDepthStencil;
+    D3DFORMAT AutoDepthStencilFormat;
+    DWORD Flags;
+    UINT FullScreen_RefreshRateInHz;
+    UINT PresentationInterval;
+};
+
+struct GUID {
+    uint32_t Data1;
+    uint16_t Data2;
+    uint16_t Data3;
+    uint8_t Data4[8];
+};
+
+constexpr int MAX_DEVICE_IDENTIFIER_STRING = 512;
+
+struct D3DADAPTER_IDENTIFIER9 {
+    char Driver[MAX_DEVICE_IDENTIFIER_STRING];
+    char Description[MAX_DEVICE_IDENTIFIER_STRING];
+    char DeviceName[32];
+    int64_t DriverVersion;
+    DWORD VendorId;
+    DWORD DeviceId;
+    DWORD SubSysId;
+    DWORD Revision;
+    GUID DeviceIdentifier;
+    DWORD WHQLLevel;
+};
+
+struct D3DSURFACE_DESC {
+    D3DFORMAT Format;
+    D3DRESOURCETYPE Type;
+    DWORD Usage;
+    D3DPOOL Pool;
+    D3DMULTISAMPLE_TYPE MultiSampleType;
+    DWORD MultiSampleQuality;
+    UINT Width;
+    UINT Height;
+};
+
+struct D3DVERTEXBUFFER_DESC {
+    D3DFORMAT Format;
+    D3DRESOURCETYPE Type;
+    DWORD Usage;
+    D3DPOOL Pool;
+    UINT Size;
+    DWORD FVF;
+};
+
+struct D3DINDEXBUFFER_DESC {
+    D3DFORMAT Format;
+    D3DRESOURCETYPE Type;
+    DWORD Usage;
+    D3DPOOL Pool;
+    UINT Size;
+};
+
+struct D3DLOCKED_RECT {
+    INT Pitch;    // bytes from one row to the next; larger than width x bytes per pixel
+    void* pBits;  // first byte of the locked rectangle
+};
+
+// The capability fields the system and our software device use, under
+// Direct3D 9's names (the record is not laid out byte for byte as Direct3D 9's).
+struct D3DCAPS9 {
+    D3DDEVTYPE DeviceType;
+    UINT AdapterOrdinal;
+    DWORD Caps;
+    DWORD Caps2;
+    DWORD Caps3;
+    DWORD PresentationIntervals;
+    DWORD DevCaps;
+    DWORD PrimitiveMiscCaps;
+    DWORD RasterCaps;
+    DWORD ZCmpCaps;
+    DWORD SrcBlendCaps;
+    DWORD DestBlendCaps;
+    DWORD AlphaCmpCaps;
+    DWORD ShadeCaps;
+    DWORD TextureCaps;
+    DWORD TextureFilterCaps;
+    DWORD TextureAddressCaps;
+    DWORD LineCaps;
+    DWORD MaxTextureWidth;
+    DWORD MaxTextureHeight;
+    DWORD MaxTextureRepeat;
+    DWORD MaxTextureAspectRatio;
+    DWORD MaxAnisotropy;
+    float MaxVertexW;
+    float GuardBandLeft;
+    float GuardBandTop;
+    float GuardBandRight;
+    float GuardBandBottom;
+    DWORD StencilCaps;
+    DWORD FVFCaps;
+    DWORD TextureOpCaps;
+    DWORD MaxTextureBlendStages;
+    DWORD MaxSimultaneousTextures;
+    DWORD VertexProcessingCaps;
+    DWORD MaxActiveLights;
+    DWORD MaxUserClipPlanes;
+    float MaxPointSize;
+    DWORD MaxPrimitiveCount;
+    DWORD MaxVertexIndex;
+    DWORD MaxStreams;
+    DWORD MaxStreamStride;
+};
+
+constexpr D3DCOLOR D3DCOLOR_ARGB(DWORD a, DWORD r, DWORD g, DWORD b) {
+    return ((a & 0xFF) << 24) | ((r & 0xFF) << 16) | ((g & 0xFF) << 8) | (b & 0xFF);
+}
