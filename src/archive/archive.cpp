@@ -1,0 +1,110 @@
+#include "archive/archive.h"
+
+#include <cstring>
+#include <vector>
+
+#include "archive/byte_pair_decoder.h"
+#include "archive/vra_format.h"
+#include "base/filestream.h"
+#include "base/format.h"
+
+namespace wbx {
+namespace {
+
+uint32_t LoadU32(const uint8_t* p) {
+    return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 |
+           static_cast<uint32_t>(p[2]) << 16 | static_cast<uint32_t>(p[3]) << 24;
+}
+
+// The system's lowercase mapping for IDs: ASCII A-Z only. Bytes from 0x80 up
+// are parts of multibyte characters and must not change.
+uint8_t LowerAscii(uint8_t c) { return (c >= 'A' && c <= 'Z') ? static_cast<uint8_t>(c + ('a' - 'A')) : c; }
+
+// The entry's ID is the field up to its first zero byte (all 256 bytes if it
+// has none); true when it equals the lowered request.
+bool IdMatches(const uint8_t* field, const std::string& loweredId) {
+    const void* zero = std::memchr(field, 0, kVRAIdSize);
+    const size_t length = zero ? static_cast<size_t>(static_cast<const uint8_t*>(zero) - field) : kVRAIdSize;
+    if (length != loweredId.size()) return false;
+    for (size_t i = 0; i < length; ++i) {
+        if (LowerAscii(field[i]) != static_cast<uint8_t>(loweredId[i])) return false;
+    }
+    return true;
+}
+
+[[noreturn]] void NotAnArchive() { throw EVRAError("Velvet Rook Archiveの扱えるデータではありません"); }
+
+[[noreturn]] void NotFound(const std::string& id) {
+    throw EVRAError(Format("アーカイブ内には指定されたID '%s' を持つデータが見つかりません", id));
+}
+
+// Refuses an entry whose bytes [offset, offset + count) do not lie in the stream.
+void CheckEntryInStream(const std::string& id, uint32_t offset, uint32_t count, int64_t streamSize) {
+    if (int64_t{offset} + count > streamSize) {
+        throw EVRAError(Format(
+            "ID '%s' のデータがアーカイブの終わりを越えています（位置 %u、%u バイト、ファイル %d バイト）",
+            id, offset, count, streamSize));
+    }
+}
+
+// Replaces target's contents with count bytes of stream from offset.
+void ReadAt(TStream& stream, uint32_t offset, uint32_t count, TMemoryStream& target) {
+    target.SetSize(count);
+    stream.SetPosition(offset);
+    if (count > 0) stream.ReadBuffer(target.Memory(), count);
+}
+
+}  // namespace
+
+std::unique_ptr<TMemoryStream> ReadArchiveEntry(TStream& stream, const std::string& id) {
+    const int64_t streamSize = stream.Size();
+    if (stream.Remaining() < kVRAHeaderSize) NotAnArchive();
+    uint8_t header[kVRAHeaderSize];
+    stream.ReadBuffer(header, sizeof header);
+    if (std::memcmp(header + 4, kVRASignature, sizeof kVRASignature) != 0) NotAnArchive();
+    const uint32_t packingFlag = LoadU32(header);
+    const int32_t count = static_cast<int32_t>(LoadU32(header + 8));
+
+    // The whole directory must lie in the stream; this also bounds the buffer.
+    if (count < 0 || int64_t{count} * kVRAEntrySize > stream.Remaining()) {
+        throw EVRAError(
+            Format("Velvet Rook Archiveのエントリ数 %d は不正です（目録がファイルに収まりません）", count));
+    }
+    std::vector<uint8_t> directory(static_cast<size_t>(count) * kVRAEntrySize);
+    stream.ReadBuffer(directory.data(), static_cast<int64_t>(directory.size()));
+
+    std::string loweredId = id;
+    for (char& c : loweredId) c = static_cast<char>(LowerAscii(static_cast<uint8_t>(c)));
+    const uint8_t* entry = nullptr;
+    for (int32_t i = 0; i < count; ++i) {
+        const uint8_t* candidate = directory.data() + static_cast<size_t>(i) * kVRAEntrySize;
+        if (IdMatches(candidate + kVRAIdOffset, loweredId)) {
+            entry = candidate;
+            break;  // the first match wins
+        }
+    }
+    // Offset 0 is where the header lies: such an entry has no data.
+    if (entry == nullptr || LoadU32(entry) == 0) NotFound(id);
+    const uint32_t dataOffset = LoadU32(entry);
+    const uint32_t storedSize = LoadU32(entry + 4);
+    const uint32_t expandedSize = LoadU32(entry + 8);
+
+    if (packingFlag == kVRAPacked) {
+        CheckEntryInStream(id, dataOffset, storedSize, streamSize);
+        TMemoryStream packed;
+        ReadAt(stream, dataOffset, storedSize, packed);
+        return DecodeBytePairs(packed, expandedSize);
+    }
+    CheckEntryInStream(id, dataOffset, expandedSize, streamSize);
+    auto result = std::make_unique<TMemoryStream>();
+    ReadAt(stream, dataOffset, expandedSize, *result);
+    result->SetPosition(0);
+    return result;
+}
+
+std::unique_ptr<TMemoryStream> ReadArchiveFile(const std::string& fileName, const std::string& id) {
+    TFileStream file(fileName, fmOpenRead | fmShareDenyNone);  // closed by its destructor on every way out
+    return ReadArchiveEntry(file, id);
+}
+
+}  // namespace wbx

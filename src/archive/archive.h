@@ -1,0 +1,30 @@
+#pragma once
+// The archive reader: one entry of a Velvet Rook Archive (VRA) by its ID.
+//
+// IDs match without regard to the case of the ASCII letters A-Z; every other
+// byte (multibyte text included) must be equal as it is. Of two entries with
+// the same ID, the first in the directory wins. Stored entries come back as
+// they are, packed ones expanded (byte_pair_decoder.h).
+//
+// Failures: EVRAError for a file that is not an archive, an ID that is not in
+// it, and a damaged directory (a negative entry count, a directory or entry
+// reaching past the end of the file) or damaged packed data; the stream
+// classes' own exceptions for files that cannot be opened or read.
+
+#include <memory>
+#include <string>
+
+#include "archive/vra_error.h"
+#include "base/stream.h"
+
+namespace wbx {
+
+// Opens fileName read-only, reads entry id, closes the file on every way out.
+// A file that cannot be opened raises EFOpenError.
+std::unique_ptr<TMemoryStream> ReadArchiveFile(const std::string& fileName, const std::string& id);
+
+// Reads entry id from an archive stream positioned at its header. Data offsets
+// are positions in that stream. The result is the caller's, positioned at 0.
+std::unique_ptr<TMemoryStream> ReadArchiveEntry(TStream& stream, const std::string& id);
+
+}  // namespace wbx

@@ -1,0 +1,215 @@
+#include "archive/archive.h"
+
+#include <dirent.h>
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <filesystem>
+
+#include "archive/vra_format.h"
+#include "base/filestream.h"
+#include "vra_test_support.h"
+
+namespace wbx {
+namespace {
+
+using vratest::ArchiveWriter;
+using vratest::Bytes;
+using vratest::PatchU32;
+using vratest::ToBytes;
+
+const std::string kNotArchive = "Velvet Rook Archiveの扱えるデータではありません";
+
+std::string NotFoundMessage(const std::string& id) {
+    return "アーカイブ内には指定されたID '" + id + "' を持つデータが見つかりません";
+}
+
+Bytes Read(const Bytes& archive, const std::string& id) {
+    TMemoryStream stream;
+    stream.Bytes() = archive;
+    auto result = ReadArchiveEntry(stream, id);
+    EXPECT_EQ(result->Position(), 0);
+    return result->Bytes();
+}
+
+// The message of the EVRAError the lookup raises ("" when none is raised).
+std::string ReadError(const Bytes& archive, const std::string& id) {
+    try {
+        Read(archive, id);
+    } catch (const EVRAError& e) {
+        return e.Message();
+    }
+    return "";
+}
+
+Bytes SampleArchive(bool packed) {
+    ArchiveWriter writer(packed, {.blockSize = 1500});
+    writer.Add("body01", vratest::RepetitiveText(5000));
+    writer.Add("hair_02.bmp", vratest::RandomBytes(3000));
+    writer.Add("empty", {});
+    writer.Add("tiny", {42});
+    return writer.Build();
+}
+
+TEST(ReadArchiveEntry, StoredEntriesComeBackExactly) {
+    const Bytes archive = SampleArchive(false);
+    EXPECT_EQ(Read(archive, "body01"), vratest::RepetitiveText(5000));
+    EXPECT_EQ(Read(archive, "hair_02.bmp"), vratest::RandomBytes(3000));
+    EXPECT_EQ(Read(archive, "empty"), Bytes{});
+    EXPECT_EQ(Read(archive, "tiny"), Bytes{42});
+}
+
+TEST(ReadArchiveEntry, PackedEntriesAreExpanded) {
+    const Bytes archive = SampleArchive(true);
+    EXPECT_LT(archive.size(), SampleArchive(false).size());
+    EXPECT_EQ(Read(archive, "body01"), vratest::RepetitiveText(5000));
+    EXPECT_EQ(Read(archive, "hair_02.bmp"), vratest::RandomBytes(3000));
+    EXPECT_EQ(Read(archive, "empty"), Bytes{});
+    EXPECT_EQ(Read(archive, "tiny"), Bytes{42});
+}
+
+TEST(ReadArchiveEntry, AnyFlagOtherThanOneMeansStored) {
+    Bytes archive = SampleArchive(false);
+    PatchU32(archive, 0, 2);
+    EXPECT_EQ(Read(archive, "tiny"), Bytes{42});
+    PatchU32(archive, 0, 0xFFFFFFFF);
+    EXPECT_EQ(Read(archive, "body01"), vratest::RepetitiveText(5000));
+}
+
+TEST(ReadArchiveEntry, IdsIgnoreAsciiCaseAndTheFirstMatchWins) {
+    ArchiveWriter writer(false);
+    writer.Add("body01", ToBytes("first"));
+    writer.Add("BODY01", ToBytes("second"));
+    writer.Add("Tex_A", ToBytes("tex"));
+    const Bytes archive = writer.Build();
+    EXPECT_EQ(Read(archive, "Body01"), ToBytes("first"));
+    EXPECT_EQ(Read(archive, "BODY01"), ToBytes("first"));
+    EXPECT_EQ(Read(archive, "tex_a"), ToBytes("tex"));
+    EXPECT_EQ(ReadError(archive, "body0"), NotFoundMessage("body0"));
+    EXPECT_EQ(ReadError(archive, "body01 "), NotFoundMessage("body01 "));
+}
+
+TEST(ReadArchiveEntry, BytesFromHexEightyUpAreComparedAsTheyAre) {
+    ArchiveWriter writer(false);
+    writer.Add("\xEF\xBD\x81", ToBytes("fullwidth a"));  // "ａ" in UTF-8
+    writer.Add("\xE0", ToBytes("a-grave"));              // Latin-1 "à"
+    writer.Add("髪Ａ", ToBytes("hair"));
+    const Bytes archive = writer.Build();
+    EXPECT_EQ(Read(archive, "\xEF\xBD\x81"), ToBytes("fullwidth a"));
+    EXPECT_EQ(ReadError(archive, "\xEF\xBC\xA1"), NotFoundMessage("\xEF\xBC\xA1"));  // "Ａ"
+    EXPECT_EQ(ReadError(archive, "\xC0"), NotFoundMessage("\xC0"));                  // Latin-1 "À"
+    EXPECT_EQ(Read(archive, "髪Ａ"), ToBytes("hair"));
+    EXPECT_NE(ReadError(archive, "髪ａ"), "");
+}
+
+TEST(ReadArchiveEntry, IdFieldWithoutTerminatorUsesAllOfIt) {
+    const std::string longId(kVRAIdSize, 'x');
+    ArchiveWriter writer(false);
+    writer.Add(longId, ToBytes("long"));
+    const Bytes archive = writer.Build();
+    EXPECT_EQ(Read(archive, std::string(kVRAIdSize, 'X')), ToBytes("long"));
+    EXPECT_NE(ReadError(archive, longId + "x"), "");
+}
+
+TEST(ReadArchiveEntry, MissingEntriesAreNotFound) {
+    EXPECT_EQ(ReadError(ArchiveWriter(false).Build(), "body01"), NotFoundMessage("body01"));
+    EXPECT_EQ(ReadError(ArchiveWriter(true).Build(), ""), NotFoundMessage(""));
+    // An entry whose data offset is 0 (the header) has no data.
+    Bytes archive = SampleArchive(false);
+    PatchU32(archive, ArchiveWriter::EntryRecord(0), 0);
+    EXPECT_EQ(ReadError(archive, "Body01"), NotFoundMessage("Body01"));
+}
+
+TEST(ReadArchiveEntry, RefusesWhatIsNotAnArchive) {
+    Bytes archive = SampleArchive(false);
+    archive[7] = '1';
+    EXPECT_EQ(ReadError(archive, "tiny"), kNotArchive);
+    EXPECT_EQ(ReadError({}, "tiny"), kNotArchive);
+    const Bytes headerOnly(archive.begin(), archive.begin() + 200);
+    EXPECT_EQ(ReadError(headerOnly, "tiny"), kNotArchive);
+}
+
+TEST(ReadArchiveEntry, RefusesImplausibleEntryCounts) {
+    const Bytes good = SampleArchive(false);
+    for (uint32_t count : {0xFFFFFFFFu, 0x80000000u, 0x7FFFFFFFu, 5000u}) {
+        Bytes archive = good;
+        PatchU32(archive, 8, count);
+        const std::string message = ReadError(archive, "tiny");
+        EXPECT_NE(message.find("エントリ数"), std::string::npos) << count;
+    }
+    // A directory cut short by the end of the file.
+    const Bytes cut(good.begin(), good.begin() + kVRAHeaderSize + 3 * kVRAEntrySize + 10);
+    EXPECT_NE(ReadError(cut, "tiny").find("エントリ数"), std::string::npos);
+    // Fewer entries than written is fine: the rest is just data.
+    Bytes fewer = good;
+    PatchU32(fewer, 8, 1);
+    EXPECT_EQ(Read(fewer, "BODY01"), vratest::RepetitiveText(5000));
+    EXPECT_EQ(ReadError(fewer, "tiny"), NotFoundMessage("tiny"));
+}
+
+TEST(ReadArchiveEntry, RefusesEntriesReachingPastTheFile) {
+    for (bool packed : {false, true}) {
+        const Bytes good = SampleArchive(packed);
+        const size_t tiny = ArchiveWriter::EntryRecord(3);
+        const size_t sizeField = tiny + (packed ? 4 : 8);  // the size that is read from the file
+        const uint32_t offset = good[tiny] | good[tiny + 1] << 8 | good[tiny + 2] << 16;
+        const auto oneTooMany = static_cast<uint32_t>(good.size() - offset + 1);  // tiny is the last entry
+        struct Damage {
+            size_t field;
+            uint32_t value;
+        };
+        for (const Damage& d : {Damage{tiny, static_cast<uint32_t>(good.size())}, Damage{tiny, 0xFFFFFFFF},
+                                Damage{sizeField, oneTooMany}, Damage{sizeField, 0xFFFFFFF0}}) {
+            Bytes archive = good;
+            PatchU32(archive, d.field, d.value);
+            EXPECT_NE(ReadError(archive, "tiny").find("越えています"), std::string::npos)
+                << "packed " << packed << " field " << d.field << " value " << d.value;
+        }
+        // The last byte of the file is still inside.
+        EXPECT_EQ(Read(good, "tiny"), Bytes{42});
+    }
+}
+
+TEST(ReadArchiveEntry, RefusesDamagedPackedData) {
+    Bytes archive = SampleArchive(true);
+    const size_t body = ArchiveWriter::EntryRecord(0);
+    // Expanded size far above what the packed bytes can stand for.
+    PatchU32(archive, body + 8, 0x7FFFFFFF);
+    EXPECT_NE(ReadError(archive, "body01").find("展開後サイズ"), std::string::npos);
+    // Stored size cut: the packed data ends inside a block.
+    archive = SampleArchive(true);
+    const uint32_t stored = archive[body + 4] | archive[body + 5] << 8;
+    PatchU32(archive, body + 4, stored - 3);
+    EXPECT_NE(ReadError(archive, "body01").find("途中で終わって"), std::string::npos);
+    // Expanded size too small for what the blocks produce.
+    archive = SampleArchive(true);
+    PatchU32(archive, body + 8, 4000);
+    EXPECT_NE(ReadError(archive, "body01").find("越えています"), std::string::npos);
+}
+
+// Open descriptors of this process, to see that the archive file is closed.
+int OpenFileCount() {
+    int count = 0;
+    if (DIR* dir = opendir("/proc/self/fd")) {
+        while (readdir(dir)) ++count;
+        closedir(dir);
+    }
+    return count;
+}
+
+TEST(ReadArchiveFile, ReadsFromDiskAndClosesTheFileOnEveryWayOut) {
+    const std::string fileName = std::string(WBX_TEST_BINARY_DIR) + "/read_archive_file.vra";
+    TMemoryStream file;
+    file.Bytes() = SampleArchive(true);
+    file.SaveToFile(fileName);
+    const int before = OpenFileCount();
+    EXPECT_EQ(ReadArchiveFile(fileName, "Hair_02.BMP")->Bytes(), vratest::RandomBytes(3000));
+    EXPECT_EQ(OpenFileCount(), before);
+    EXPECT_THROW(ReadArchiveFile(fileName, "nothing"), EVRAError);
+    EXPECT_EQ(OpenFileCount(), before);
+    std::filesystem::remove(fileName);
+    EXPECT_THROW(ReadArchiveFile(fileName, "body01"), EFOpenError);
+}
+
+}  // namespace
+}  // namespace wbx

@@ -1,0 +1,214 @@
+#include "archive/byte_pair_decoder.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "archive/vra_error.h"
+#include "vra_test_support.h"
+
+namespace wbx {
+namespace {
+
+using vratest::Bytes;
+using vratest::PutU32;
+
+TMemoryStream StreamOf(const Bytes& bytes) {
+    TMemoryStream stream;
+    stream.Bytes() = bytes;
+    return stream;
+}
+
+Bytes Decode(const Bytes& packed, int64_t expandedSize) {
+    TMemoryStream stream = StreamOf(packed);
+    auto result = DecodeBytePairs(stream, expandedSize);
+    EXPECT_EQ(result->Position(), 0);
+    EXPECT_EQ(stream.Position(), stream.Size());
+    return result->Bytes();
+}
+
+// The message of the EVRAError that decoding raises ("" when none is raised).
+std::string DecodeError(const Bytes& packed, int64_t expandedSize) {
+    try {
+        Decode(packed, expandedSize);
+    } catch (const EVRAError& e) {
+        return e.Message();
+    }
+    return "";
+}
+
+// A block whose table makes code 128 the pair (65, 66): skip 128 literal codes
+// (count byte 255), the entry for code 128, then skip the remaining 127 codes
+// (count byte 254), which completes the table without another entry.
+Bytes PairAt128Block(const Bytes& data) {
+    Bytes block = {255, 65, 66, 254};
+    PutU32(block, static_cast<uint32_t>(data.size()));
+    block.insert(block.end(), data.begin(), data.end());
+    return block;
+}
+
+// A table of explicit entries only: codes with an entry in pairs are pairs,
+// every other code is written as a literal entry.
+Bytes ExplicitTable(const std::vector<std::array<uint8_t, 3>>& pairs) {
+    vratest::PairTable table;
+    for (const auto& [code, left, right] : pairs) {
+        table.pair[code] = true;
+        table.left[code] = left;
+        table.right[code] = right;
+    }
+    Bytes out;
+    vratest::EmitTable(table, /*useSkips=*/false, out);
+    return out;
+}
+
+Bytes Block(Bytes table, const Bytes& data) {
+    PutU32(table, static_cast<uint32_t>(data.size()));
+    table.insert(table.end(), data.begin(), data.end());
+    return table;
+}
+
+TEST(DecodeBytePairs, PairCodeExpandsToItsTwoBytes) {
+    EXPECT_EQ(Decode(PairAt128Block({128}), 2), (Bytes{65, 66}));
+    EXPECT_EQ(Decode(PairAt128Block({1, 128, 200, 128}), 6), (Bytes{1, 65, 66, 200, 65, 66}));
+}
+
+TEST(DecodeBytePairs, LiteralCodesAreCopied) {
+    // Code 128 is given explicitly as itself: a literal, like every skipped code.
+    const Bytes block = {255, 128, 254, 3, 0, 0, 0, 'x', 128, 255};
+    EXPECT_EQ(Decode(block, 3), (Bytes{'x', 128, 255}));
+}
+
+TEST(DecodeBytePairs, CountByte128SkipsOneCode) {
+    // Skip code 0, code 1 := (A, B), skip 128 (to 130), 130 literal, skip 125 (to 256).
+    Bytes table = {128, 'A', 'B', 255, 130, 252};
+    EXPECT_EQ(Decode(Block(table, {1, 0, 130}), 4), (Bytes{'A', 'B', 0, 130}));
+}
+
+TEST(DecodeBytePairs, NestedPairsExpandLeftFirst) {
+    // 200 = (201, 202), 201 = (a, b), 202 = (c, 201): 200 -> a b c a b.
+    const Bytes table = ExplicitTable({{200, 201, 202}, {201, 'a', 'b'}, {202, 'c', 201}});
+    EXPECT_EQ(Decode(Block(table, {200, 'z', 202}), 9), vratest::ToBytes("abcabzcab"));
+}
+
+TEST(DecodeBytePairs, BlocksConcatenateAndTablesResetPerBlock) {
+    // Block 2 does not define 128, so there it is a literal again.
+    Bytes packed = PairAt128Block({128});
+    const Bytes second = Block(ExplicitTable({}), {128, 'q'});
+    packed.insert(packed.end(), second.begin(), second.end());
+    EXPECT_EQ(Decode(packed, 4), (Bytes{65, 66, 128, 'q'}));
+}
+
+TEST(DecodeBytePairs, ShortExpansionLeavesAZeroTail) {
+    EXPECT_EQ(Decode(PairAt128Block({128}), 5), (Bytes{65, 66, 0, 0, 0}));
+    EXPECT_EQ(Decode({}, 0), Bytes{});
+    // A block with no data at all is legal.
+    EXPECT_EQ(Decode(PairAt128Block({}), 1), (Bytes{0}));
+}
+
+TEST(DecodeBytePairs, RoundTripsTheEncoder) {
+    struct Case {
+        const char* name;
+        Bytes input;
+        vratest::EncoderOptions options;
+    };
+    const std::vector<Case> cases = {
+        {"text, several blocks", vratest::RepetitiveText(20000), {}},
+        {"text, explicit tables", vratest::RepetitiveText(9000, 3), {.blockSize = 1000, .useSkips = false}},
+        {"random", vratest::RandomBytes(10000), {}},
+        {"one repeated byte", Bytes(50000, 0x41), {.blockSize = 8192}},
+        {"one byte", Bytes{7}, {}},
+        {"small blocks", vratest::RepetitiveText(3000, 9), {.blockSize = 17, .minPairCount = 2}},
+    };
+    for (const Case& c : cases) {
+        const Bytes packed = vratest::EncodeBytePairs(c.input, c.options);
+        EXPECT_EQ(Decode(packed, static_cast<int64_t>(c.input.size())), c.input) << c.name;
+    }
+    // The encoder really paired things (otherwise the test proves little).
+    EXPECT_LT(vratest::EncodeBytePairs(vratest::RepetitiveText(20000)).size(), 10000u);
+    EXPECT_LT(vratest::EncodeBytePairs(Bytes(50000, 0x41), {.blockSize = 8192}).size(), 2000u);
+}
+
+TEST(DecodeBytePairs, ReadsFromAnyStreamFromItsPosition) {
+    const Bytes input = vratest::RepetitiveText(5000);
+    const Bytes packed = vratest::EncodeBytePairs(input);
+    // A stream that is not a memory stream takes the copying path.
+    class VectorStream : public TStream {
+    public:
+        explicit VectorStream(Bytes bytes) : memory_() { memory_.Bytes() = std::move(bytes); }
+        int64_t Read(void* buffer, int64_t count) override { return memory_.Read(buffer, count); }
+        int64_t Write(const void* buffer, int64_t count) override { return memory_.Write(buffer, count); }
+        int64_t Seek(int64_t offset, SeekOrigin origin) override { return memory_.Seek(offset, origin); }
+        void SetSize(int64_t newSize) override { memory_.SetSize(newSize); }
+
+    private:
+        TMemoryStream memory_;
+    };
+    Bytes prefixed = {9, 9, 9};
+    prefixed.insert(prefixed.end(), packed.begin(), packed.end());
+    VectorStream stream(prefixed);
+    stream.SetPosition(3);
+    EXPECT_EQ(DecodeBytePairs(stream, static_cast<int64_t>(input.size()))->Bytes(), input);
+    EXPECT_EQ(stream.Position(), stream.Size());
+
+    TMemoryStream memory = StreamOf(prefixed);
+    memory.SetPosition(3);
+    EXPECT_EQ(DecodeBytePairs(memory, static_cast<int64_t>(input.size()))->Bytes(), input);
+}
+
+TEST(DecodeBytePairs, RefusesPairTablesPastTheLastCode) {
+    // A skip from 128 by 128 would reach code 257.
+    EXPECT_NE(DecodeError({255, 128, 255, 0, 0, 0, 0}, 10), "");
+    // 128 explicit entries from code 129 would end at 257.
+    Bytes overrun = {255, 128, 127};
+    overrun.resize(overrun.size() + 128, 0);
+    PutU32(overrun, 0);
+    EXPECT_NE(DecodeError(overrun, 10).find("256"), std::string::npos);
+}
+
+TEST(DecodeBytePairs, RefusesDataEndingInsideABlock) {
+    const Bytes whole = PairAt128Block({128, 128, 128});
+    const std::string truncated = "バイトペア符号のデータがブロックの途中で終わっています";
+    for (size_t cut : {1u, 2u, 3u, 4u, 6u, 8u, 9u, 10u}) {  // table, length, data
+        const Bytes part(whole.begin(), whole.begin() + cut);
+        EXPECT_EQ(DecodeError(part, 6), truncated) << "cut at " << cut;
+    }
+    EXPECT_EQ(DecodeError(whole, 6), "");
+    // An explicit entry whose right byte is missing.
+    EXPECT_EQ(DecodeError({128, 'A'}, 6), truncated);
+}
+
+TEST(DecodeBytePairs, RefusesPairCyclesThatOverflowTheStack) {
+    // 1 = (2, 0), 2 = (1, 0): expanding the left halves never ends.
+    const Bytes cycle = Block(ExplicitTable({{1, 2, 0}, {2, 1, 0}}), {1});
+    EXPECT_NE(DecodeError(cycle, 100000).find("256"), std::string::npos);
+    // The deepest chain a table can hold (255 pairs, each the left half of the
+    // one before, ending in literal 255) fits the stack.
+    std::vector<std::array<uint8_t, 3>> chain;
+    for (int code = 0; code < 255; ++code) {
+        chain.push_back({static_cast<uint8_t>(code), static_cast<uint8_t>(code + 1), 255});
+    }
+    EXPECT_EQ(Decode(Block(ExplicitTable(chain), {0}), 256), Bytes(256, 255));
+}
+
+TEST(DecodeBytePairs, RefusesOutputBeyondTheExpandedSize) {
+    EXPECT_NE(DecodeError(PairAt128Block({128, 128}), 3), "");
+    // 1 = (0, 1): the right half repeats forever, writing zeros.
+    const Bytes endless = Block(ExplicitTable({{1, 0, 1}}), {1});
+    EXPECT_NE(DecodeError(endless, 1000).find("1000"), std::string::npos);
+}
+
+TEST(DecodeBytePairs, RefusesAbsurdExpandedSizesBeforeAllocating) {
+    const Bytes block = PairAt128Block({128});
+    const int64_t limit = static_cast<int64_t>(block.size()) * kMaxExpansionRatio;
+    EXPECT_NE(DecodeError(block, -1), "");
+    EXPECT_EQ(DecodeError(block, limit), "");
+    EXPECT_NE(DecodeError(block, limit + 1), "");
+    EXPECT_NE(DecodeError({}, 1), "");
+    // The hard cap holds even where the ratio would allow more.
+    TMemoryStream large;
+    large.SetSize(kMaxExpandedSize / kMaxExpansionRatio + 1);
+    EXPECT_THROW(DecodeBytePairs(large, kMaxExpandedSize + 1), EVRAError);
+}
+
+}  // namespace
+}  // namespace wbx
