@@ -12,6 +12,7 @@
 
 #include <cstdint>
 
+#include "base/exception.h"
 #include "base/stream.h"
 #include "d3d9/d3d9.h"
 
@@ -43,6 +44,18 @@ struct TBitmapInfoHeader {
 static_assert(sizeof(TBitmapFileHeader) == 14 && sizeof(TBitmapInfoHeader) == 40);
 
 inline constexpr uint16_t kBitmapType = 0x4D42;
+
+// A bitmap whose header cannot describe an image this layer loads.
+class EBitmapError : public Exception {
+public:
+    using Exception::Exception;
+};
+
+// Reads the information header of the bitmap whose file header starts at
+// position start (the stream is left behind the header). Raises EReadError
+// when the stream is too short and EBitmapError for a width or height that is
+// not positive: such a header must not size a texture.
+TBitmapInfoHeader ReadBitmapInfo(TStream& stream, int64_t start);
 
 // Reads the bitmap at the stream's position into level 0 of texture. On return
 // the stream's position is wherever reading stopped.

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "d3d9/d3d9.h"
+#include "device/buffermessages.h"
 #include "device/resource.h"
 
 namespace wbx {
@@ -47,8 +48,11 @@ public:
 private:
     template <class>
     friend struct TKVBufferCore;
-    void CreateBuffer(int32_t count);
-    void SaveBackup();
+    // What the shared buffer logic (buffercore.h) needs of this twin.
+    static const TKVBufferMessages& Messages();
+    int64_t ElementSize() const;
+    int32_t& ElementCount();
+    HRESULT CreateDeviceBuffer(UINT length);
 };
 
 }  // namespace wbx
