@@ -172,10 +172,7 @@ void PaintBottom(int variant, const ItemStyle& style, LayerCanvas& c) {
                     [&](const Spot& s) {
                         const bool band = s.Trunk() && s.Y > 40.0f;
                         const bool hem = s.Leg() && s.T() > 0.95f;
-                        const bool seam = s.Leg() && s.Surface.Normal.X * SideOf(s) > 0.9f;
-                        Colour base = style.Main * (band || hem ? 0.85f : 1.0f);
-                        if (seam) base = style.Accent;
-                        return fabric(s, base, jeans ? 0.08f : 0.03f);
+                        return fabric(s, style.Main * (band || hem ? 0.85f : 1.0f), jeans ? 0.08f : 0.03f);
                     });
             if (jeans && front) {
                 c.Paint(

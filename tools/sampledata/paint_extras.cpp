@@ -71,7 +71,8 @@ void PaintAccessory(int variant, const ItemStyle& style, LayerCanvas& c) {
             if (front) {
                 c.Paint(
                     [](const Spot& s) {
-                        return s.Trunk() && s.X > -7.6f && s.X < -3.4f && s.Y > 32.8f && s.Y < 38.4f;
+                        return (s.Trunk() || s.Leg()) && s.X > -7.6f && s.X < -3.4f && s.Y > 32.8f &&
+                               s.Y < 38.4f;
                     },
                     [&](const Spot& s) {
                         const bool flap = s.Y > 35.8f;

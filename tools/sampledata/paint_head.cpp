@@ -38,12 +38,9 @@ float Hairline(const HairStyle& style, bool fringe, float x) {
 
 void PaintHairFront(const HairStyle& style, bool fringe, Colour hair, LayerCanvas& c) {
     const auto region = [&](const Spot& s) {
-        if (!s.Trunk() || s.Y < 51) return false;
+        if (!s.Trunk()) return false;
         if (s.Y > 60 && s.Y > Hairline(style, fringe, s.X)) return true;
-        if (s.Y > 60 && std::fabs(s.X) > 3.1f && s.Y > style.SideLength) return true;
-        // Long hair falls forward over the shoulders, beside the neck.
-        return style.BackLength > 0 && s.Y < 61 && std::fabs(s.X) > 2.8f &&
-               std::fabs(s.X) < 5.3f - (60 - s.Y) * 0.06f;
+        return s.Y > 60 && std::fabs(s.X) > 3.1f && s.Y > style.SideLength;
     };
     const auto shade = [&](const Spot& s) {
         if (std::fabs(s.X - kPartingX) < 0.17f && s.Y > 70.4f) return c.Lit(kScalp, s);
@@ -106,6 +103,11 @@ void PaintBody(int variant, int layer, const ItemStyle& style, LayerCanvas& c) {
     c.Paint(
         [](const Spot& s) { return s.Trunk() && InEllipse(std::fabs(s.X), s.Y, 4.2f, 66.0f, 0.4f, 0.95f); },
         LitColour(c, skin * 0.93f), 0.75f);
+    if (!front) {
+        // The spine, a little darker than the skin.
+        c.Paint([](const Spot& s) { return s.Trunk() && s.Y > 38 && s.Y < 55 && std::fabs(s.X) < 0.15f; },
+                LitColour(c, skin * 0.92f), 1);
+    }
     const auto briefs = [](const Spot& s) {
         return (s.Trunk() && s.Y < 37.6f - 0.5f * std::fabs(s.X) / 7) || (s.Leg() && s.T() < 0.07f);
     };
@@ -115,19 +117,7 @@ void PaintBody(int variant, int layer, const ItemStyle& style, LayerCanvas& c) {
     };
     c.Paint(briefs, underwearShade, 0.6f);
     if (top) c.Paint([](const Spot& s) { return TorsoBand(s, 47.4f, 52.6f); }, underwearShade, 0.6f);
-    if (!front) {
-        // Spine and shoulder blades, a little darker than the skin.
-        c.Paint(
-            [](const Spot& s) {
-                if (!s.Trunk() || s.Y < 38 || s.Y > 56) return false;
-                if (std::fabs(s.X) < 0.15f && s.Y < 55) return true;
-                const bool inner = InEllipse(std::fabs(s.X), s.Y, 3.6f, 51.5f, 1.9f, 2.5f);
-                const bool outer = InEllipse(std::fabs(s.X), s.Y, 3.6f, 51.5f, 2.15f, 2.75f);
-                return outer && !inner;
-            },
-            LitColour(c, skin * 0.9f), 1);
-        return;
-    }
+    if (!front) return;
     c.Paint(
         [](const Spot& s) { return s.Trunk() && InEllipse(std::fabs(s.X), s.Y, 2.4f, 64.5f, 0.8f, 0.5f); },
         [&](const Spot& s) { return c.Lit(Mix(skin, Rgb(232, 120, 120), 0.25f), s); }, 1);
@@ -141,7 +131,7 @@ void PaintBody(int variant, int layer, const ItemStyle& style, LayerCanvas& c) {
         if (InEllipse(ax, s.Y, 1.55f, 66.2f, 0.14f, 0.16f)) return Pupil;
         if (InEllipse(ax, s.Y, 1.55f, 66.2f, 0.34f, 0.38f)) return Iris;
         if (InEllipse(ax, s.Y, 1.55f, 66.2f, 0.75f, 0.4f)) return White;
-        if (SegmentDistance(ax, s.Y, 0.7f, 67.3f, 2.4f, 67.55f) < 0.15f) return Brow;
+        if (SegmentDistance(ax, s.Y, 0.7f, 67.45f, 2.4f, 67.55f) < 0.15f) return Brow;
         if (SegmentDistance(s.X, s.Y, 0, 65.5f, 0, 64.6f) < 0.14f ||
             InEllipse(ax, s.Y, 0.35f, 64.4f, 0.16f, 0.1f)) {
             return Nose;
