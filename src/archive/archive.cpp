@@ -1,5 +1,6 @@
 #include "archive/archive.h"
 
+#include <algorithm>
 #include <cstring>
 #include <vector>
 
@@ -23,13 +24,12 @@ uint8_t LowerAscii(uint8_t c) { return (c >= 'A' && c <= 'Z') ? static_cast<uint
 // The entry's ID is the field up to its first zero byte (all 256 bytes if it
 // has none); true when it equals the lowered request.
 bool IdMatches(const uint8_t* field, const std::string& loweredId) {
-    const void* zero = std::memchr(field, 0, kVRAIdSize);
-    const size_t length = zero ? static_cast<size_t>(static_cast<const uint8_t*>(zero) - field) : kVRAIdSize;
-    if (length != loweredId.size()) return false;
+    const size_t length = loweredId.size();
+    if (length > kVRAIdSize) return false;
     for (size_t i = 0; i < length; ++i) {
-        if (LowerAscii(field[i]) != static_cast<uint8_t>(loweredId[i])) return false;
+        if (field[i] == 0 || LowerAscii(field[i]) != static_cast<uint8_t>(loweredId[i])) return false;
     }
-    return true;
+    return length == kVRAIdSize || field[length] == 0;
 }
 
 [[noreturn]] void NotAnArchive() { throw EVRAError("Velvet Rook Archiveの扱えるデータではありません"); }
@@ -65,22 +65,29 @@ std::unique_ptr<TMemoryStream> ReadArchiveEntry(TStream& stream, const std::stri
     const uint32_t packingFlag = LoadU32(header);
     const int32_t count = static_cast<int32_t>(LoadU32(header + 8));
 
-    // The whole directory must lie in the stream; this also bounds the buffer.
+    // The whole directory must lie in the stream.
     if (count < 0 || int64_t{count} * kVRAEntrySize > stream.Remaining()) {
         throw EVRAError(
             Format("Velvet Rook Archiveのエントリ数 %d は不正です（目録がファイルに収まりません）", count));
     }
-    std::vector<uint8_t> directory(static_cast<size_t>(count) * kVRAEntrySize);
-    stream.ReadBuffer(directory.data(), static_cast<int64_t>(directory.size()));
 
+    // The directory is scanned in slices through one small buffer: a large
+    // directory is then neither allocated whole nor copied twice, and the scan
+    // stays in cache.
     std::string loweredId = id;
     for (char& c : loweredId) c = static_cast<char>(LowerAscii(static_cast<uint8_t>(c)));
+    constexpr int32_t kSliceEntries = 128;
+    std::vector<uint8_t> slice(static_cast<size_t>(std::min(count, kSliceEntries)) * kVRAEntrySize);
     const uint8_t* entry = nullptr;
-    for (int32_t i = 0; i < count; ++i) {
-        const uint8_t* candidate = directory.data() + static_cast<size_t>(i) * kVRAEntrySize;
-        if (IdMatches(candidate + kVRAIdOffset, loweredId)) {
-            entry = candidate;
-            break;  // the first match wins
+    for (int32_t first = 0; first < count && entry == nullptr; first += kSliceEntries) {
+        const int32_t entries = std::min(kSliceEntries, count - first);
+        stream.ReadBuffer(slice.data(), int64_t{entries} * kVRAEntrySize);
+        for (int32_t i = 0; i < entries; ++i) {
+            const uint8_t* candidate = slice.data() + static_cast<size_t>(i) * kVRAEntrySize;
+            if (IdMatches(candidate + kVRAIdOffset, loweredId)) {
+                entry = candidate;
+                break;  // the first match wins
+            }
         }
     }
     // Offset 0 is where the header lies: such an entry has no data.

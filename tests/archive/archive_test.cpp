@@ -89,6 +89,19 @@ TEST(ReadArchiveEntry, IdsIgnoreAsciiCaseAndTheFirstMatchWins) {
     EXPECT_EQ(ReadError(archive, "body01 "), NotFoundMessage("body01 "));
 }
 
+TEST(ReadArchiveEntry, LargeDirectoriesAreSearchedToTheEnd) {
+    ArchiveWriter writer(false);
+    for (int i = 0; i < 300; ++i) writer.Add("part" + std::to_string(i), Bytes{static_cast<uint8_t>(i)});
+    writer.Add("part200", Bytes{1, 2, 3});  // a later duplicate never wins
+    const Bytes archive = writer.Build();
+    for (int i : {0, 127, 128, 200, 255, 256, 299}) {
+        EXPECT_EQ(Read(archive, "PART" + std::to_string(i)), Bytes{static_cast<uint8_t>(i)}) << i;
+    }
+    EXPECT_EQ(ReadError(archive, "part300"), NotFoundMessage("part300"));
+    // An ID with a zero byte in it can never match a zero-terminated field.
+    EXPECT_EQ(ReadError(archive, std::string("part1\0", 6)), NotFoundMessage(std::string("part1\0", 6)));
+}
+
 TEST(ReadArchiveEntry, BytesFromHexEightyUpAreComparedAsTheyAre) {
     ArchiveWriter writer(false);
     writer.Add("\xEF\xBD\x81", ToBytes("fullwidth a"));  // "ａ" in UTF-8
