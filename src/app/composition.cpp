@@ -1,0 +1,22 @@
+#include "app/composition.h"
+
+#include "app/datafolder.h"
+#include "app/layer.h"
+#include "app/pathresolver.h"
+#include "base/format.h"
+
+namespace wbx {
+
+std::string LayerFileName(const std::string& item, int32_t layerIndex) {
+    return ResolvePath(AvatarPath + Format("%s_%.2d.pav", item, layerIndex));
+}
+
+void ComposeLayers(const TLayerOrder& order, const TPartSelection& selection, uint8_t* bits, int32_t pitch) {
+    for (const TLayerStep& step : order) {
+        const std::string& item = selection[static_cast<size_t>(step.List)];
+        if (item.empty()) continue;
+        DrawLayerFile(LayerFileName(item, step.LayerIndex), bits, pitch);
+    }
+}
+
+}  // namespace wbx

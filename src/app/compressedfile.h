@@ -1,0 +1,34 @@
+#pragma once
+// The compressed-file wrapper of the layer files:
+//
+//   offset 0  int32  declared size: bytes of content once inflated
+//   offset 4  int32  a second value, skipped
+//   offset 8  ...    a zlib stream (RFC 1950)
+//
+// The content is the first declared-size bytes the stream inflates to; any
+// further inflated bytes are never read.
+
+#include <cstdint>
+#include <string>
+
+#include "base/stream.h"
+
+namespace wbx {
+
+// The largest declared size accepted. A layer fills at most 256 x 512 texels of
+// two bytes (256 KiB); anything above this is damage, and is refused before
+// any memory is taken for it.
+inline constexpr int64_t kMaxCompressedContentSize = 64 * 1024 * 1024;
+
+// Reads the content of fileName into dest at dest's position (dest's size
+// becomes that position plus the content size); dest's position is put back
+// afterwards, also when the read fails. Returns false, dest untouched, when no
+// such file exists. A declared size of 0 or less gives empty content.
+// Raises a stream error whose message names the file when the declared size is
+// above kMaxCompressedContentSize, when the zlib stream is damaged
+// (EZDecompressionError) or when it ends before the declared size
+// (EReadError); memory grows with the bytes actually inflated, never with the
+// declared size alone.
+bool ReadCompressedFile(const std::string& fileName, TMemoryStream& dest);
+
+}  // namespace wbx
