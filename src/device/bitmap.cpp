@@ -28,6 +28,15 @@ bool ReadOrLog(TStream& stream, void* buffer, int64_t count, const char* message
     }
 }
 
+// Reads the 256-entry palette behind the information header. Bitmaps with
+// fewer colours store a shorter palette, and a small one may end before 1024
+// bytes: entries the stream does not hold stay black. No valid index refers
+// to them, and the pixel rows are found by their offset, not behind the palette.
+bool ReadPalette(TStream& stream, std::array<uint8_t, kPaletteSize>& palette) {
+    const int64_t count = std::clamp<int64_t>(stream.Size() - stream.Position(), 0, kPaletteSize);
+    return ReadOrLog(stream, palette.data(), count, kReadError);
+}
+
 // Converts the first `columns` pixels of a source row of sourceBytes bytes per
 // pixel into pixels of format, each stored as its low destBytes bytes.
 void ConvertRow(const uint8_t* source, uint8_t* dest, int64_t columns, uint32_t sourceBytes, uint32_t destBytes,
@@ -90,9 +99,9 @@ void DecodeBMP(const D3DLOCKED_RECT& locked, const RECT& area, D3DFORMAT format,
             return;
         }
         // Read past, not applied: the texture keeps the indices.
-        if (!ReadOrLog(stream, palette.data(), kPaletteSize, kReadError)) return;
+        if (!ReadPalette(stream, palette)) return;
     } else if (sourceBytes == 1) {
-        if (!ReadOrLog(stream, palette.data(), kPaletteSize, kReadError)) return;
+        if (!ReadPalette(stream, palette)) return;
     }
 
     const int64_t width = info.Width;
