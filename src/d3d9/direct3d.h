@@ -1,0 +1,44 @@
+#pragma once
+// SoftwareDirect3D: our IDirect3D9. It answers every adapter question from
+// its adapter profile (d3d9/adapterprofile.h), copied at creation, and creates
+// SoftwareDevice objects. There is one adapter, ordinal 0; any other ordinal
+// is D3DERR_INVALIDCALL, and a device type the profile lacks is
+// D3DERR_NOTAVAILABLE.
+
+#include "d3d9/adapterprofile.h"
+#include "d3d9/d3d9.h"
+
+namespace wbx {
+
+class SoftwareDirect3D final : public IDirect3D9 {
+public:
+    explicit SoftwareDirect3D(const AdapterProfile& profile) : profile_(profile) {}
+
+    ULONG AddRef() override { return ++refs_; }
+    ULONG Release() override;
+
+    UINT GetAdapterCount() override { return 1; }
+    HRESULT GetAdapterIdentifier(UINT Adapter, DWORD Flags, D3DADAPTER_IDENTIFIER9* pIdentifier) override;
+    HRESULT GetAdapterDisplayMode(UINT Adapter, D3DDISPLAYMODE* pMode) override;
+    HRESULT CheckDeviceFormat(UINT Adapter, D3DDEVTYPE DeviceType, D3DFORMAT AdapterFormat, DWORD Usage,
+                              D3DRESOURCETYPE RType, D3DFORMAT CheckFormat) override;
+    HRESULT CheckDepthStencilMatch(UINT Adapter, D3DDEVTYPE DeviceType, D3DFORMAT AdapterFormat,
+                                   D3DFORMAT RenderTargetFormat, D3DFORMAT DepthStencilFormat) override;
+    HRESULT GetDeviceCaps(UINT Adapter, D3DDEVTYPE DeviceType, D3DCAPS9* pCaps) override;
+    HRESULT CreateDevice(UINT Adapter, D3DDEVTYPE DeviceType, HWND hFocusWindow, DWORD BehaviorFlags,
+                         D3DPRESENT_PARAMETERS* pPresentationParameters,
+                         IDirect3DDevice9** ppReturnedDeviceInterface) override;
+
+    const AdapterProfile& Profile() const { return profile_; }
+
+private:
+    ~SoftwareDirect3D() override = default;
+
+    AdapterProfile profile_;
+    ULONG refs_ = 1;
+};
+
+// Direct3DCreate9 over a given profile instead of the process-wide default.
+IDirect3D9* Direct3DCreate9WithProfile(const AdapterProfile& profile);
+
+}  // namespace wbx

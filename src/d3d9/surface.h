@@ -1,0 +1,73 @@
+#pragma once
+// SoftwareSurface: a rectangle of pixels in memory, as IDirect3DSurface9.
+// Two kinds, with Direct3D 9's counting rules:
+//   - a surface of the device itself (a back buffer or the automatic
+//     depth-stencil surface) is owned by the device. Its public count starts at
+//     0; GetBackBuffer / GetDepthStencilSurface add one, and while the count is
+//     above 0 the surface holds a reference on the device. Releasing it to 0
+//     does not destroy it.
+//   - a level of a texture is owned by the texture; AddRef and Release go to
+//     the texture and answer the texture's count.
+//
+// Rows are Pitch bytes apart, and the pitch is deliberately larger than
+// width x bytes per pixel: callers must step rows by the pitch they are given.
+// Memory starts zeroed.
+
+#include <cstdint>
+#include <memory>
+
+#include "d3d9/d3d9.h"
+#include "d3d9/raster/rasterizer.h"
+
+namespace wbx {
+
+class SoftwareDevice;
+
+class SoftwareSurface final : public IDirect3DSurface9 {
+public:
+    // container: the texture this surface is a level of (not owned), or
+    // nullptr for a surface of the device. Throws std::bad_alloc when the
+    // memory cannot be had; the format must have a pixel size.
+    SoftwareSurface(SoftwareDevice* device, IDirect3DBaseTexture9* container, UINT width, UINT height,
+                    D3DFORMAT format, DWORD usage, D3DPOOL pool);
+    ~SoftwareSurface() override;
+
+    // Bytes a surface of this size and format takes (pitch x height).
+    static uint64_t ByteSize(UINT width, UINT height, D3DFORMAT format);
+    static UINT PitchFor(UINT width, D3DFORMAT format);
+
+    ULONG AddRef() override;
+    ULONG Release() override;
+    HRESULT GetDevice(IDirect3DDevice9** ppDevice) override;
+    D3DRESOURCETYPE GetType() override { return D3DRTYPE_SURFACE; }
+    HRESULT GetDesc(D3DSURFACE_DESC* pDesc) override;
+    HRESULT LockRect(D3DLOCKED_RECT* pLockedRect, const RECT* pRect, DWORD Flags) override;
+    HRESULT UnlockRect() override;
+
+    UINT Width() const { return width_; }
+    UINT Height() const { return height_; }
+    UINT Pitch() const { return pitch_; }
+    D3DFORMAT Format() const { return format_; }
+    uint8_t* Bits() { return bits_.get(); }
+    const uint8_t* Bits() const { return bits_.get(); }
+    bool IsLocked() const { return locked_; }
+    ULONG PublicReferences() const { return refs_; }  // surfaces of the device only
+    uint64_t Serial() const { return serial_; }
+    raster::Surface View();
+
+private:
+    SoftwareDevice* device_;            // not owned
+    IDirect3DBaseTexture9* container_;  // not owned; nullptr for a surface of the device
+    UINT width_;
+    UINT height_;
+    UINT pitch_;
+    D3DFORMAT format_;
+    DWORD usage_;
+    D3DPOOL pool_;
+    std::unique_ptr<uint8_t[]> bits_;
+    uint64_t serial_;
+    ULONG refs_ = 0;
+    bool locked_ = false;
+};
+
+}  // namespace wbx
