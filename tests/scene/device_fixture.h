@@ -1,0 +1,172 @@
+#pragma once
+// A device component on our Direct3D 9 for the scene tests: an in-memory
+// window that captures presented frames, a 640 x 480 device with a depth
+// buffer (as the viewer sets it up), and a log of the device's calls.
+
+#include <gtest/gtest.h>
+
+#include <array>
+#include <cstdint>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "d3d9/adapterprofile.h"
+#include "d3d9/callrecorder.h"
+#include "d3d9/presentationtarget.h"
+#include "device/diagnostics.h"
+#include "device/korvane.h"
+#include "device/ownerwindow.h"
+
+namespace wbx::testing {
+
+// Keeps the last presented frame (X8R8G8B8, tightly packed).
+class FrameCapture : public PresentationTarget {
+public:
+    void PresentFrame(const uint8_t* bits, int pitch, int width, int height) override {
+        Width = width;
+        Height = height;
+        Pixels.resize(static_cast<size_t>(width) * static_cast<size_t>(height) * 4);
+        for (int y = 0; y < height; ++y) {
+            std::copy(bits + static_cast<ptrdiff_t>(y) * pitch,
+                      bits + static_cast<ptrdiff_t>(y) * pitch + width * 4,
+                      Pixels.begin() + static_cast<ptrdiff_t>(y) * width * 4);
+        }
+        ++Frames;
+    }
+    double RefreshRate() const override { return 1e9; }  // no pacing in tests
+
+    // Red, green, blue of pixel (x, y).
+    std::array<int, 3> Rgb(int x, int y) const {
+        const size_t at = (static_cast<size_t>(y) * static_cast<size_t>(Width) + static_cast<size_t>(x)) * 4;
+        return {Pixels[at + 2], Pixels[at + 1], Pixels[at]};
+    }
+
+    std::vector<uint8_t> Pixels;
+    int Width = 0;
+    int Height = 0;
+    int Frames = 0;
+};
+
+class TestWindow : public TKVOwnerWindow {
+public:
+    int ClientWidth() const override { return clientWidth_; }
+    int ClientHeight() const override { return clientHeight_; }
+    int Left() const override { return left_; }
+    int Top() const override { return top_; }
+    int Width() const override { return clientWidth_ + kBorderWidth; }
+    int Height() const override { return clientHeight_ + kBorderHeight; }
+    void SetWindowPos(int left, int top, int width, int height) override {
+        left_ = left;
+        top_ = top;
+        clientWidth_ = width - kBorderWidth;
+        clientHeight_ = height - kBorderHeight;
+    }
+    HWND PresentationTarget() override { return &Capture; }
+
+    FrameCapture Capture;
+
+private:
+    static constexpr int kBorderWidth = 8;
+    static constexpr int kBorderHeight = 30;
+    int left_ = 192;
+    int top_ = 114;
+    int clientWidth_ = 640;
+    int clientHeight_ = 480;
+};
+
+inline std::string RS(D3DRENDERSTATETYPE state, int64_t value) {
+    return "SetRenderState(" + std::to_string(state) + "," + std::to_string(value) + ")";
+}
+inline std::string TSS(D3DTEXTURESTAGESTATETYPE type, int64_t value) {
+    return "SetTextureStageState(0," + std::to_string(type) + "," + std::to_string(value) + ")";
+}
+// SetTexture on stage 0 of the object with this serial number (0: none).
+inline std::string Tex0(int64_t serial) { return "SetTexture(0," + std::to_string(serial) + ")"; }
+
+// Brings a device component up as the viewer does, silently (no log, no halt).
+class DeviceTest : public ::testing::Test {
+protected:
+    void SetUp() override { StartDevice(DefaultAdapterProfile()); }
+
+    void TearDown() override {
+        KV.reset();
+        ResetDefaultAdapterProfile();
+        ResetLogFolder();
+        ResetLogState();
+    }
+
+    // (Re)starts the component on profile; the call log records the new device.
+    void StartDevice(const AdapterProfile& profile) {
+        KV.reset();
+        SetDefaultAdapterProfile(profile);
+        KV = std::make_unique<TKorvane>(&Window);
+        KV->DebugOption = TKVDebugOption{};
+        KV->Loaded();
+        KV->SetWindowMode(640, 480, DefaultDepthFormats, 0, D3DSWAPEFFECT_DISCARD, D3DMULTISAMPLE_NONE, 0);
+        ASSERT_NE(KV->Device, nullptr);
+        Calls = AttachCallLog(KV->Device);
+    }
+
+    // Turns the debug log on (messages only) into a fresh file in a temporary folder.
+    void StartLog() {
+        LogFolder = std::filesystem::temp_directory_path() /
+                    ("wbx_scene_log_" + std::to_string(reinterpret_cast<uintptr_t>(this)));
+        std::filesystem::create_directories(LogFolder);
+        SetLogFolder(LogFolder.string() + "/");
+        ResetLogState();
+        HaltOnErrorSwitch = false;
+        DetailedLogSwitch = false;
+        DebugMessageSwitch = true;
+    }
+    // The log's lines so far (without line ends); empty when nothing was written.
+    std::vector<std::string> LogLines() const {
+        std::vector<std::string> lines;
+        std::ifstream in(LogFileName(), std::ios::binary);
+        std::string line;
+        while (std::getline(in, line)) {
+            if (!line.empty() && line.back() == '\r') line.pop_back();
+            lines.push_back(line);
+        }
+        return lines;
+    }
+
+    // Names of the recorded calls, leaving out the Get* queries.
+    std::vector<std::string> CallNames() const {
+        std::vector<std::string> names;
+        for (const CallRecord& record : Calls->Records()) {
+            if (record.Name.rfind("Get", 0) != 0) names.push_back(record.Name);
+        }
+        return names;
+    }
+    // The recorded calls as "Name(int,int,...)" (integer arguments only), leaving out Get*.
+    std::vector<std::string> CompactCalls() const {
+        std::vector<std::string> calls;
+        for (const CallRecord& record : Calls->Records()) {
+            if (record.Name.rfind("Get", 0) != 0) calls.push_back(Compact(record));
+        }
+        return calls;
+    }
+    static std::string Compact(const CallRecord& record) {
+        std::string text = record.Name + "(";
+        for (size_t i = 0; i < record.Ints.size(); ++i)
+            text += (i ? "," : "") + std::to_string(record.Ints[i]);
+        return text + ")";
+    }
+
+    DWORD RenderState(D3DRENDERSTATETYPE state) const {
+        DWORD value = 0;
+        KV->Device->GetRenderState(state, &value);
+        return value;
+    }
+
+    TestWindow Window;
+    std::unique_ptr<TKorvane> KV;
+    std::shared_ptr<CallLog> Calls;
+    std::filesystem::path LogFolder;
+};
+
+}  // namespace wbx::testing
