@@ -98,6 +98,13 @@ public:
     void Clear(const RenderTargets& targets, const D3DVIEWPORT9& viewport, DWORD rectCount, const D3DRECT* rects,
                DWORD flags, D3DCOLOR color, float z, DWORD stencil);
 
+    // Diagnostics for tests and benchmarks. With the reference path on, every
+    // pixel goes through the plain per-pixel routine instead of the routines
+    // specialised per state; the pixels must come out the same either way.
+    void SetReferencePixelPath(bool on);
+    // Whether the last Draw's triangles used a specialised routine.
+    bool LastDrawUsedFastPath() const;
+
 private:
     struct Impl;
     std::unique_ptr<Impl> impl_;
