@@ -70,7 +70,16 @@ protected:
         return {calls.begin() + static_cast<ptrdiff_t>(initial.size()), calls.end()};
     }
 
-    // A root frame holding children, one per entry, that record their drawing into order.
+    // Only the SetRenderState calls of CallsAfterInitialStates.
+    std::vector<std::string> RenderStatesAfterInitialStates() {
+        std::vector<std::string> states;
+        for (const std::string& call : CallsAfterInitialStates()) {
+            if (call.rfind("SetRenderState", 0) == 0) states.push_back(call);
+        }
+        return states;
+    }
+
+    // A child of root that records its id into order when drawn.
     TOXFrame* AddRecordingFrame(TOXFrame& root, int id, std::vector<int>& order) {
         auto* frame = new TOXFrame(&root);
         frame->OnDraw = [id, &order](TOXFrame*, TOXScene*, TKorvane*) { order.push_back(id); };
@@ -150,10 +159,7 @@ TEST_F(RenderingQueueTest, EverySwitchIsSentOnlyWhenItChanges) {
     scene.OpaqueQueue->AddItem(a);
     Calls->Clear();
     scene.OpaqueQueue->Draw(false, true);
-    std::vector<std::string> states;
-    for (const std::string& call : CallsAfterInitialStates()) {
-        if (call.rfind("SetRenderState", 0) == 0) states.push_back(call);
-    }
+    const std::vector<std::string> states = RenderStatesAfterInitialStates();
     const std::vector<std::string> expected = {
         RS(D3DRS_SPECULARENABLE, 0),           RS(D3DRS_WRAP0, D3DWRAP_U),
         RS(D3DRS_FILLMODE, D3DFILL_WIREFRAME),  // b
@@ -174,10 +180,7 @@ TEST_F(RenderingQueueTest, AlphaTestedModeThenOpaqueMode) {
     scene.OpaqueQueue->AddItem(opaque);
     Calls->Clear();
     scene.OpaqueQueue->Draw(false, true);
-    std::vector<std::string> states;
-    for (const std::string& call : CallsAfterInitialStates()) {
-        if (call.rfind("SetRenderState", 0) == 0) states.push_back(call);
-    }
+    const std::vector<std::string> states = RenderStatesAfterInitialStates();
     const std::vector<std::string> expected = {
         RS(D3DRS_ALPHABLENDENABLE, 0), RS(D3DRS_ZWRITEENABLE, 1),
         RS(D3DRS_ALPHATESTENABLE, 1),  RS(D3DRS_ALPHAFUNC, D3DCMP_GREATER),
@@ -202,10 +205,7 @@ TEST_F(RenderingQueueTest, BlendedFramesSendBlendOpOnlyWithTheCapability) {
         scene.BlendedQueue->AddItem(blended);
         Calls->Clear();
         scene.BlendedQueue->Draw(false, true);
-        std::vector<std::string> states;
-        for (const std::string& call : CallsAfterInitialStates()) {
-            if (call.rfind("SetRenderState", 0) == 0) states.push_back(call);
-        }
+        const std::vector<std::string> states = RenderStatesAfterInitialStates();
         std::vector<std::string> expected = {RS(D3DRS_ALPHABLENDENABLE, 1), RS(D3DRS_ZWRITEENABLE, 0),
                                              RS(D3DRS_SRCBLEND, D3DBLEND_SRCALPHA),
                                              RS(D3DRS_DESTBLEND, D3DBLEND_ONE)};
