@@ -51,12 +51,15 @@ PreviewImage RenderPreview(const sampledata::ModelFile& model, const Texture& te
     std::vector<float> depth(image.Pixels.size(), std::numeric_limits<float>::infinity());
     for (const sampledata::ModelTriangle& t : object.Triangles) {
         const Projected* q[3] = {&points[t.A], &points[t.B], &points[t.C]};
-        const float area = (q[1]->X - q[0]->X) * (q[2]->Y - q[0]->Y) - (q[2]->X - q[0]->X) * (q[1]->Y - q[0]->Y);
+        const float area =
+            (q[1]->X - q[0]->X) * (q[2]->Y - q[0]->Y) - (q[2]->X - q[0]->X) * (q[1]->Y - q[0]->Y);
         if (std::fabs(area) < 1e-6f) continue;
         const int x0 = std::max(0, static_cast<int>(std::floor(std::min({q[0]->X, q[1]->X, q[2]->X}))));
-        const int x1 = std::min(PreviewImage::kWidth - 1, static_cast<int>(std::ceil(std::max({q[0]->X, q[1]->X, q[2]->X}))));
+        const int x1 = std::min(PreviewImage::kWidth - 1,
+                                static_cast<int>(std::ceil(std::max({q[0]->X, q[1]->X, q[2]->X}))));
         const int y0 = std::max(0, static_cast<int>(std::floor(std::min({q[0]->Y, q[1]->Y, q[2]->Y}))));
-        const int y1 = std::min(PreviewImage::kHeight - 1, static_cast<int>(std::ceil(std::max({q[0]->Y, q[1]->Y, q[2]->Y}))));
+        const int y1 = std::min(PreviewImage::kHeight - 1,
+                                static_cast<int>(std::ceil(std::max({q[0]->Y, q[1]->Y, q[2]->Y}))));
         for (int py = y0; py <= y1; ++py) {
             for (int px = x0; px <= x1; ++px) {
                 const float cx = px + 0.5f, cy = py + 0.5f;
@@ -101,7 +104,8 @@ void WritePng(const std::string& fileName, int width, int height, const std::vec
         raw.push_back(0);  // filter: none
         for (int x = 0; x < width; ++x) {
             const uint32_t p = pixels[static_cast<size_t>(y) * width + x];
-            raw.insert(raw.end(), {static_cast<uint8_t>(p >> 16), static_cast<uint8_t>(p >> 8), static_cast<uint8_t>(p)});
+            raw.insert(raw.end(), {static_cast<uint8_t>(p >> 16), static_cast<uint8_t>(p >> 8),
+                                   static_cast<uint8_t>(p)});
         }
     }
     uLongf packedSize = compressBound(static_cast<uLong>(raw.size()));
@@ -116,7 +120,8 @@ void WritePng(const std::string& fileName, int width, int height, const std::vec
         const size_t start = png.size();
         png.insert(png.end(), type, type + 4);
         png.insert(png.end(), data.begin(), data.end());
-        const uint32_t crc = static_cast<uint32_t>(crc32(0, png.data() + start, static_cast<uInt>(png.size() - start)));
+        const uint32_t crc =
+            static_cast<uint32_t>(crc32(0, png.data() + start, static_cast<uInt>(png.size() - start)));
         for (int shift = 24; shift >= 0; shift -= 8) png.push_back(static_cast<uint8_t>(crc >> shift));
     };
     std::vector<uint8_t> header;

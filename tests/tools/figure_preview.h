@@ -22,7 +22,8 @@ struct PreviewImage {
 inline constexpr uint32_t kBackground = 0x888888;
 
 // yaw and pitch in the viewer's angle unit (4096 per turn).
-PreviewImage RenderPreview(const sampledata::ModelFile& model, const Texture& texture, int yaw, int pitch = 0);
+PreviewImage RenderPreview(const sampledata::ModelFile& model, const Texture& texture, int yaw,
+                           int pitch = 0);
 
 // Writes an RGB PNG of width x height pixels (0xRRGGBB each).
 void WritePng(const std::string& fileName, int width, int height, const std::vector<uint32_t>& pixels);

@@ -27,7 +27,9 @@ std::string Upper(std::string text) {
 bool WildcardMatch(const char* mask, const char* name) {
     if (*mask == 0) return *name == 0;
     if (*mask == '*') return WildcardMatch(mask + 1, name) || (*name != 0 && WildcardMatch(mask, name + 1));
-    return *name != 0 && std::toupper(static_cast<unsigned char>(*mask)) == std::toupper(static_cast<unsigned char>(*name)) &&
+    return *name != 0 &&
+           std::toupper(static_cast<unsigned char>(*mask)) ==
+               std::toupper(static_cast<unsigned char>(*name)) &&
            WildcardMatch(mask + 1, name + 1);
 }
 
@@ -83,7 +85,8 @@ sampledata::ModelFile ReadModel(const std::vector<uint8_t>& file) {
     const size_t materials = count();
     for (size_t o = 0; o < objects; ++o) {
         ModelObject object;
-        const size_t items4 = count(), vectors = count(), blocks = count(), triangles = count(), vertices = count();
+        const size_t items4 = count(), vectors = count(), blocks = count(), triangles = count(),
+                     vertices = count();
         readArray(object.Blocks32, blocks);
         readArray(object.Vertices, vertices);
         readArray(object.VertexWords, vertices);
@@ -120,13 +123,15 @@ std::vector<std::string> ListItems(const std::string& folder, const std::string&
         const std::string name = entry.path().filename().string();
         if (WildcardMatch(mask.c_str(), name.c_str())) names.push_back(name.substr(0, 8));
     }
-    std::sort(names.begin(), names.end(), [](const std::string& a, const std::string& b) { return Upper(a) < Upper(b); });
+    std::sort(names.begin(), names.end(),
+              [](const std::string& a, const std::string& b) { return Upper(a) < Upper(b); });
     return names;
 }
 
 std::string FindFileNoCase(const std::string& folder, const std::string& name) {
     for (const auto& entry : std::filesystem::directory_iterator(folder)) {
-        if (!entry.is_directory() && Upper(entry.path().filename().string()) == Upper(name)) return entry.path().string();
+        if (!entry.is_directory() && Upper(entry.path().filename().string()) == Upper(name))
+            return entry.path().string();
     }
     return "";
 }
