@@ -16,6 +16,7 @@
 
 #include "d3d9/adapterprofile.h"
 #include "d3d9/callrecorder.h"
+#include "d3d9/devicecontrol.h"
 #include "d3d9/presentationtarget.h"
 #include "device/diagnostics.h"
 #include "device/korvane.h"
@@ -97,6 +98,7 @@ protected:
         ResetDefaultAdapterProfile();
         ResetLogFolder();
         ResetLogState();
+        if (!LogFolder.empty()) std::filesystem::remove_all(LogFolder);
     }
 
     // (Re)starts the component on profile; the call log records the new device.
@@ -115,6 +117,7 @@ protected:
     void StartLog() {
         LogFolder = std::filesystem::temp_directory_path() /
                     ("wbx_scene_log_" + std::to_string(reinterpret_cast<uintptr_t>(this)));
+        std::filesystem::remove_all(LogFolder);  // a log left by an earlier test
         std::filesystem::create_directories(LogFolder);
         SetLogFolder(LogFolder.string() + "/");
         ResetLogState();

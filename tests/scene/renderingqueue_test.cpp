@@ -8,7 +8,6 @@
 #include <limits>
 #include <random>
 
-#include "d3d9/devicechild.h"
 #include "device/texture.h"
 #include "device_fixture.h"
 #include "matrix_helpers.h"
@@ -26,10 +25,7 @@ using testing::Tex0;
 using testing::Translation;
 using testing::TSS;
 
-int64_t SerialOf(IDirect3DBaseTexture9* texture) {
-    const auto* child = dynamic_cast<const DeviceChild*>(texture);
-    return child != nullptr ? static_cast<int64_t>(child->Serial()) : 0;
-}
+int64_t SerialOf(IDirect3DTexture9* texture) { return static_cast<int64_t>(ObjectSerial(texture)); }
 
 // The calls every pass starts with.
 std::vector<std::string> InitialStates() {
