@@ -67,6 +67,13 @@ protected:
         return messages;
     }
 
+    // The messages without their indentation.
+    std::vector<std::string> Trimmed() const {
+        std::vector<std::string> messages = LogMessages();
+        for (std::string& message : messages) message.erase(0, message.find_first_not_of(' '));
+        return messages;
+    }
+
 private:
     std::string folder_;
 };
