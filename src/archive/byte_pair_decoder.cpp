@@ -1,5 +1,7 @@
 #include "archive/byte_pair_decoder.h"
 
+#include <array>
+#include <cstring>
 #include <span>
 #include <vector>
 
@@ -12,6 +14,11 @@ namespace {
 constexpr int kCodes = 256;
 constexpr int kStackSize = 256;  // bytes, as the format's encoders assume
 
+[[noreturn]] void TooLong(size_t expandedSize) {
+    throw EVRAError(Format("バイトペア符号の展開結果が展開後サイズ %d バイトを越えています",
+                           static_cast<int64_t>(expandedSize)));
+}
+
 [[noreturn]] void Truncated() { throw EVRAError("バイトペア符号のデータがブロックの途中で終わっています"); }
 
 // Expands the blocks of in into out, from its start.
@@ -20,7 +27,9 @@ void DecodeBlocks(std::span<const uint8_t> in, std::span<uint8_t> out) {
     // whose left entry the current block has set to a pair.
     uint8_t left[kCodes];
     uint8_t right[kCodes] = {};
-    uint8_t stack[kStackSize];  // right halves still to expand
+    uint8_t stack[kStackSize];                    // right halves still to expand
+    std::array<size_t, kCodes> expandedAt;        // where in out a pair code was last expanded
+    std::array<uint32_t, kCodes> expandedLength;  // and to how many bytes (0: not yet in this block)
     size_t pos = 0;
     size_t written = 0;
 
@@ -67,15 +76,31 @@ void DecodeBlocks(std::span<const uint8_t> in, std::span<uint8_t> out) {
         // Expansion. Pushing right then left and popping left at once is the
         // same as keeping only the right halves on the stack; a pair needs two
         // free stack bytes in the original scheme, so that is the limit kept.
-        for (uint8_t x : data) {
+        //
+        // Within a block a pair code always expands to the same bytes, so once
+        // a code has been expanded its output is remembered (where it lies in
+        // out, and how long it is) and later occurrences copy it. Only
+        // expansions that completed are remembered, so the copy can meet no
+        // error but running past the expanded size, which is checked.
+        expandedLength.fill(0);
+        for (uint8_t code : data) {
+            if (left[code] == code) {
+                if (written == out.size()) TooLong(out.size());
+                out[written++] = code;
+                continue;
+            }
+            if (const uint32_t length = expandedLength[code]; length != 0) {
+                if (out.size() - written < length) TooLong(out.size());
+                std::memcpy(&out[written], &out[expandedAt[code]], length);
+                written += length;
+                continue;
+            }
+            const size_t start = written;
+            uint8_t x = code;
             int depth = 0;
             for (;;) {
                 if (left[x] == x) {
-                    if (written == out.size()) {
-                        throw EVRAError(
-                            Format("バイトペア符号の展開結果が展開後サイズ %d バイトを越えています",
-                                   static_cast<int64_t>(out.size())));
-                    }
+                    if (written == out.size()) TooLong(out.size());
                     out[written++] = x;
                     if (depth == 0) break;
                     x = stack[--depth];
@@ -88,6 +113,8 @@ void DecodeBlocks(std::span<const uint8_t> in, std::span<uint8_t> out) {
                     x = left[x];
                 }
             }
+            expandedAt[code] = start;
+            expandedLength[code] = static_cast<uint32_t>(written - start);  // out is at most 1 GiB
         }
     }
 }

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <optional>
 
 #include "archive/vra_error.h"
 #include "vra_test_support.h"
@@ -153,6 +154,93 @@ TEST(DecodeBytePairs, ReadsFromAnyStreamFromItsPosition) {
     TMemoryStream memory = StreamOf(prefixed);
     memory.SetPosition(3);
     EXPECT_EQ(DecodeBytePairs(memory, static_cast<int64_t>(input.size()))->Bytes(), input);
+}
+
+// The decoding steps as the format describes them, byte by byte with a real
+// 256-byte stack of both halves; nullopt where the data is refused.
+std::optional<Bytes> ReferenceDecode(const Bytes& in, size_t expandedSize) {
+    Bytes out(expandedSize, 0);
+    uint8_t left[256], right[256] = {}, stack[256];
+    size_t pos = 0, written = 0;
+    auto next = [&](int& value) {
+        if (pos >= in.size()) return false;
+        value = in[pos++];
+        return true;
+    };
+    while (pos < in.size()) {
+        for (int i = 0; i < 256; ++i) left[i] = static_cast<uint8_t>(i);
+        int code = 0, k = 0, x = 0;
+        next(k);
+        for (;;) {
+            if (k > 127) code += k - 127, k = 0;
+            if (code == 256) break;
+            if (code > 256) return std::nullopt;
+            for (int n = 0; n <= k; ++n, ++code) {
+                if (code > 255 || !next(x)) return std::nullopt;
+                left[code] = static_cast<uint8_t>(x);
+                if (x != code) {
+                    if (!next(x)) return std::nullopt;
+                    right[code] = static_cast<uint8_t>(x);
+                }
+            }
+            if (code == 256) break;
+            if (!next(k)) return std::nullopt;
+        }
+        uint32_t length = 0;
+        for (int i = 0; i < 4; ++i) {
+            if (!next(x)) return std::nullopt;
+            length |= static_cast<uint32_t>(x) << (8 * i);
+        }
+        int top = 0;
+        for (;;) {
+            if (top > 0) {
+                x = stack[--top];
+            } else if (length > 0) {
+                if (!next(x)) return std::nullopt;
+                --length;
+            } else {
+                break;
+            }
+            if (left[x] == x) {
+                if (written == out.size()) return std::nullopt;
+                out[written++] = static_cast<uint8_t>(x);
+            } else {
+                if (top + 2 > 256) return std::nullopt;
+                stack[top++] = right[x];
+                stack[top++] = left[x];
+            }
+        }
+    }
+    return out;
+}
+
+TEST(DecodeBytePairs, AgreesWithTheStepByStepDecodingOnDamagedData) {
+    // Damaged variants of real packed data: every outcome (bytes or refusal)
+    // must be the one the plain step-by-step decoding gives.
+    const Bytes input = vratest::RepetitiveText(3000, 11);
+    const Bytes packed = vratest::EncodeBytePairs(input, {.blockSize = 700});
+    uint32_t state = 12345;
+    auto random = [&state](uint32_t bound) {
+        state = state * 1664525u + 1013904223u;
+        return (state >> 8) % bound;
+    };
+    int refused = 0;
+    for (int trial = 0; trial < 3000; ++trial) {
+        Bytes damaged = packed;
+        const int edits = 1 + static_cast<int>(random(4));
+        for (int e = 0; e < edits; ++e) damaged[random(static_cast<uint32_t>(damaged.size()))] = random(256);
+        if (random(4) == 0) damaged.resize(random(static_cast<uint32_t>(damaged.size())));
+        const size_t expandedSize = input.size() + random(64) - 32;
+        const std::optional<Bytes> expected = ReferenceDecode(damaged, expandedSize);
+        std::optional<Bytes> actual;
+        try {
+            actual = Decode(damaged, static_cast<int64_t>(expandedSize));
+        } catch (const EVRAError&) {
+        }
+        ASSERT_EQ(actual, expected) << "trial " << trial;
+        refused += !expected.has_value();
+    }
+    EXPECT_GT(refused, 100);  // the damage reached the refusals too
 }
 
 TEST(DecodeBytePairs, RefusesPairTablesPastTheLastCode) {

@@ -19,7 +19,7 @@ namespace {
 using vratest::Bytes;
 
 // Input layout of the fuzz target: an odd first byte, then an archive; or an
-// even one, then a 24-bit expanded size and packed data.
+// even one, then a 16-bit expanded size and packed data.
 Bytes ArchiveSeed(const Bytes& archive) {
     Bytes seed = {1};
     seed.insert(seed.end(), archive.begin(), archive.end());
@@ -28,7 +28,7 @@ Bytes ArchiveSeed(const Bytes& archive) {
 
 Bytes DecodeSeed(const Bytes& expanded, const vratest::EncoderOptions& options) {
     Bytes seed = {0};
-    for (int i = 0; i < 3; ++i) seed.push_back(static_cast<uint8_t>(expanded.size() >> (8 * i)));
+    for (int i = 0; i < 2; ++i) seed.push_back(static_cast<uint8_t>(expanded.size() >> (8 * i)));
     const Bytes packed = vratest::EncodeBytePairs(expanded, options);
     seed.insert(seed.end(), packed.begin(), packed.end());
     return seed;
@@ -73,7 +73,7 @@ TEST(FuzzSeeds, CommittedSeedsMatchTheGeneratorAndAreValid) {
     }
     const Bytes decodeSeed = Seeds()["decode_run"];
     TMemoryStream packed;
-    packed.Bytes().assign(decodeSeed.begin() + 4, decodeSeed.end());
+    packed.Bytes().assign(decodeSeed.begin() + 3, decodeSeed.end());
     EXPECT_EQ(DecodeBytePairs(packed, 600)->Bytes(), Bytes(600, 0));
 }
 
