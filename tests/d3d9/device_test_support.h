@@ -1,0 +1,106 @@
+#pragma once
+// Shared pieces of the device tests: a presentation target that keeps what it
+// is given, present parameters as the device layer fills them, and a fixture
+// that creates a Direct3D object and a device over a chosen profile and checks
+// on tear-down that the device goes away with its last reference.
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <cstring>
+#include <vector>
+
+#include "d3d9/adapterprofile.h"
+#include "d3d9/d3d9.h"
+#include "d3d9/direct3d.h"
+#include "d3d9/presentationtarget.h"
+
+namespace wbx::testing {
+
+class CaptureTarget : public PresentationTarget {
+public:
+    explicit CaptureTarget(double refreshHz = 60.0) : refreshHz_(refreshHz) {}
+
+    void PresentFrame(const uint8_t* bits, int pitch, int width, int height) override {
+        ++Frames;
+        Width = width;
+        Height = height;
+        Pitch = pitch;
+        Pixels.assign(bits, bits + static_cast<size_t>(pitch) * static_cast<size_t>(height));
+    }
+    double RefreshRate() const override { return refreshHz_; }
+
+    uint32_t Pixel(int x, int y) const {
+        uint32_t value;
+        std::memcpy(&value, Pixels.data() + static_cast<size_t>(y) * Pitch + static_cast<size_t>(x) * 4, 4);
+        return value;
+    }
+
+    int Frames = 0;
+    int Width = 0;
+    int Height = 0;
+    int Pitch = 0;
+    std::vector<uint8_t> Pixels;
+
+private:
+    double refreshHz_;
+};
+
+inline D3DPRESENT_PARAMETERS WindowParams(UINT width, UINT height, bool depth = true,
+                                          D3DFORMAT depthFormat = D3DFMT_D16, HWND window = nullptr,
+                                          UINT interval = D3DPRESENT_INTERVAL_IMMEDIATE) {
+    D3DPRESENT_PARAMETERS pp{};
+    pp.Windowed = TRUE;
+    pp.SwapEffect = D3DSWAPEFFECT_DISCARD;
+    pp.BackBufferWidth = width;
+    pp.BackBufferHeight = height;
+    pp.BackBufferFormat = D3DFMT_X8R8G8B8;
+    pp.hDeviceWindow = window;
+    pp.EnableAutoDepthStencil = depth ? TRUE : FALSE;
+    pp.AutoDepthStencilFormat = depth ? depthFormat : D3DFMT_UNKNOWN;
+    pp.PresentationInterval = interval;
+    return pp;
+}
+
+// The count an object has, read the Direct3D 9 way (AddRef then Release).
+inline ULONG RefCount(IUnknown* object) {
+    object->AddRef();
+    return object->Release();
+}
+
+class DeviceTest : public ::testing::Test {
+protected:
+    void TearDown() override {
+        if (device_ != nullptr) {
+            EXPECT_EQ(device_->Release(), 0u) << "the device outlived its last reference";
+        }
+        if (d3d_ != nullptr) {
+            EXPECT_EQ(d3d_->Release(), 0u);
+        }
+    }
+
+    // Creates the Direct3D object over profile and a REF device with
+    // software vertex processing; fails the test if creation fails.
+    void Create(const D3DPRESENT_PARAMETERS& params, const AdapterProfile& profile = DefaultAdapterProfile(),
+                D3DDEVTYPE type = D3DDEVTYPE_REF) {
+        d3d_ = Direct3DCreate9WithProfile(profile);
+        ASSERT_NE(d3d_, nullptr);
+        params_ = params;
+        ASSERT_EQ(d3d_->CreateDevice(0, type, params.hDeviceWindow, D3DCREATE_SOFTWARE_VERTEXPROCESSING,
+                                     &params_, &device_),
+                  D3D_OK);
+    }
+
+    IDirect3DTexture9* NewTexture(UINT width, UINT height, D3DFORMAT format = D3DFMT_A8R8G8B8,
+                                  D3DPOOL pool = D3DPOOL_MANAGED, UINT levels = 1) {
+        IDirect3DTexture9* texture = nullptr;
+        EXPECT_EQ(device_->CreateTexture(width, height, levels, 0, format, pool, &texture, nullptr), D3D_OK);
+        return texture;
+    }
+
+    IDirect3D9* d3d_ = nullptr;
+    IDirect3DDevice9* device_ = nullptr;
+    D3DPRESENT_PARAMETERS params_{};
+};
+
+}  // namespace wbx::testing
