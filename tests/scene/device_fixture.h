@@ -88,6 +88,24 @@ inline std::string TSS(D3DTEXTURESTAGESTATETYPE type, int64_t value) {
 // SetTexture on stage 0 of the object with this serial number (0: none).
 inline std::string Tex0(int64_t serial) { return "SetTexture(0," + std::to_string(serial) + ")"; }
 
+// The calls every rendering-queue pass starts with.
+inline std::vector<std::string> QueuePassInitialStates() {
+    return {Tex0(0),
+            RS(D3DRS_SPECULARENABLE, 1),
+            RS(D3DRS_LIGHTING, 1),
+            RS(D3DRS_FILLMODE, D3DFILL_SOLID),
+            RS(D3DRS_WRAP0, 0),
+            RS(D3DRS_ALPHABLENDENABLE, 0),
+            RS(D3DRS_ZENABLE, 1),
+            RS(D3DRS_ZWRITEENABLE, 1),
+            TSS(D3DTSS_COLORARG1, D3DTA_TEXTURE),
+            TSS(D3DTSS_COLORARG2, D3DTA_DIFFUSE),
+            TSS(D3DTSS_COLOROP, D3DTOP_MODULATE),
+            TSS(D3DTSS_ALPHAARG1, D3DTA_TEXTURE),
+            TSS(D3DTSS_ALPHAARG2, D3DTA_DIFFUSE),
+            TSS(D3DTSS_ALPHAOP, D3DTOP_MODULATE)};
+}
+
 // Brings a device component up as the viewer does, silently (no log, no halt).
 class DeviceTest : public ::testing::Test {
 protected:

@@ -27,24 +27,6 @@ using testing::TSS;
 
 int64_t SerialOf(IDirect3DTexture9* texture) { return static_cast<int64_t>(ObjectSerial(texture)); }
 
-// The calls every pass starts with.
-std::vector<std::string> InitialStates() {
-    return {Tex0(0),
-            RS(D3DRS_SPECULARENABLE, 1),
-            RS(D3DRS_LIGHTING, 1),
-            RS(D3DRS_FILLMODE, D3DFILL_SOLID),
-            RS(D3DRS_WRAP0, 0),
-            RS(D3DRS_ALPHABLENDENABLE, 0),
-            RS(D3DRS_ZENABLE, 1),
-            RS(D3DRS_ZWRITEENABLE, 1),
-            TSS(D3DTSS_COLORARG1, D3DTA_TEXTURE),
-            TSS(D3DTSS_COLORARG2, D3DTA_DIFFUSE),
-            TSS(D3DTSS_COLOROP, D3DTOP_MODULATE),
-            TSS(D3DTSS_ALPHAARG1, D3DTA_TEXTURE),
-            TSS(D3DTSS_ALPHAARG2, D3DTA_DIFFUSE),
-            TSS(D3DTSS_ALPHAOP, D3DTOP_MODULATE)};
-}
-
 class RenderingQueueTest : public testing::DeviceTest {
 protected:
     std::unique_ptr<TKVTexture> MakeTexture() {
@@ -57,7 +39,7 @@ protected:
     // The recorded calls after the pass's initial states, which are checked.
     std::vector<std::string> CallsAfterInitialStates() {
         std::vector<std::string> calls = CompactCalls();
-        const std::vector<std::string> initial = InitialStates();
+        const std::vector<std::string> initial = testing::QueuePassInitialStates();
         EXPECT_GE(calls.size(), initial.size());
         if (calls.size() < initial.size()) return {};
         EXPECT_EQ(
@@ -96,10 +78,10 @@ TEST_F(RenderingQueueTest, CreateAndEmptyPass) {
 
     Calls->Clear();
     queue.Draw(false, true);
-    EXPECT_EQ(CompactCalls(), InitialStates());
+    EXPECT_EQ(CompactCalls(), testing::QueuePassInitialStates());
     Calls->Clear();
     queue.Draw(true, true);  // a sorted empty pass reads the transforms and draws nothing
-    EXPECT_EQ(CompactCalls(), InitialStates());
+    EXPECT_EQ(CompactCalls(), testing::QueuePassInitialStates());
 }
 
 TEST_F(RenderingQueueTest, SecondIdenticalFrameSendsOnlyTransformMaterialAndDraw) {

@@ -138,20 +138,7 @@ TEST_F(SceneTest, RenderWithoutARootStillRunsTheThreePasses) {
     Calls->Clear();
     scene.Render(nullptr, true);
 
-    std::vector<std::string> pass = {Tex0(0),
-                                     RS(D3DRS_SPECULARENABLE, 1),
-                                     RS(D3DRS_LIGHTING, 1),
-                                     RS(D3DRS_FILLMODE, D3DFILL_SOLID),
-                                     RS(D3DRS_WRAP0, 0),
-                                     RS(D3DRS_ALPHABLENDENABLE, 0),
-                                     RS(D3DRS_ZENABLE, 1),
-                                     RS(D3DRS_ZWRITEENABLE, 1),
-                                     TSS(D3DTSS_COLORARG1, D3DTA_TEXTURE),
-                                     TSS(D3DTSS_COLORARG2, D3DTA_DIFFUSE),
-                                     TSS(D3DTSS_COLOROP, D3DTOP_MODULATE),
-                                     TSS(D3DTSS_ALPHAARG1, D3DTA_TEXTURE),
-                                     TSS(D3DTSS_ALPHAARG2, D3DTA_DIFFUSE),
-                                     TSS(D3DTSS_ALPHAOP, D3DTOP_MODULATE)};
+    const std::vector<std::string> pass = testing::QueuePassInitialStates();
     std::vector<std::string> expected = {"SetTransform(2)"};
     expected.insert(expected.end(), pass.begin(), pass.end());  // opaque
     expected.insert(expected.end(), pass.begin(), pass.end());  // blended
