@@ -1,0 +1,70 @@
+// wardrobix-sample-data as a user runs it.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+#include "format_readers.h"
+#include "generated_folder.h"
+
+namespace wbx::testing {
+namespace {
+
+struct GeneratorRun {
+    int ExitCode;
+    std::string Output;  // stdout and stderr together
+};
+
+GeneratorRun RunGenerator(const std::string& arguments) {
+    const std::string command = std::string("\"") + WBX_SAMPLE_DATA_EXECUTABLE + "\" " + arguments + " 2>&1";
+    GeneratorRun run{-1, {}};
+    FILE* pipe = popen(command.c_str(), "r");
+    if (!pipe) return run;
+    char buffer[256];
+    while (fgets(buffer, sizeof buffer, pipe)) run.Output += buffer;
+    const int status = pclose(pipe);
+    run.ExitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return run;
+}
+
+TEST(CommandLine, WritesTheFolderAndSaysWhatItWrote) {
+    const std::string folder = FreshDirectory("cli-default");
+    const GeneratorRun run = RunGenerator("\"" + folder + "\"");
+    EXPECT_EQ(run.ExitCode, 0) << run.Output;
+    EXPECT_NE(run.Output.find("wrote 95 files"), std::string::npos) << run.Output;
+    // The default seed is the library's default: the same bytes as the shared folder.
+    const std::string layer = "item/avatar/02_12030_01.pav";
+    EXPECT_EQ(ReadFileBytes(folder + layer), ReadFileBytes(GeneratedFolder() + layer));
+}
+
+TEST(CommandLine, SeedSelectsTheColours) {
+    const std::string a = FreshDirectory("cli-seed-a"), b = FreshDirectory("cli-seed-b");
+    ASSERT_EQ(RunGenerator("--seed 5 \"" + a + "\"").ExitCode, 0);
+    ASSERT_EQ(RunGenerator("\"" + b + "\" --seed 5").ExitCode, 0);
+    const std::string layer = "item/avatar/00_10010_02.pav";
+    EXPECT_EQ(ReadFileBytes(a + layer), ReadFileBytes(b + layer));
+    EXPECT_NE(ReadFileBytes(a + layer), ReadFileBytes(GeneratedFolder() + layer));
+}
+
+TEST(CommandLine, BadArgumentsAndUnwritableFoldersFailWithAMessage) {
+    EXPECT_EQ(RunGenerator("").ExitCode, 2);
+    EXPECT_EQ(RunGenerator("--seed").ExitCode, 2);
+    EXPECT_EQ(RunGenerator("--seed -3 x").ExitCode, 2);
+    EXPECT_EQ(RunGenerator("--seed 12ab x").ExitCode, 2);
+    EXPECT_EQ(RunGenerator("--frobnicate x").ExitCode, 2);
+    EXPECT_EQ(RunGenerator("a b").ExitCode, 2);
+    const GeneratorRun help = RunGenerator("--help");
+    EXPECT_EQ(help.ExitCode, 0);
+    EXPECT_NE(help.Output.find("usage:"), std::string::npos);
+
+    const std::string folder = FreshDirectory("cli-blocked");
+    std::ofstream(folder + "character") << "a file where a folder should be";
+    const GeneratorRun blocked = RunGenerator("\"" + folder + "\"");
+    EXPECT_EQ(blocked.ExitCode, 1);
+    EXPECT_NE(blocked.Output.find(folder + "character"), std::string::npos) << blocked.Output;
+}
+
+}  // namespace
+}  // namespace wbx::testing
