@@ -4,6 +4,7 @@
 #include "app/layer.h"
 #include "app/pathresolver.h"
 #include "base/format.h"
+#include "device/diagnostics.h"
 
 namespace wbx {
 
@@ -17,6 +18,11 @@ void ComposeLayers(const TLayerOrder& order, const TPartSelection& selection, ui
         if (item.empty()) continue;
         DrawLayerFile(LayerFileName(item, step.LayerIndex), bits, pitch);
     }
+}
+
+HRESULT CheckSurfaceResult(HRESULT result) {
+    if (result != 0 && HaltOnErrorSwitch) throw Exception("へたこいた");
+    return result;
 }
 
 }  // namespace wbx

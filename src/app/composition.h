@@ -7,6 +7,7 @@
 #include <string>
 
 #include "app/partlists.h"
+#include "d3d9/d3d9types.h"
 
 namespace wbx {
 
@@ -23,5 +24,10 @@ std::string LayerFileName(const std::string& item, int32_t layerIndex);
 // nothing. A damaged layer file raises its stream error and stops the
 // painting at that layer.
 void ComposeLayers(const TLayerOrder& order, const TPartSelection& selection, uint8_t* bits, int32_t pitch);
+
+// The check of a texture's LockRect and UnlockRect results: a failure raises
+// Exception("へたこいた") when the device layer halts on errors
+// (HaltOnErrorSwitch); otherwise it goes unreported. Returns result.
+HRESULT CheckSurfaceResult(HRESULT result);
 
 }  // namespace wbx

@@ -10,6 +10,8 @@
 #include "app_fixtures.h"
 #include "base/format.h"
 #include "base/zstream.h"
+#include "d3d9/d3d9.h"
+#include "device/diagnostics.h"
 
 namespace wbx {
 namespace {
@@ -290,6 +292,27 @@ TEST_F(CompositionTest, ADamagedLayerStopsThePaintingAtThatLayer) {
                  EStreamError);
     EXPECT_EQ(surface.At(4, 0), 0x8005);  // steps 0..4 were painted
     EXPECT_EQ(surface.At(6, 0), 0x8005);  // step 6 and later were not
+}
+
+}  // namespace
+}  // namespace wbx
+
+namespace wbx {
+namespace {
+
+TEST(CheckSurfaceResult, RaisesOnlyForFailuresUnderHaltOnError) {
+    const bool saved = HaltOnErrorSwitch;
+    HaltOnErrorSwitch = false;
+    EXPECT_EQ(CheckSurfaceResult(D3DERR_INVALIDCALL), D3DERR_INVALIDCALL);
+    HaltOnErrorSwitch = true;
+    EXPECT_EQ(CheckSurfaceResult(D3D_OK), D3D_OK);
+    try {
+        CheckSurfaceResult(D3DERR_INVALIDCALL);
+        ADD_FAILURE();
+    } catch (const Exception& e) {
+        EXPECT_EQ(e.Message(), "へたこいた");
+    }
+    HaltOnErrorSwitch = saved;
 }
 
 }  // namespace

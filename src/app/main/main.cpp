@@ -1,16 +1,39 @@
-// wardrobix: the program block.
+// wardrobix: the program block. Parses the command line, creates the
+// application and the main window (whose creation runs FormCreate), and runs
+// the message loop until the window closes; the window's destruction runs
+// FormDestroy.
+#include <QApplication>
+#include <QImage>
 #include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "app/commandline.h"
+#include "app/datafolder.h"
+#include "app/settingsfile.h"
+#include "app/umain.h"
+
+namespace {
+
+void PrintError(const std::string& message) { std::fprintf(stderr, "wardrobix: %s\n", message.c_str()); }
+
+std::string AbsoluteFolder(const std::string& folder) {
+    std::error_code ec;
+    const std::filesystem::path absolute = std::filesystem::absolute(folder, ec);
+    return ec ? folder : absolute.string();
+}
+
+}  // namespace
 
 int main(int argc, char** argv) {
-    std::vector<std::string> arguments(argv + 1, argv + argc);
-    const wbx::TCommandLine commandLine = wbx::ParseCommandLine(arguments);
+    const wbx::TCommandLine commandLine =
+        wbx::ParseCommandLine(std::vector<std::string>(argv + 1, argv + argc));
     if (!commandLine.Error.empty()) {
-        std::fprintf(stderr, "wardrobix: %s\n%s", commandLine.Error.c_str(),
-                     wbx::UsageText("wardrobix").c_str());
+        PrintError(commandLine.Error);
+        std::fputs(wbx::UsageText("wardrobix").c_str(), stderr);
         return wbx::kExitUsage;
     }
     if (commandLine.Help) {
@@ -21,5 +44,53 @@ int main(int argc, char** argv) {
         std::fputs(wbx::VersionText().c_str(), stdout);
         return wbx::kExitOk;
     }
-    return wbx::kExitOk;
+    const bool snapshot = commandLine.SnapshotFile.has_value();
+    // The snapshot never opens a window: it needs no display at all.
+    if (snapshot) ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
+
+    QApplication application(argc, argv);
+
+    wbx::TFormServices services;
+    services.SettingsFileName = wbx::SettingsFileName();
+    if (commandLine.DataFolder) {
+        const std::string folder = AbsoluteFolder(*commandLine.DataFolder);
+        if (!wbx::CheckDataFolder(folder)) {
+            PrintError("\"" + folder +
+                       "\" is not a usable data folder (it needs the folder item/avatar below it).");
+            return wbx::kExitUsage;
+        }
+        services.DataFolder = folder;
+    }
+    if (snapshot) {
+        // Headless: no prompt (an unusable folder ends the run) and reports go to stderr.
+        services.FolderPrompt = [](const std::string&, std::string&) { return false; };
+        services.ExceptionReport = [](const std::string& message) { PrintError(message); };
+    }
+
+    auto form = std::make_unique<wbx::TForm1>(services);
+    if (snapshot) {
+        switch (form->StartupOutcome()) {
+            case wbx::TStartupOutcome::NoDataFolder:
+                PrintError(
+                    "no usable data folder: give one with --data or store one by starting the viewer once.");
+                return wbx::kExitUsage;
+            case wbx::TStartupOutcome::MissingModel:
+                PrintError("the model file \"" + wbx::ModelFileName(form->cbModels->Text()) +
+                           "\" is missing.");
+                return wbx::kExitMissingModel;
+            case wbx::TStartupOutcome::Failed:
+                return wbx::kExitStartupError;
+            case wbx::TStartupOutcome::Running:
+                break;
+        }
+        const QImage frame = form->grab().toImage();
+        if (!frame.save(QString::fromStdString(*commandLine.SnapshotFile), "PNG")) {
+            PrintError("cannot write \"" + *commandLine.SnapshotFile + "\".");
+            return wbx::kExitStartupError;
+        }
+        return wbx::kExitOk;
+    }
+    if (form->Terminated()) return wbx::kExitOk;
+    form->show();
+    return application.exec();
 }

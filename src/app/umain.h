@@ -1,0 +1,146 @@
+#pragma once
+// TForm1: the viewer's main window. A fixed 640 x 480 client area in the grey
+// of the figure's background, eleven drop-down lists down its left edge (the
+// model type and ten clothing parts), and the figure, turned by dragging with
+// the left button and scaled by the wheel.
+//
+// Life of the window:
+//   construction  the window as its resource describes it (controls, size,
+//                 position 192/114, font), then FormCreate
+//   FormCreate    caption and colour; settings file and data folder (with the
+//                 folder prompt when the stored folder is unusable); stored
+//                 position; the part lists; the first model. A step that
+//                 cannot go on ends the program quietly (Terminated()).
+//   destruction   FormDestroy: the window position goes to the settings file.
+// Exceptions out of FormCreate, FormDestroy and the handlers go to the
+// exception report; the window carries on.
+//
+// The folder prompt and the exception report are injected (TFormServices), so
+// tests and the headless snapshot answer them without dialogs.
+
+#include <QWidget>
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+
+#include "app/combobox.h"
+#include "app/partlists.h"
+#include "app/ucommon.h"
+
+namespace wbx {
+
+// Shows the folder dialog with the caption; true and the chosen folder, or
+// false when the user cancelled.
+using TFolderPrompt = std::function<bool(const std::string& caption, std::string& folder)>;
+// Shows an exception's message to the user (the toolkit's default exception report).
+using TExceptionReport = std::function<void(const std::string& message)>;
+
+struct TFormServices {
+    std::string SettingsFileName;           // the settings file (see settingsfile.h)
+    std::optional<std::string> DataFolder;  // used instead of the stored folder; never stored
+    TFolderPrompt FolderPrompt;             // empty: a QFileDialog
+    TExceptionReport ExceptionReport;       // empty: a QMessageBox
+};
+
+// How start-up went, for the program block.
+enum class TStartupOutcome {
+    Running,       // FormCreate ran to its end
+    NoDataFolder,  // no usable data folder and none chosen: ended quietly
+    MissingModel,  // the first model file is missing: ended quietly
+    Failed,        // an exception ended FormCreate (it was reported)
+};
+
+// Mouse buttons and the shift state of mouse events, as the handlers take them.
+enum TMouseButton { mbLeft, mbRight, mbMiddle };
+enum : uint32_t { ssShift = 1, ssAlt = 2, ssCtrl = 4, ssLeft = 8, ssRight = 16, ssMiddle = 32 };
+using TShiftState = uint32_t;
+
+inline constexpr const char* kFolderPromptCaption = "DATを展開したパスを指定:";
+inline constexpr int kClientWidth = 640;
+inline constexpr int kClientHeight = 480;
+inline constexpr int kDefaultLeft = 192;
+inline constexpr int kDefaultTop = 114;
+
+class TForm1 : public QWidget {
+public:
+    explicit TForm1(TFormServices services, QWidget* parent = nullptr);
+    ~TForm1() override;
+    TForm1(const TForm1&) = delete;
+    TForm1& operator=(const TForm1&) = delete;
+
+    // The drop-down lists; owned by the window (Qt parent), valid for its life.
+    TComboBox* cbHair;
+    TComboBox* cbBody;
+    TComboBox* cbModels;
+    TComboBox* cbAccessory;
+    TComboBox* cbUpper;
+    TComboBox* cbBottom;
+    TComboBox* cbShoes;
+    TComboBox* cbWear;
+    TComboBox* cbFace;
+    TComboBox* cbCostume;
+    TComboBox* cbFashion;
+
+    int32_t Yaw = 0;                // turn, angle units, 0..4095
+    int32_t Pitch = 0;              // tilt, angle units, -890..890
+    TPdtRec Pdt;                    // the model file on display
+    float Zoom = 1.0f;              // scale, 0.2..3.0
+    int32_t DragX = 0, DragY = 0;   // last pointer position of a drag, client pixels
+    QObject* DragSource = nullptr;  // what the pressed button went down on; not owned
+    bool WheelEnabled = false;      // the wheel zooms only while no list is open
+
+    void FormCreate();
+    void FormDestroy();
+
+    void ComboDropDown(TComboBox* sender);
+    void ComboCloseUp(TComboBox* sender);
+    void TextureChange(TComboBox* sender);
+    void cbModelsSelect(TComboBox* sender);
+    void FormMouseDown(QObject* sender, TMouseButton button, TShiftState shift, int32_t x, int32_t y);
+    void FormMouseMove(QObject* sender, TShiftState shift, int32_t x, int32_t y);
+    void FormMouseUp(QObject* sender, TMouseButton button, TShiftState shift, int32_t x, int32_t y);
+    void FormMouseWheel(QObject* sender, TShiftState shift, int32_t wheelDelta, QPoint mousePos,
+                        bool& handled);
+
+    // Reads the model selected in cbModels into Pdt. False, Pdt unchanged, when
+    // nothing is selected or the file does not exist (or holds no object);
+    // a damaged file raises and also leaves Pdt unchanged.
+    bool LoadModel();
+    // Applies Yaw, Pitch and Zoom to the figure.
+    void UpdateModelPose();
+
+    // The part list of a category.
+    TComboBox* PartCombo(TPartList list) const { return partCombos_[static_cast<size_t>(list)]; }
+    // The text of each part list's selection ("" when none).
+    std::array<std::string, kPartListCount> PartSelection() const;
+
+    // Application.Terminate: the program ends once control returns to the program block.
+    void Terminate();
+    bool Terminated() const { return terminated_; }
+    TStartupOutcome StartupOutcome() const { return startupOutcome_; }
+
+    // Runs fn; an exception it raises goes to the exception report (the
+    // toolkit's default handling of an event's exception).
+    void Guarded(const std::function<void()>& fn);
+
+protected:
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void wheelEvent(QWheelEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    TComboBox* MakeCombo(const char* name, int top);
+    void ReportException(const std::string& message);
+    bool PromptForFolder(std::string& folder);
+
+    TFormServices services_;
+    std::array<TComboBox*, kPartListCount> partCombos_{};  // by TPartList; not owned (Qt children)
+    bool terminated_ = false;
+    TStartupOutcome startupOutcome_ = TStartupOutcome::Running;
+};
+
+}  // namespace wbx
