@@ -9,9 +9,11 @@
 #include <cstdint>
 #include <cstring>
 #include <fstream>
+#include <memory>
 #include <string>
 #include <vector>
 
+#include "d3d9/devicestate.h"
 #include "d3d9/raster/rasterizer.h"
 
 namespace wbx::raster::test {
@@ -28,51 +30,12 @@ inline D3DMATRIX Identity() {
     return m;
 }
 
-// Direct3D 9's creation defaults (the device's own table is authoritative;
-// this one serves the tests), with the viewport covering width x height.
+// Direct3D 9's creation defaults, from the device's own table, with the
+// viewport covering width x height.
 inline PipelineState DefaultState(int width, int height, bool withDepth = true) {
-    PipelineState s;
-    DWORD* rs = s.RenderStates;
-    rs[D3DRS_ZENABLE] = withDepth ? D3DZB_TRUE : D3DZB_FALSE;
-    rs[D3DRS_ZWRITEENABLE] = TRUE;
-    rs[D3DRS_ZFUNC] = D3DCMP_LESSEQUAL;
-    rs[D3DRS_FILLMODE] = D3DFILL_SOLID;
-    rs[D3DRS_SHADEMODE] = D3DSHADE_GOURAUD;
-    rs[D3DRS_CULLMODE] = D3DCULL_CCW;
-    rs[D3DRS_LASTPIXEL] = TRUE;
-    rs[D3DRS_CLIPPING] = TRUE;
-    rs[D3DRS_ALPHAFUNC] = D3DCMP_ALWAYS;
-    rs[D3DRS_SRCBLEND] = D3DBLEND_ONE;
-    rs[D3DRS_DESTBLEND] = D3DBLEND_ZERO;
-    rs[D3DRS_BLENDOP] = D3DBLENDOP_ADD;
-    rs[D3DRS_COLORWRITEENABLE] = 0xF;
-    rs[D3DRS_TEXTUREFACTOR] = 0xFFFFFFFF;
-    rs[D3DRS_BLENDFACTOR] = 0xFFFFFFFF;
-    rs[D3DRS_LIGHTING] = TRUE;
-    rs[D3DRS_COLORVERTEX] = TRUE;
-    rs[D3DRS_LOCALVIEWER] = TRUE;
-    rs[D3DRS_DIFFUSEMATERIALSOURCE] = D3DMCS_COLOR1;
-    rs[D3DRS_SPECULARMATERIALSOURCE] = D3DMCS_COLOR2;
-    rs[D3DRS_AMBIENTMATERIALSOURCE] = D3DMCS_MATERIAL;
-    rs[D3DRS_EMISSIVEMATERIALSOURCE] = D3DMCS_MATERIAL;
-    for (int i = 0; i < kMaxTextureStages; ++i) {
-        DWORD* samp = s.SamplerStates[i];
-        samp[D3DSAMP_ADDRESSU] = samp[D3DSAMP_ADDRESSV] = samp[D3DSAMP_ADDRESSW] = D3DTADDRESS_WRAP;
-        samp[D3DSAMP_MAGFILTER] = samp[D3DSAMP_MINFILTER] = D3DTEXF_POINT;
-        samp[D3DSAMP_MIPFILTER] = D3DTEXF_NONE;
-        DWORD* ts = s.StageStates[i];
-        ts[D3DTSS_COLOROP] = i == 0 ? D3DTOP_MODULATE : D3DTOP_DISABLE;
-        ts[D3DTSS_COLORARG1] = D3DTA_TEXTURE;
-        ts[D3DTSS_COLORARG2] = D3DTA_CURRENT;
-        ts[D3DTSS_ALPHAOP] = i == 0 ? D3DTOP_SELECTARG1 : D3DTOP_DISABLE;
-        ts[D3DTSS_ALPHAARG1] = D3DTA_TEXTURE;
-        ts[D3DTSS_ALPHAARG2] = D3DTA_CURRENT;
-        ts[D3DTSS_TEXCOORDINDEX] = static_cast<DWORD>(i);
-        ts[D3DTSS_RESULTARG] = D3DTA_CURRENT;
-    }
-    s.World = s.View = s.Projection = Identity();
-    s.Viewport = {0, 0, static_cast<DWORD>(width), static_cast<DWORD>(height), 0.0f, 1.0f};
-    return s;
+    auto device = std::make_unique<DeviceState>();
+    ApplyCreationDefaults(*device, withDepth, static_cast<UINT>(width), static_cast<UINT>(height));
+    return device->Pipeline;
 }
 
 // A colour target and an optional depth buffer in memory, with padded rows
