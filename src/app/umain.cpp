@@ -251,37 +251,34 @@ void TForm1::FormMouseWheel(QObject*, TShiftState, int32_t wheelDelta, QPoint, b
     }
 }
 
-void TForm1::mousePressEvent(QMouseEvent* event) {
+void TForm1::DispatchButton(QMouseEvent* event, TButtonHandler handler) {
     const std::optional<TMouseButton> button = ButtonOf(event->button());
-    if (!button) return QWidget::mousePressEvent(event);
+    if (!button) return event->ignore();
     const QPoint at = event->position().toPoint();
     Guarded([&] {
-        FormMouseDown(this, *button, ShiftStateOf(event->buttons(), event->modifiers()), at.x(), at.y());
+        (this->*handler)(this, *button, ShiftStateOf(event->buttons(), event->modifiers()), at.x(), at.y());
     });
 }
+
+bool TForm1::DispatchWheel(QWheelEvent* event, QPoint at) {
+    bool handled = false;
+    Guarded([&] {
+        FormMouseWheel(this, ShiftStateOf(event->buttons(), event->modifiers()), event->angleDelta().y(), at,
+                       handled);
+    });
+    return handled;
+}
+
+void TForm1::mousePressEvent(QMouseEvent* event) { DispatchButton(event, &TForm1::FormMouseDown); }
+void TForm1::mouseReleaseEvent(QMouseEvent* event) { DispatchButton(event, &TForm1::FormMouseUp); }
 
 void TForm1::mouseMoveEvent(QMouseEvent* event) {
     const QPoint at = event->position().toPoint();
     Guarded([&] { FormMouseMove(this, ShiftStateOf(event->buttons(), event->modifiers()), at.x(), at.y()); });
 }
 
-void TForm1::mouseReleaseEvent(QMouseEvent* event) {
-    const std::optional<TMouseButton> button = ButtonOf(event->button());
-    if (!button) return QWidget::mouseReleaseEvent(event);
-    const QPoint at = event->position().toPoint();
-    Guarded([&] {
-        FormMouseUp(this, *button, ShiftStateOf(event->buttons(), event->modifiers()), at.x(), at.y());
-    });
-}
-
 void TForm1::wheelEvent(QWheelEvent* event) {
-    bool handled = false;
-    const QPoint at = event->position().toPoint();
-    Guarded([&] {
-        FormMouseWheel(this, ShiftStateOf(event->buttons(), event->modifiers()), event->angleDelta().y(), at,
-                       handled);
-    });
-    event->setAccepted(handled);
+    event->setAccepted(DispatchWheel(event, event->position().toPoint()));
 }
 
 bool TForm1::eventFilter(QObject* watched, QEvent* event) {
@@ -289,13 +286,7 @@ bool TForm1::eventFilter(QObject* watched, QEvent* event) {
     // the list's selection; with a list open the wheel belongs to the list.
     if (event->type() == QEvent::Wheel) {
         auto* wheel = static_cast<QWheelEvent*>(event);
-        bool handled = false;
-        const QPoint at = mapFromGlobal(wheel->globalPosition().toPoint());
-        Guarded([&] {
-            FormMouseWheel(this, ShiftStateOf(wheel->buttons(), wheel->modifiers()), wheel->angleDelta().y(),
-                           at, handled);
-        });
-        if (handled) return true;
+        if (DispatchWheel(wheel, mapFromGlobal(wheel->globalPosition().toPoint()))) return true;
     }
     return QWidget::eventFilter(watched, event);
 }

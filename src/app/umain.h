@@ -133,7 +133,11 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    using TButtonHandler = void (TForm1::*)(QObject*, TMouseButton, TShiftState, int32_t, int32_t);
     TComboBox* MakeCombo(const char* name, int top);
+    // Turn toolkit events into the handlers' calls; DispatchWheel returns Handled.
+    void DispatchButton(QMouseEvent* event, TButtonHandler handler);
+    bool DispatchWheel(QWheelEvent* event, QPoint at);
     void ReportException(const std::string& message);
     bool PromptForFolder(std::string& folder);
 
