@@ -28,7 +28,7 @@ void DecodeBlocks(std::span<const uint8_t> in, std::span<uint8_t> out) {
     uint8_t left[kCodes];
     uint8_t right[kCodes] = {};
     uint8_t stack[kStackSize];                    // right halves still to expand
-    std::array<size_t, kCodes> expandedAt;        // where in out a pair code was last expanded
+    std::array<size_t, kCodes> expandedAt{};      // where in out a pair code was last expanded
     std::array<uint32_t, kCodes> expandedLength;  // and to how many bytes (0: not yet in this block)
     size_t pos = 0;
     size_t written = 0;
@@ -89,10 +89,10 @@ void DecodeBlocks(std::span<const uint8_t> in, std::span<uint8_t> out) {
                 out[written++] = code;
                 continue;
             }
-            if (const uint32_t length = expandedLength[code]; length != 0) {
-                if (out.size() - written < length) TooLong(out.size());
-                std::memcpy(&out[written], &out[expandedAt[code]], length);
-                written += length;
+            if (const uint32_t known = expandedLength[code]; known != 0) {
+                if (out.size() - written < known) TooLong(out.size());
+                std::memcpy(&out[written], &out[expandedAt[code]], known);
+                written += known;
                 continue;
             }
             const size_t start = written;
