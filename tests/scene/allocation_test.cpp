@@ -15,6 +15,7 @@
 #include "scene/light.h"
 #include "scene/renderingqueue.h"
 #include "scene/scene.h"
+#include "viewer_setup.h"
 
 namespace {
 
@@ -67,8 +68,7 @@ TEST_F(AllocationTest, SteadyRenderLoopAllocatesNothing) {
     TOXFrame root(nullptr);
     TOXFrame* camera = new TOXFrame(&root);
     scene.Camera = camera;
-    camera->SetPosition(&root, {0, 0, 130});
-    camera->SetOrientation(&root, {0, 0, -1}, {0, 1, 0});
+    testing::PlaceViewerCamera(*camera, root);
     // More frames than a queue's first capacity, in every queue-relevant flavour.
     int drawn = 0;
     for (int i = 0; i < 100; ++i) {

@@ -4,6 +4,7 @@
 
 #include "d3d9/devicecontrol.h"
 #include "device_fixture.h"
+#include "viewer_setup.h"
 
 namespace wbx {
 namespace {
@@ -124,11 +125,7 @@ TEST_F(LightTest, GroupRegistersAndUnregistersWithTheDeviceComponent) {
 TEST_F(LightTest, ResetDeviceBringsBackTheEnabledLightsOnly) {
     TOXLightGroup group(KV.get(), 3, "");
     TOXLight* light = group.GetLight(0);
-    light->SetDiffuse(1, 1, 1);
-    light->SetSpecular(1, 1, 1);
-    light->SetAmbient(0.3f, 0.3f, 0.3f);
-    light->SetDirection({0, 0, -1});
-    light->SetEnabled(true);
+    testing::SetUpViewerLight(*light);
     group.GetLight(1)->SetDiffuse(0.5f, 0.5f, 0.5f);  // sent, never enabled
     group.GetLight(2)->SetEnabled(true);
     group.GetLight(2)->SetEnabled(false);

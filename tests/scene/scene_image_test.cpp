@@ -12,6 +12,7 @@
 #include "mesh_helpers.h"
 #include "scene/light.h"
 #include "scene/scene.h"
+#include "viewer_setup.h"
 
 namespace wbx {
 namespace {
@@ -65,8 +66,7 @@ TEST_F(SceneImageTest, TheViewersTexturedQuadUnderItsWhiteLight) {
     TOXFrame* model = new TOXFrame(root.get());
     TOXFrame* camera = new TOXFrame(root.get());
     scene.Camera = camera;
-    camera->SetPosition(root.get(), {0, 0, 130});
-    camera->SetOrientation(root.get(), {0, 0, -1}, {0, 1, 0});
+    testing::PlaceViewerCamera(*camera, *root);
     // The first pose: zoom 1, yaw 0, pitch 0; the model point (0, 36, 0) lands at the origin.
     Matrix scale;
     MatrixScale(scale, 1, 1, 1);
@@ -100,11 +100,7 @@ TEST_F(SceneImageTest, TheViewersTexturedQuadUnderItsWhiteLight) {
 
     TOXLightGroup lights(KV.get(), 1, "");
     TOXLight* light = lights.GetLight(0);
-    light->SetDiffuse(1, 1, 1);
-    light->SetSpecular(1, 1, 1);
-    light->SetAmbient(0.3f, 0.3f, 0.3f);
-    light->SetDirection({0, 0, -1});
-    light->SetEnabled(true);
+    testing::SetUpViewerLight(*light);
 
     ASSERT_EQ(device->TestCooperativeLevel(), D3D_OK);
     device->BeginScene();

@@ -9,6 +9,7 @@
 #include "mesh_helpers.h"
 #include "scene/d3dmatrix.h"
 #include "scene/renderingqueue.h"
+#include "viewer_setup.h"
 
 namespace wbx {
 namespace {
@@ -166,8 +167,7 @@ TEST_F(SceneTest, TheViewComesFromTheCameraAndACameraThatGoesIsForgotten) {
     auto root = std::make_unique<TOXFrame>(nullptr);
     TOXFrame* camera = new TOXFrame(root.get());
     scene->Camera = camera;
-    camera->SetPosition(root.get(), {0, 0, 130});
-    camera->SetOrientation(root.get(), {0, 0, -1}, {0, 1, 0});
+    testing::PlaceViewerCamera(*camera, *root);
     scene->Render(root.get(), true);
     const Matrix view = DeviceTransform(D3DTS_VIEW);
     EXPECT_TRUE(MatrixNear(view, camera->GetInverseWorldMatrix()));
