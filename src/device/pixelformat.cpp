@@ -1,5 +1,7 @@
 #include "device/pixelformat.h"
 
+#include <array>
+
 namespace wbx {
 
 namespace {
@@ -75,10 +77,20 @@ constexpr TFormatRule kRules[] = {
     {D3DFMT_D16, 16, false, {}, {}},
 };
 
+// Every format of the table has a code below 128: a direct index finds its
+// rule, so per-pixel conversions do not search.
+constexpr uint32_t kIndexSize = 128;
+
+struct TRuleIndex {
+    std::array<const TFormatRule*, kIndexSize> rules{};
+    TRuleIndex() {
+        for (const TFormatRule& rule : kRules) rules[rule.format] = &rule;
+    }
+};
+
 const TFormatRule* FindRule(D3DFORMAT format) {
-    for (const TFormatRule& rule : kRules)
-        if (rule.format == format) return &rule;
-    return nullptr;
+    static const TRuleIndex index;
+    return format < kIndexSize ? index.rules[format] : nullptr;
 }
 
 // Component i of an ARGB colour, i = 0 alpha ... 3 blue.
