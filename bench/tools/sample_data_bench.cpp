@@ -46,11 +46,17 @@ void BM_PaintAndEncodeOneLayer(benchmark::State& state) {
         benchmark::DoNotOptimize(EncodeLayerFile(canvas.ToLayer()));
     }
 }
-BENCHMARK(BM_PaintAndEncodeOneLayer)->Unit(benchmark::kMillisecond)->Repetitions(7)->ReportAggregatesOnly(true);
+BENCHMARK(BM_PaintAndEncodeOneLayer)
+    ->Unit(benchmark::kMillisecond)
+    ->Repetitions(7)
+    ->ReportAggregatesOnly(true);
 
 void BM_BuildAndEncodeFigureModel(benchmark::State& state) {
     for (auto _ : state) benchmark::DoNotOptimize(EncodeModelFile(BuildFigureModel(3)));
 }
-BENCHMARK(BM_BuildAndEncodeFigureModel)->Unit(benchmark::kMillisecond)->Repetitions(7)->ReportAggregatesOnly(true);
+BENCHMARK(BM_BuildAndEncodeFigureModel)
+    ->Unit(benchmark::kMillisecond)
+    ->Repetitions(7)
+    ->ReportAggregatesOnly(true);
 
 }  // namespace
