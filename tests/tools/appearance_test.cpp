@@ -185,6 +185,8 @@ TEST(Appearance, WritesPreviewsOfTheFirstOutfitAndEveryList) {
     }
     const auto model = LoadType(1);
     WritePng(out + "type1-turned.png", 640, 480, RenderPreview(model, front, 600, 200).Pixels);
+    WritePng(out + "type1-from-above.png", 640, 480, RenderPreview(model, front, 300, 800).Pixels);
+    WritePng(out + "type1-from-below.png", 640, 480, RenderPreview(model, back, 2300, -800).Pixels);
     // Every item of every list over the body, front and back side by side.
     for (int list = 0; list < sampledata::kPartListCount; ++list) {
         for (int item = 0; item < sampledata::PartLists()[list].ItemCount; ++item) {
