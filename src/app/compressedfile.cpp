@@ -1,7 +1,6 @@
 #include "app/compressedfile.h"
 
 #include <algorithm>
-#include <vector>
 
 #include "base/filestream.h"
 #include "base/format.h"
@@ -10,6 +9,9 @@
 namespace wbx {
 
 namespace {
+
+// The most bytes deflate can produce from one byte of compressed data.
+constexpr int64_t kMaxDeflateRatio = 1032;
 
 // The same kind of exception, its message extended by the file's name.
 [[noreturn]] void RaiseNamingFile(const EStreamError& error, const std::string& fileName) {
@@ -31,21 +33,18 @@ bool ReadCompressedFile(const std::string& fileName, TMemoryStream& dest) {
         if (declaredSize > kMaxCompressedContentSize)
             throw EReadError(Format("Declared content size %d is implausible", declaredSize));
         const int64_t contentSize = std::max<int64_t>(declaredSize, 0);
-        dest.SetSize(start);
+        // Deflate cannot expand its input more than about 1032 times; a declared
+        // size beyond what the file could hold is damage, refused before
+        // anything is allocated or inflated.
+        const int64_t deflateBytes = file.Remaining();
+        if (contentSize > (deflateBytes + 1) * kMaxDeflateRatio)
+            throw EReadError(Format("Declared content size %d exceeds what %d compressed bytes can hold",
+                                    contentSize, deflateBytes));
+        dest.SetSize(start + contentSize);
         if (contentSize > 0) {
             TDecompressionStream inflater(file);
-            // Copy in chunks so a declared size that the stream does not back up
-            // fails after reading what is there, not after allocating all of it.
-            constexpr int64_t kChunk = 64 * 1024;
-            std::vector<uint8_t> chunk(static_cast<size_t>(std::min(contentSize, kChunk)));
-            int64_t left = contentSize;
             try {
-                while (left > 0) {
-                    const int64_t n = std::min(left, kChunk);
-                    inflater.ReadBuffer(chunk.data(), n);
-                    dest.WriteBuffer(chunk.data(), n);
-                    left -= n;
-                }
+                inflater.ReadBuffer(dest.Memory() + start, contentSize);
             } catch (...) {
                 dest.SetPosition(start);
                 throw;

@@ -27,8 +27,9 @@ inline constexpr int64_t kMaxCompressedContentSize = 64 * 1024 * 1024;
 // Raises a stream error whose message names the file when the declared size is
 // above kMaxCompressedContentSize, when the zlib stream is damaged
 // (EZDecompressionError) or when it ends before the declared size
-// (EReadError); memory grows with the bytes actually inflated, never with the
-// declared size alone.
+// (EReadError). A declared size larger than the file's compressed bytes could
+// inflate to is refused at once too, so the memory taken is bounded by the
+// file's own size.
 bool ReadCompressedFile(const std::string& fileName, TMemoryStream& dest);
 
 }  // namespace wbx

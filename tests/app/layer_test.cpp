@@ -96,6 +96,15 @@ TEST(ReadCompressedFile, ReadsTheDeclaredContentAtTheStreamsPosition) {
     }
 }
 
+TEST(ReadCompressedFile, TheMostCompressibleContentStillReads) {
+    TTempDir dir;
+    const TBytes zeros(8 * 1024 * 1024, 0);  // deflate's best ratio, near 1030:1
+    WriteBytes(dir / "zeros.pav", CompressedFile(zeros));
+    TMemoryStream dest;
+    ASSERT_TRUE(ReadCompressedFile(dir / "zeros.pav", dest));
+    EXPECT_EQ(dest.Size(), int64_t(zeros.size()));
+}
+
 TEST(ReadCompressedFile, MissingFileLeavesTheStreamUntouched) {
     TTempDir dir;
     TMemoryStream dest;
@@ -121,6 +130,10 @@ TEST(ReadCompressedFile, DamagedFilesRaiseErrorsNamingTheFile) {
     ExpectErrorNamingFile<EReadError>(dir / "huge.pav");
     WriteBytes(dir / "max.pav", CompressedFile(content, INT32_MAX));
     ExpectErrorNamingFile<EReadError>(dir / "max.pav");
+
+    // More than the compressed bytes could ever inflate to.
+    WriteBytes(dir / "ratio.pav", CompressedFile(content, 10'000'000));
+    ExpectErrorNamingFile<EReadError>(dir / "ratio.pav");
 
     // Not a zlib stream.
     TBytes broken = CompressedFile(content);
