@@ -1,0 +1,158 @@
+// The specialised span routines against the plain per-pixel reference:
+// random scenes over many state combinations must give identical bits.
+
+#include <gtest/gtest.h>
+
+#include <random>
+
+#include "raster_test_support.h"
+
+namespace wbx::raster::test {
+namespace {
+
+constexpr int kSize = 48;
+
+struct Scene {
+    PipelineState State;
+    std::vector<MeshVertex> Vertices;
+    std::vector<uint16_t> Indices;
+    D3DFORMAT DepthFormat;
+};
+
+D3DMATRIX Perspective() {
+    D3DMATRIX p{};
+    const float q = 100.0f / (100.0f - 0.5f);
+    p._11 = 1.5f;
+    p._22 = 1.5f;
+    p._33 = q;
+    p._34 = 1;
+    p._43 = -q * 0.5f;
+    return p;
+}
+
+TextureImage MakeTexture(std::mt19937& rng, D3DFORMAT format) {
+    const int bytes = (format == D3DFMT_A8R8G8B8 || format == D3DFMT_X8R8G8B8) ? 4 : (format == D3DFMT_L8 ? 1 : 2);
+    const int w = 1 << (rng() % 4 + 2), h = 1 << (rng() % 4 + 2);
+    TextureImage t(w + (rng() % 2 ? 0 : 3), h, format, bytes);  // sometimes not a power of two
+    for (auto& b : t.Bits) b = static_cast<uint8_t>(rng());
+    // Make some texels fully transparent in the 1-bit alpha format.
+    if (format == D3DFMT_A1R5G5B5) {
+        for (int y = 0; y < t.Height; ++y)
+            for (int x = 0; x < t.Width; x += 3) t.Bits[static_cast<size_t>(y) * t.Pitch + 2 * x + 1] &= 0x7F;
+    }
+    return t;
+}
+
+Scene MakeScene(std::mt19937& rng, TextureImage* texture) {
+    auto pick = [&](std::initializer_list<DWORD> values) { return *(values.begin() + rng() % values.size()); };
+    auto unit = [&]() { return static_cast<float>(rng() % 10000) / 10000.0f; };
+    Scene scene;
+    scene.DepthFormat = static_cast<D3DFORMAT>(pick({D3DFMT_UNKNOWN, D3DFMT_D16, D3DFMT_D24S8, D3DFMT_D32}));
+    PipelineState& s = scene.State;
+    s = DefaultState(kSize, kSize, scene.DepthFormat != D3DFMT_UNKNOWN);
+    DWORD* rs = s.RenderStates;
+    s.Projection = Perspective();
+    s.World._43 = 3.0f;
+    rs[D3DRS_CULLMODE] = pick({D3DCULL_NONE, D3DCULL_CW, D3DCULL_CCW});
+    rs[D3DRS_SHADEMODE] = pick({D3DSHADE_GOURAUD, D3DSHADE_GOURAUD, D3DSHADE_FLAT});
+    rs[D3DRS_SPECULARENABLE] = rng() % 2;
+    rs[D3DRS_ZFUNC] = pick({D3DCMP_LESSEQUAL, D3DCMP_LESS, D3DCMP_GREATER, D3DCMP_ALWAYS, D3DCMP_NOTEQUAL});
+    rs[D3DRS_ZWRITEENABLE] = rng() % 2;
+    rs[D3DRS_ALPHATESTENABLE] = rng() % 3 == 0;
+    rs[D3DRS_ALPHAFUNC] = pick({D3DCMP_GREATER, D3DCMP_LESS, D3DCMP_GREATEREQUAL, D3DCMP_EQUAL});
+    rs[D3DRS_ALPHAREF] = rng() % 256;
+    rs[D3DRS_ALPHABLENDENABLE] = rng() % 4 != 0;
+    rs[D3DRS_SRCBLEND] = pick({D3DBLEND_SRCALPHA, D3DBLEND_SRCALPHA, D3DBLEND_ZERO, D3DBLEND_ONE, D3DBLEND_DESTCOLOR,
+                               D3DBLEND_INVDESTALPHA});
+    rs[D3DRS_DESTBLEND] = pick({D3DBLEND_INVSRCALPHA, D3DBLEND_INVSRCALPHA, D3DBLEND_ONE, D3DBLEND_SRCCOLOR,
+                                D3DBLEND_INVSRCCOLOR, D3DBLEND_ZERO});
+    rs[D3DRS_BLENDOP] = pick({D3DBLENDOP_ADD, D3DBLENDOP_ADD, D3DBLENDOP_SUBTRACT, D3DBLENDOP_MAX});
+    rs[D3DRS_AMBIENT] = rng() & 0xFFFFFF;
+    DWORD* ts = s.StageStates[0];
+    ts[D3DTSS_COLOROP] = pick({D3DTOP_MODULATE, D3DTOP_SELECTARG1, D3DTOP_SELECTARG2, D3DTOP_ADD});
+    ts[D3DTSS_COLORARG1] = D3DTA_TEXTURE;
+    ts[D3DTSS_COLORARG2] = pick({D3DTA_DIFFUSE, D3DTA_CURRENT});
+    ts[D3DTSS_ALPHAOP] = pick({D3DTOP_MODULATE, D3DTOP_SELECTARG1, D3DTOP_SELECTARG2});
+    ts[D3DTSS_ALPHAARG1] = D3DTA_TEXTURE;
+    ts[D3DTSS_ALPHAARG2] = D3DTA_DIFFUSE;
+    if (texture != nullptr) {
+        Bind(s, 0, {texture});
+        DWORD* ss = s.SamplerStates[0];
+        ss[D3DSAMP_MAGFILTER] = ss[D3DSAMP_MINFILTER] = pick({D3DTEXF_POINT, D3DTEXF_LINEAR});
+        ss[D3DSAMP_ADDRESSU] = pick({D3DTADDRESS_WRAP, D3DTADDRESS_CLAMP, D3DTADDRESS_MIRROR, D3DTADDRESS_BORDER});
+        ss[D3DSAMP_ADDRESSV] = pick({D3DTADDRESS_WRAP, D3DTADDRESS_CLAMP, D3DTADDRESS_MIRROR, D3DTADDRESS_BORDER});
+        ss[D3DSAMP_BORDERCOLOR] = rng();
+    }
+    s.Material.Diffuse = {unit(), unit(), unit(), unit()};
+    s.Material.Ambient = {unit(), unit(), unit(), 1};
+    s.Material.Specular = {unit(), unit(), unit(), 1};
+    s.Material.Emissive = {unit() * 0.3f, unit() * 0.3f, unit() * 0.3f, 1};
+    s.Material.Power = static_cast<float>(rng() % 3) * 4.0f;
+    D3DLIGHT9& light = s.ActiveLights[s.ActiveLightCount++];
+    light = {};
+    light.Type = D3DLIGHT_DIRECTIONAL;
+    light.Diffuse = {1, 1, 1, 0};
+    light.Specular = {1, 1, 1, 0};
+    light.Direction = {unit() - 0.5f, unit() - 0.5f, 1};
+    for (int i = 0; i < 36; ++i) {
+        // Triangles around the view, some crossing the near plane.
+        scene.Vertices.push_back({(unit() - 0.5f) * 6, (unit() - 0.5f) * 6, (unit() - 0.7f) * 6, unit() - 0.5f,
+                                  unit() - 0.5f, -1, (unit() - 0.25f) * 3, (unit() - 0.25f) * 3});
+        scene.Indices.push_back(static_cast<uint16_t>(i));
+    }
+    return scene;
+}
+
+TEST(RasterFastPath, MatchesTheReferenceBitForBit) {
+    std::mt19937 rng(20260107);
+    const D3DFORMAT formats[] = {D3DFMT_A1R5G5B5, D3DFMT_X1R5G5B5, D3DFMT_R5G6B5, D3DFMT_A4R4G4B4,
+                                 D3DFMT_A8R8G8B8, D3DFMT_X8R8G8B8, D3DFMT_L8,     D3DFMT_A8L8};
+    int fastDraws = 0;
+    for (int sceneIndex = 0; sceneIndex < 300; ++sceneIndex) {
+        const bool textured = sceneIndex % 5 != 0;
+        TextureImage texture = MakeTexture(rng, formats[rng() % 8]);
+        const Scene scene = MakeScene(rng, textured ? &texture : nullptr);
+        Canvas canvases[2] = {Canvas(kSize, kSize, scene.DepthFormat, 0xFF406080),
+                              Canvas(kSize, kSize, scene.DepthFormat, 0xFF406080)};
+        for (int path = 0; path < 2; ++path) {
+            Rasterizer r;
+            r.SetReferencePixelPath(path == 1);
+            Canvas& c = canvases[path];
+            if (c.HasDepth) {
+                r.Clear(c.Targets(), scene.State.Viewport, 0, nullptr, D3DCLEAR_ZBUFFER | D3DCLEAR_STENCIL, 0, 0.6f, 7);
+            }
+            DrawIndexed(r, scene.State, c, scene.Vertices, kMeshFVF, scene.Indices);
+            if (path == 0) fastDraws += r.LastDrawUsedFastPath();
+            // A second pass over the first exercises the depth test against written depth.
+            DrawIndexed(r, scene.State, c, scene.Vertices, kMeshFVF, scene.Indices);
+        }
+        ASSERT_EQ(canvases[0].Color, canvases[1].Color) << "colour differs in scene " << sceneIndex;
+        ASSERT_EQ(canvases[0].DepthBits, canvases[1].DepthBits) << "depth differs in scene " << sceneIndex;
+    }
+    // Most of these combinations are ones the fast path covers.
+    EXPECT_GT(fastDraws, 150);
+}
+
+TEST(RasterFastPath, TheViewersStatesUseIt) {
+    TextureImage texture(256, 512, D3DFMT_A1R5G5B5, 2);
+    PipelineState s = DefaultState(kSize, kSize);
+    Bind(s, 0, {&texture});
+    s.SamplerStates[0][D3DSAMP_MINFILTER] = s.SamplerStates[0][D3DSAMP_MAGFILTER] = D3DTEXF_LINEAR;
+    s.RenderStates[D3DRS_CULLMODE] = D3DCULL_NONE;
+    s.RenderStates[D3DRS_SPECULARENABLE] = TRUE;
+    s.RenderStates[D3DRS_ALPHABLENDENABLE] = TRUE;
+    s.RenderStates[D3DRS_SRCBLEND] = D3DBLEND_SRCALPHA;
+    s.RenderStates[D3DRS_DESTBLEND] = D3DBLEND_INVSRCALPHA;
+    s.RenderStates[D3DRS_ZWRITEENABLE] = FALSE;
+    s.StageStates[0][D3DTSS_COLORARG2] = D3DTA_DIFFUSE;
+    s.StageStates[0][D3DTSS_ALPHAOP] = D3DTOP_MODULATE;
+    s.StageStates[0][D3DTSS_ALPHAARG2] = D3DTA_DIFFUSE;
+    Rasterizer r;
+    Canvas c(kSize, kSize);
+    const std::vector<MeshVertex> v{{-1, 1, 0.5f, 0, 0, -1, 0, 0}, {1, 1, 0.5f, 0, 0, -1, 1, 0}, {-1, -1, 0.5f, 0, 0, -1, 0, 1}};
+    DrawList(r, s, c, v, kMeshFVF);
+    EXPECT_TRUE(r.LastDrawUsedFastPath());
+}
+
+}  // namespace
+}  // namespace wbx::raster::test
