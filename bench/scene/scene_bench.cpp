@@ -3,15 +3,13 @@
 // its draws and clears do nothing while every state call still goes through),
 // optionally with the call recorder attached; and the viewer's three-frame
 // tree, also rasterised for comparison. Counters: device calls and heap
-// allocations per rendered frame (this program counts operator new).
+// allocations per rendered frame (allocation_counter.h).
 
 #include <benchmark/benchmark.h>
 
-#include <atomic>
-#include <cstdlib>
 #include <memory>
-#include <new>
 
+#include "allocation_counter.h"
 #include "d3d9/adapterprofile.h"
 #include "d3d9/callrecorder.h"
 #include "d3d9/devicecontrol.h"
@@ -22,25 +20,6 @@
 #include "scene/scene.h"
 #include "test_window.h"
 #include "viewer_setup.h"
-
-namespace {
-
-std::atomic<long> allocations{0};
-
-void* CountedAllocate(std::size_t size) {
-    allocations.fetch_add(1, std::memory_order_relaxed);
-    if (void* p = std::malloc(size == 0 ? 1 : size)) return p;
-    throw std::bad_alloc();
-}
-
-}  // namespace
-
-void* operator new(std::size_t size) { return CountedAllocate(size); }
-void* operator new[](std::size_t size) { return CountedAllocate(size); }
-void operator delete(void* p) noexcept { std::free(p); }
-void operator delete[](void* p) noexcept { std::free(p); }
-void operator delete(void* p, std::size_t) noexcept { std::free(p); }
-void operator delete[](void* p, std::size_t) noexcept { std::free(p); }
 
 namespace wbx {
 namespace {
@@ -113,13 +92,20 @@ struct Fixture {
     long callCount = 0;
 };
 
+// device: 0 lost, 1 lost and recorded, 2 rasterised. Seven repetitions for medians.
+void OnEveryDevice(benchmark::internal::Benchmark* benchmark) {
+    benchmark->ArgName("device")->Arg(0)->Arg(1)->Arg(2)->Repetitions(7)->ReportAggregatesOnly(true);
+    benchmark->Unit(benchmark::kMicrosecond);
+}
+
 void Measure(benchmark::State& state, Fixture& fixture) {
     for (int i = 0; i < 3; ++i) fixture.Pass();  // warm: queues at their working size
     fixture.callCount = 0;
-    allocations = 0;
-    for (auto _ : state) fixture.Pass();
+    const long allocations = testing::CountAllocations([&] {
+        for (auto _ : state) fixture.Pass();
+    });
     const double frames = static_cast<double>(state.iterations());
-    state.counters["allocs_per_frame"] = static_cast<double>(allocations.load()) / frames;
+    state.counters["allocs_per_frame"] = static_cast<double>(allocations) / frames;
     if (fixture.calls) state.counters["calls_per_frame"] = static_cast<double>(fixture.callCount) / frames;
 }
 
@@ -148,14 +134,7 @@ void BM_RenderThousandFrames(benchmark::State& state) {
     }
     Measure(state, fixture);
 }
-BENCHMARK(BM_RenderThousandFrames)
-    ->ArgName("device")  // 0 lost, 1 lost and recorded, 2 rasterised
-    ->Arg(0)
-    ->Arg(1)
-    ->Arg(2)
-    ->Repetitions(7)
-    ->ReportAggregatesOnly(true)
-    ->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_RenderThousandFrames)->Apply(OnEveryDevice);
 
 // The viewer's tree: root, camera and one textured model frame in blend mode 2.
 void BM_RenderViewerTree(benchmark::State& state) {
@@ -168,14 +147,7 @@ void BM_RenderViewerTree(benchmark::State& state) {
     model->BlendMode = TOXScene::kBlendAlpha;
     Measure(state, fixture);
 }
-BENCHMARK(BM_RenderViewerTree)
-    ->ArgName("device")
-    ->Arg(0)
-    ->Arg(1)
-    ->Arg(2)
-    ->Repetitions(7)
-    ->ReportAggregatesOnly(true)
-    ->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_RenderViewerTree)->Apply(OnEveryDevice);
 
 }  // namespace
 }  // namespace wbx

@@ -1,13 +1,10 @@
 // A steady frame loop allocates nothing once the queues have reached their
-// working size. Counted by replacing the global allocation functions of this
-// test program; counting is on only inside CountAllocations.
+// working size. This file carries the test program's counting allocation
+// functions (allocation_counter.h).
 
 #include <gtest/gtest.h>
 
-#include <atomic>
-#include <cstdlib>
-#include <new>
-
+#include "allocation_counter.h"
 #include "device/texture.h"
 #include "device_fixture.h"
 #include "matrix_helpers.h"
@@ -17,37 +14,10 @@
 #include "scene/scene.h"
 #include "viewer_setup.h"
 
-namespace {
-
-std::atomic<bool> counting{false};
-std::atomic<long> allocations{0};
-
-void* Allocate(std::size_t size) {
-    if (counting.load(std::memory_order_relaxed)) allocations.fetch_add(1, std::memory_order_relaxed);
-    if (void* p = std::malloc(size == 0 ? 1 : size)) return p;
-    throw std::bad_alloc();
-}
-
-}  // namespace
-
-void* operator new(std::size_t size) { return Allocate(size); }
-void* operator new[](std::size_t size) { return Allocate(size); }
-void operator delete(void* p) noexcept { std::free(p); }
-void operator delete[](void* p) noexcept { std::free(p); }
-void operator delete(void* p, std::size_t) noexcept { std::free(p); }
-void operator delete[](void* p, std::size_t) noexcept { std::free(p); }
-
 namespace wbx {
 namespace {
 
-template <class F>
-long CountAllocations(F&& work) {
-    allocations = 0;
-    counting = true;
-    work();
-    counting = false;
-    return allocations.load();
-}
+using testing::CountAllocations;
 
 class AllocationTest : public testing::DeviceTest {};
 
