@@ -10,7 +10,9 @@ int TOXFrameList::Add(TOXFrame* frame) {
     return Count() - 1;
 }
 
-void TOXFrameList::Delete(int index) { items_.erase(items_.begin() + index); }
+void TOXFrameList::Delete(int index) {
+    if (index >= 0 && index < Count()) items_.erase(items_.begin() + index);
+}
 
 int TOXFrameList::IndexOf(const TOXFrame* frame) const {
     for (size_t i = 0; i < items_.size(); ++i) {

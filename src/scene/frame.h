@@ -40,7 +40,8 @@ public:
     int Count() const { return static_cast<int>(items_.size()); }
     // Appends frame and returns its index.
     int Add(TOXFrame* frame);
-    // Removes entry index (0 <= index < Count()); later entries move up by one.
+    // Removes entry index; later entries move up by one. An index outside
+    // 0 .. Count() - 1 changes nothing.
     void Delete(int index);
     // Index of the first entry equal to frame (by identity), or -1.
     int IndexOf(const TOXFrame* frame) const;
@@ -145,8 +146,11 @@ public:
 
     TKVTexture* GetTexture() const { return Textures[0]; }
     void SetTexture(TKVTexture* texture) { Textures[0] = texture; }
-    // The caller keeps 0 <= index < kTOXTextureSlots.
-    void SetTextureAt(int index, TKVTexture* texture) { Textures[static_cast<size_t>(index)] = texture; }
+    // Slot index (0 .. kTOXTextureSlots - 1) := texture. An index outside the
+    // slots is the caller's error and changes nothing.
+    void SetTextureAt(int index, TKVTexture* texture) {
+        if (index >= 0 && index < kTOXTextureSlots) Textures[static_cast<size_t>(index)] = texture;
+    }
 
     // The traversal's step for this frame, given its parent's world matrix:
     // WorldMatrix, DrawMatrix and WorldValid.

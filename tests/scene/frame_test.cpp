@@ -31,6 +31,9 @@ TEST(FrameList, OrderDeleteIndexOfAndAssign) {
     EXPECT_EQ(list[1], &c);
     EXPECT_EQ(list.Items(2), &a);
     EXPECT_EQ(list.IndexOf(&b), -1);
+    list.Delete(3);  // outside the list: nothing happens
+    list.Delete(-1);
+    EXPECT_EQ(list.Count(), 3);
 
     TOXFrameList copy;
     copy.Add(&b);
@@ -87,6 +90,21 @@ TEST(Frame, CreateSetsDefaultsAndLinksTheTree) {
     EXPECT_EQ(f.Material.Emissive.r, 0.0f);
     EXPECT_EQ(f.Material.Emissive.a, 1.0f);
     EXPECT_EQ(f.Material.Power, 10.0f);
+}
+
+TEST(Frame, TextureSlots) {
+    TOXFrame frame(nullptr);
+    auto* a = reinterpret_cast<TKVTexture*>(0x10);  // never dereferenced
+    auto* b = reinterpret_cast<TKVTexture*>(0x20);
+    frame.SetTexture(a);
+    EXPECT_EQ(frame.GetTexture(), a);
+    EXPECT_EQ(frame.Textures[0], a);
+    frame.SetTextureAt(7, b);
+    EXPECT_EQ(frame.Textures[7], b);
+    frame.SetTextureAt(8, a);  // outside the slots: nothing is written
+    frame.SetTextureAt(-1, a);
+    for (int i = 1; i < 7; ++i) EXPECT_EQ(frame.Textures[static_cast<size_t>(i)], nullptr);
+    EXPECT_EQ(frame.Textures[7], b);
 }
 
 TEST(Frame, MakeMaterialPutsTheTriplesAtTheirRecordPositions) {
