@@ -9,9 +9,13 @@
 // it after the device is gone. Two ways to attach one:
 //   - AttachCallLog(device): record one existing device's calls.
 //   - SetCallRecorder(log): every device created afterwards (by any
-//     IDirect3D9::CreateDevice of this process) records into log, which also
-//     receives the CreateDevice call itself. This serves tests of layers that
-//     create their devices themselves; pass nullptr to stop.
+//     IDirect3D9::CreateDevice of this process) records into log, and so does
+//     every IDirect3D9 call (GetDeviceCaps, CheckDepthStencilMatch,
+//     CheckDeviceFormat, CreateDevice, ...) made while it is set. This serves
+//     tests of layers that create their devices themselves. SetCallRecorder
+//     (nullptr) stops the recording of new devices and IDirect3D9 calls;
+//     devices created meanwhile keep recording until AttachCallLog(device,
+//     nullptr) or their end.
 // Recording costs nothing while no log is attached: the device tests one
 // pointer per call. A log is meant for one thread (the device's); it takes no
 // locks.

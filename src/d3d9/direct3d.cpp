@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstring>
 #include <new>
+#include <string>
+#include <vector>
 
 #include "d3d9/callrecorder.h"
 #include "d3d9/d3d9names.h"
@@ -19,6 +21,15 @@ void CopyText(char* target, size_t capacity, const std::string& text) {
     target[length] = '\0';
 }
 
+// Records an IDirect3D9 call into the process-wide recorder, if one is set;
+// the text is only built then.
+template <class MakeText>
+HRESULT Recorded(HRESULT result, const char* name, std::vector<int64_t> ints, MakeText makeText) {
+    const std::shared_ptr<CallLog> recorder = CallRecorder();
+    if (recorder != nullptr) recorder->Add(CallRecord{name, std::move(ints), {}, makeText(), result});
+    return result;
+}
+
 }  // namespace
 
 ULONG SoftwareDirect3D::Release() {
@@ -28,8 +39,8 @@ ULONG SoftwareDirect3D::Release() {
     return left;
 }
 
-HRESULT SoftwareDirect3D::GetAdapterIdentifier(UINT Adapter, DWORD /*Flags*/,
-                                               D3DADAPTER_IDENTIFIER9* pIdentifier) {
+HRESULT SoftwareDirect3D::AnswerGetAdapterIdentifier(UINT Adapter, DWORD /*Flags*/,
+                                                     D3DADAPTER_IDENTIFIER9* pIdentifier) {
     if (Adapter != D3DADAPTER_DEFAULT || pIdentifier == nullptr) return D3DERR_INVALIDCALL;
     *pIdentifier = D3DADAPTER_IDENTIFIER9{};
     CopyText(pIdentifier->Driver, sizeof pIdentifier->Driver, profile_.Driver);
@@ -43,14 +54,15 @@ HRESULT SoftwareDirect3D::GetAdapterIdentifier(UINT Adapter, DWORD /*Flags*/,
     return D3D_OK;
 }
 
-HRESULT SoftwareDirect3D::GetAdapterDisplayMode(UINT Adapter, D3DDISPLAYMODE* pMode) {
+HRESULT SoftwareDirect3D::AnswerGetAdapterDisplayMode(UINT Adapter, D3DDISPLAYMODE* pMode) {
     if (Adapter != D3DADAPTER_DEFAULT || pMode == nullptr) return D3DERR_INVALIDCALL;
     *pMode = profile_.DisplayMode;
     return D3D_OK;
 }
 
-HRESULT SoftwareDirect3D::CheckDeviceFormat(UINT Adapter, D3DDEVTYPE DeviceType, D3DFORMAT AdapterFormat,
-                                            DWORD Usage, D3DRESOURCETYPE RType, D3DFORMAT CheckFormat) {
+HRESULT SoftwareDirect3D::AnswerCheckDeviceFormat(UINT Adapter, D3DDEVTYPE DeviceType,
+                                                  D3DFORMAT AdapterFormat, DWORD Usage, D3DRESOURCETYPE RType,
+                                                  D3DFORMAT CheckFormat) {
     if (Adapter != D3DADAPTER_DEFAULT) return D3DERR_INVALIDCALL;
     const DeviceTypeProfile* device = profile_.Find(DeviceType);
     if (device == nullptr) return D3DERR_NOTAVAILABLE;
@@ -80,8 +92,9 @@ HRESULT SoftwareDirect3D::CheckDeviceFormat(UINT Adapter, D3DDEVTYPE DeviceType,
     }
 }
 
-HRESULT SoftwareDirect3D::CheckDepthStencilMatch(UINT Adapter, D3DDEVTYPE DeviceType, D3DFORMAT AdapterFormat,
-                                                 D3DFORMAT RenderTargetFormat, D3DFORMAT DepthStencilFormat) {
+HRESULT SoftwareDirect3D::AnswerCheckDepthStencilMatch(UINT Adapter, D3DDEVTYPE DeviceType,
+                                                       D3DFORMAT AdapterFormat, D3DFORMAT RenderTargetFormat,
+                                                       D3DFORMAT DepthStencilFormat) {
     if (Adapter != D3DADAPTER_DEFAULT) return D3DERR_INVALIDCALL;
     const DeviceTypeProfile* device = profile_.Find(DeviceType);
     if (device == nullptr || !IsDisplayFormat(AdapterFormat)) return D3DERR_NOTAVAILABLE;
@@ -91,7 +104,7 @@ HRESULT SoftwareDirect3D::CheckDepthStencilMatch(UINT Adapter, D3DDEVTYPE Device
     return D3D_OK;
 }
 
-HRESULT SoftwareDirect3D::GetDeviceCaps(UINT Adapter, D3DDEVTYPE DeviceType, D3DCAPS9* pCaps) {
+HRESULT SoftwareDirect3D::AnswerGetDeviceCaps(UINT Adapter, D3DDEVTYPE DeviceType, D3DCAPS9* pCaps) {
     if (Adapter != D3DADAPTER_DEFAULT || pCaps == nullptr) return D3DERR_INVALIDCALL;
     const DeviceTypeProfile* device = profile_.Find(DeviceType);
     if (device == nullptr) return D3DERR_NOTAVAILABLE;
@@ -125,6 +138,50 @@ HRESULT SoftwareDirect3D::CreateDevice(UINT Adapter, D3DDEVTYPE DeviceType, HWND
         if (SUCCEEDED(hr)) static_cast<SoftwareDevice*>(*ppReturnedDeviceInterface)->SetCallLog(recorder);
     }
     return hr;
+}
+
+HRESULT SoftwareDirect3D::GetAdapterIdentifier(UINT Adapter, DWORD Flags,
+                                               D3DADAPTER_IDENTIFIER9* pIdentifier) {
+    return Recorded(AnswerGetAdapterIdentifier(Adapter, Flags, pIdentifier), "GetAdapterIdentifier",
+                    {Adapter, Flags}, [&] {
+                        return "GetAdapterIdentifier(" + std::to_string(Adapter) + ", " +
+                               std::to_string(Flags) + ")";
+                    });
+}
+
+HRESULT SoftwareDirect3D::GetAdapterDisplayMode(UINT Adapter, D3DDISPLAYMODE* pMode) {
+    return Recorded(AnswerGetAdapterDisplayMode(Adapter, pMode), "GetAdapterDisplayMode", {Adapter},
+                    [&] { return "GetAdapterDisplayMode(" + std::to_string(Adapter) + ")"; });
+}
+
+HRESULT SoftwareDirect3D::CheckDeviceFormat(UINT Adapter, D3DDEVTYPE DeviceType, D3DFORMAT AdapterFormat,
+                                            DWORD Usage, D3DRESOURCETYPE RType, D3DFORMAT CheckFormat) {
+    return Recorded(
+        AnswerCheckDeviceFormat(Adapter, DeviceType, AdapterFormat, Usage, RType, CheckFormat),
+        "CheckDeviceFormat", {Adapter, DeviceType, AdapterFormat, Usage, RType, CheckFormat}, [&] {
+            return "CheckDeviceFormat(" + std::to_string(Adapter) + ", " + DeviceTypeName(DeviceType) + ", " +
+                   FormatConstantName(AdapterFormat) + ", " + std::to_string(Usage) + ", " +
+                   std::to_string(RType) + ", " + FormatConstantName(CheckFormat) + ")";
+        });
+}
+
+HRESULT SoftwareDirect3D::CheckDepthStencilMatch(UINT Adapter, D3DDEVTYPE DeviceType, D3DFORMAT AdapterFormat,
+                                                 D3DFORMAT RenderTargetFormat, D3DFORMAT DepthStencilFormat) {
+    return Recorded(AnswerCheckDepthStencilMatch(Adapter, DeviceType, AdapterFormat, RenderTargetFormat,
+                                                 DepthStencilFormat),
+                    "CheckDepthStencilMatch",
+                    {Adapter, DeviceType, AdapterFormat, RenderTargetFormat, DepthStencilFormat}, [&] {
+                        return "CheckDepthStencilMatch(" + std::to_string(Adapter) + ", " +
+                               DeviceTypeName(DeviceType) + ", " + FormatConstantName(AdapterFormat) + ", " +
+                               FormatConstantName(RenderTargetFormat) + ", " +
+                               FormatConstantName(DepthStencilFormat) + ")";
+                    });
+}
+
+HRESULT SoftwareDirect3D::GetDeviceCaps(UINT Adapter, D3DDEVTYPE DeviceType, D3DCAPS9* pCaps) {
+    return Recorded(
+        AnswerGetDeviceCaps(Adapter, DeviceType, pCaps), "GetDeviceCaps", {Adapter, DeviceType},
+        [&] { return "GetDeviceCaps(" + std::to_string(Adapter) + ", " + DeviceTypeName(DeviceType) + ")"; });
 }
 
 IDirect3D9* Direct3DCreate9WithProfile(const AdapterProfile& profile) {

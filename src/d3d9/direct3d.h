@@ -3,7 +3,9 @@
 // its adapter profile (d3d9/adapterprofile.h), copied at creation, and creates
 // SoftwareDevice objects. There is one adapter, ordinal 0; any other ordinal
 // is D3DERR_INVALIDCALL, and a device type the profile lacks is
-// D3DERR_NOTAVAILABLE.
+// D3DERR_NOTAVAILABLE. While a process-wide call recorder is set
+// (d3d9/callrecorder.h) every IDirect3D9 query and CreateDevice is recorded
+// into it.
 
 #include "d3d9/adapterprofile.h"
 #include "d3d9/d3d9.h"
@@ -33,6 +35,15 @@ public:
 
 private:
     ~SoftwareDirect3D() override = default;
+
+    // The answers; the public operations add the recording.
+    HRESULT AnswerGetAdapterIdentifier(UINT Adapter, DWORD Flags, D3DADAPTER_IDENTIFIER9* pIdentifier);
+    HRESULT AnswerGetAdapterDisplayMode(UINT Adapter, D3DDISPLAYMODE* pMode);
+    HRESULT AnswerCheckDeviceFormat(UINT Adapter, D3DDEVTYPE DeviceType, D3DFORMAT AdapterFormat, DWORD Usage,
+                                    D3DRESOURCETYPE RType, D3DFORMAT CheckFormat);
+    HRESULT AnswerCheckDepthStencilMatch(UINT Adapter, D3DDEVTYPE DeviceType, D3DFORMAT AdapterFormat,
+                                         D3DFORMAT RenderTargetFormat, D3DFORMAT DepthStencilFormat);
+    HRESULT AnswerGetDeviceCaps(UINT Adapter, D3DDEVTYPE DeviceType, D3DCAPS9* pCaps);
 
     AdapterProfile profile_;
     ULONG refs_ = 1;

@@ -174,12 +174,9 @@ TEST_F(DeviceDrawTest, NonIndexedDrawsStayInsideTheStream) {
 TEST(DevicePrimitiveLimitTest, DrawsAboveMaxPrimitiveCountAreRefused) {
     AdapterProfile profile = DefaultAdapterProfile();
     profile.Find(D3DDEVTYPE_REF)->Caps.MaxPrimitiveCount = 1000;
-    IDirect3D9* d3d = Direct3DCreate9WithProfile(profile);
-    D3DPRESENT_PARAMETERS pp = WindowParams(16, 16, false);
-    IDirect3DDevice9* device = nullptr;
-    ASSERT_EQ(
-        d3d->CreateDevice(0, D3DDEVTYPE_REF, nullptr, D3DCREATE_SOFTWARE_VERTEXPROCESSING, &pp, &device),
-        D3D_OK);
+    ProfileDevice fixture(profile);
+    IDirect3DDevice9* device = fixture.device;
+    ASSERT_NE(device, nullptr);
     IDirect3DVertexBuffer9* vb = nullptr;
     IDirect3DIndexBuffer9* ib = nullptr;
     ASSERT_EQ(device->CreateVertexBuffer(3 * 32, 0, 0x112, D3DPOOL_MANAGED, &vb, nullptr), D3D_OK);
@@ -193,8 +190,6 @@ TEST(DevicePrimitiveLimitTest, DrawsAboveMaxPrimitiveCountAreRefused) {
     EXPECT_EQ(device->DrawIndexedPrimitive(D3DPT_TRIANGLELIST, 0, 0, 3, 6000, 500), D3D_OK);
     vb->Release();
     ib->Release();
-    EXPECT_EQ(device->Release(), 0u);
-    EXPECT_EQ(d3d->Release(), 0u);
 }
 
 }  // namespace

@@ -140,6 +140,8 @@ TEST(CallRecorderHookTest, DevicesCreatedAfterTheHookRecordIntoIt) {
     auto log = std::make_shared<CallLog>();
     SetCallRecorder(log);
     EXPECT_EQ(CallRecorder(), log);
+    EXPECT_EQ(d3d->CheckDepthStencilMatch(0, D3DDEVTYPE_REF, D3DFMT_X8R8G8B8, D3DFMT_X8R8G8B8, D3DFMT_D16),
+              D3D_OK);
     IDirect3DDevice9* after = nullptr;
     ASSERT_EQ(d3d->CreateDevice(0, D3DDEVTYPE_REF, nullptr, D3DCREATE_SOFTWARE_VERTEXPROCESSING, &pp, &after),
               D3D_OK);
@@ -151,16 +153,21 @@ TEST(CallRecorderHookTest, DevicesCreatedAfterTheHookRecordIntoIt) {
 
     before->SetRenderState(D3DRS_LIGHTING, FALSE);
     after->SetRenderState(D3DRS_LIGHTING, FALSE);
-    EXPECT_EQ(log->Names(), (Names{"CreateDevice", "CreateDevice", "SetRenderState"}));
-    EXPECT_EQ((*log)[0].Text, "CreateDevice(0, D3DDEVTYPE_REF, 32)");
-    EXPECT_EQ((*log)[1].Result, D3DERR_NOTAVAILABLE);
+    EXPECT_EQ(log->Names(),
+              (Names{"CheckDepthStencilMatch", "CreateDevice", "CreateDevice", "SetRenderState"}));
+    EXPECT_EQ((*log)[0].Text,
+              "CheckDepthStencilMatch(0, D3DDEVTYPE_REF, D3DFMT_X8R8G8B8, D3DFMT_X8R8G8B8, D3DFMT_D16)");
+    EXPECT_EQ((*log)[1].Text, "CreateDevice(0, D3DDEVTYPE_REF, 32)");
+    EXPECT_EQ((*log)[2].Result, D3DERR_NOTAVAILABLE);
 
     // The hook was cleared: a device created now records nothing.
     IDirect3DDevice9* later = nullptr;
     ASSERT_EQ(d3d->CreateDevice(0, D3DDEVTYPE_REF, nullptr, D3DCREATE_SOFTWARE_VERTEXPROCESSING, &pp, &later),
               D3D_OK);
     later->SetRenderState(D3DRS_LIGHTING, FALSE);
-    EXPECT_EQ(log->Size(), 3u);
+    D3DCAPS9 caps{};
+    d3d->GetDeviceCaps(0, D3DDEVTYPE_REF, &caps);
+    EXPECT_EQ(log->Size(), 4u);
 
     EXPECT_EQ(later->Release(), 0u);
     EXPECT_EQ(after->Release(), 0u);

@@ -262,19 +262,14 @@ TEST_F(DeviceStateTest, ClearFlagsNeedTheirSurfaces) {
 }
 
 TEST(DeviceStencilTest, StencilClearNeedsStencilBits) {
-    IDirect3D9* d3d = Direct3DCreate9WithProfile(DefaultAdapterProfile());
     for (D3DFORMAT format : {D3DFMT_D16, D3DFMT_D24S8}) {
-        D3DPRESENT_PARAMETERS pp = WindowParams(16, 16, true, format);
-        IDirect3DDevice9* device = nullptr;
-        ASSERT_EQ(
-            d3d->CreateDevice(0, D3DDEVTYPE_REF, nullptr, D3DCREATE_SOFTWARE_VERTEXPROCESSING, &pp, &device),
-            D3D_OK);
+        ProfileDevice fixture(DefaultAdapterProfile(), WindowParams(16, 16, true, format));
+        IDirect3DDevice9* device = fixture.device;
+        ASSERT_NE(device, nullptr);
         EXPECT_EQ(device->Clear(0, nullptr, D3DCLEAR_ZBUFFER, 0, 1.0f, 0), D3D_OK);
         EXPECT_EQ(device->Clear(0, nullptr, D3DCLEAR_STENCIL, 0, 1.0f, 0),
                   format == D3DFMT_D24S8 ? D3D_OK : D3DERR_INVALIDCALL);
-        EXPECT_EQ(device->Release(), 0u);
     }
-    EXPECT_EQ(d3d->Release(), 0u);
 }
 
 }  // namespace

@@ -68,6 +68,30 @@ inline ULONG RefCount(IUnknown* object) {
     return object->Release();
 }
 
+// A Direct3D object over a profile with one REF device (software vertex
+// processing), both released and checked at the end of the scope.
+class ProfileDevice {
+public:
+    explicit ProfileDevice(const AdapterProfile& profile,
+                           D3DPRESENT_PARAMETERS pp = WindowParams(16, 16, false))
+        : d3d(Direct3DCreate9WithProfile(profile)) {
+        EXPECT_EQ(
+            d3d->CreateDevice(0, D3DDEVTYPE_REF, nullptr, D3DCREATE_SOFTWARE_VERTEXPROCESSING, &pp, &device),
+            D3D_OK);
+    }
+    ~ProfileDevice() {
+        if (device != nullptr) {
+            EXPECT_EQ(device->Release(), 0u);
+        }
+        EXPECT_EQ(d3d->Release(), 0u);
+    }
+    ProfileDevice(const ProfileDevice&) = delete;
+    ProfileDevice& operator=(const ProfileDevice&) = delete;
+
+    IDirect3D9* d3d;
+    IDirect3DDevice9* device = nullptr;
+};
+
 class DeviceTest : public ::testing::Test {
 protected:
     void TearDown() override {
