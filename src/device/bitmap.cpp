@@ -39,8 +39,8 @@ bool ReadPalette(TStream& stream, std::array<uint8_t, kPaletteSize>& palette) {
 
 // Converts the first `columns` pixels of a source row of sourceBytes bytes per
 // pixel into pixels of format, each stored as its low destBytes bytes.
-void ConvertRow(const uint8_t* source, uint8_t* dest, int64_t columns, uint32_t sourceBytes, uint32_t destBytes,
-                D3DFORMAT format, const std::array<uint8_t, kPaletteSize>& palette) {
+void ConvertRow(const uint8_t* source, uint8_t* dest, int64_t columns, uint32_t sourceBytes,
+                uint32_t destBytes, D3DFORMAT format, const std::array<uint8_t, kPaletteSize>& palette) {
     for (int64_t x = 0; x < columns; ++x) {
         const uint8_t* s = source + x * sourceBytes;
         uint32_t pixel = 0;
@@ -55,7 +55,9 @@ void ConvertRow(const uint8_t* source, uint8_t* dest, int64_t columns, uint32_t 
                 pixel = ARGBToPixel(PixelToARGB(value, D3DFMT_A1R5G5B5), format);
                 break;
             }
-            case 3: pixel = PackARGB(255, s[2], s[1], s[0], format); break;
+            case 3:
+                pixel = PackARGB(255, s[2], s[1], s[0], format);
+                break;
             default: {
                 uint32_t value;
                 std::memcpy(&value, s, 4);
@@ -73,7 +75,9 @@ void DecodeBMP(const D3DLOCKED_RECT& locked, const RECT& area, D3DFORMAT format,
     const int64_t start = stream.Position();
 
     TBitmapFileHeader fileHeader;
-    if (!ReadOrLog(stream, &fileHeader, sizeof fileHeader, "ビットマップの読みこみ中に、エラーが発生しました")) return;
+    if (!ReadOrLog(stream, &fileHeader, sizeof fileHeader,
+                   "ビットマップの読みこみ中に、エラーが発生しました"))
+        return;
     if (fileHeader.Type != kBitmapType) {
         WriteLog(kBadBitmap);
         return;
@@ -95,7 +99,8 @@ void DecodeBMP(const D3DLOCKED_RECT& locked, const RECT& area, D3DFORMAT format,
     std::array<uint8_t, kPaletteSize> palette{};
     if (format == D3DFMT_P8) {
         if (sourceBytes > 1) {
-            CheckResult(1, "8ビットパレット付きテクスチャに対して16ビット以上のBMPをロードする事は出来ません");
+            CheckResult(1,
+                        "8ビットパレット付きテクスチャに対して16ビット以上のBMPをロードする事は出来ません");
             return;
         }
         // Read past, not applied: the texture keeps the indices.
@@ -156,7 +161,8 @@ void LoadBMP(IDirect3DTexture9* texture, TStream& stream) {
     texture->GetLevelDesc(0, &desc);
     D3DLOCKED_RECT locked{};
     // Only what was locked is unlocked.
-    if (CheckResult(texture->LockRect(0, &locked, nullptr, 0), "LoadBMP中にサーフェスがロックできませんでした") != 0)
+    if (CheckResult(texture->LockRect(0, &locked, nullptr, 0),
+                    "LoadBMP中にサーフェスがロックできませんでした") != 0)
         return;
     const RECT area{0, 0, static_cast<LONG>(desc.Width), static_cast<LONG>(desc.Height)};
     try {

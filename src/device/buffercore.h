@@ -50,7 +50,8 @@ struct TKVBufferCore {
             return nullptr;
         }
         void* data = nullptr;
-        const HRESULT result = b.Buffer->Lock(static_cast<UINT>(offset), static_cast<UINT>(size), &data, flags);
+        const HRESULT result =
+            b.Buffer->Lock(static_cast<UINT>(offset), static_cast<UINT>(size), &data, flags);
         if (result == D3D_OK) b.Data = data;
         CheckResult(result, TBuffer::Messages().Lock);
         return b.Data;

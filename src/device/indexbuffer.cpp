@@ -19,8 +19,8 @@ TKVIndexBuffer::~TKVIndexBuffer() { TCore::Destroy(*this); }
 
 const TKVBufferMessages& TKVIndexBuffer::Messages() {
     static constexpr TKVBufferMessages messages{
-        "IndexBufferの解放に失敗しました", "IndexBufferの生成に失敗しました", "IndexBufferのロックに失敗しました",
-        "IndexBufferのアンロックに失敗しました"};
+        "IndexBufferの解放に失敗しました", "IndexBufferの生成に失敗しました",
+        "IndexBufferのロックに失敗しました", "IndexBufferのアンロックに失敗しました"};
     return messages;
 }
 

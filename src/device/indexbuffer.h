@@ -38,7 +38,7 @@ public:
     TKorvane* DeviceComponent = nullptr;      // not owned
     IDirect3DIndexBuffer9* Buffer = nullptr;  // owned reference, or nullptr
     int32_t IndexCount = 0;
-    void* Data = nullptr;                     // address of the last successful Lock
+    void* Data = nullptr;  // address of the last successful Lock
     int32_t ID = 0;
     std::string Name;
     std::optional<std::vector<uint8_t>> Backup;  // IndexCount x 2 bytes, or none

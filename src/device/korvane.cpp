@@ -102,9 +102,9 @@ D3DDISPLAYMODE TKorvane::GetDisplayMode(uint32_t adapter) {
     return mode;
 }
 
-void TKorvane::InitMode(uint32_t adapter, const D3DDISPLAYMODE& displayMode, D3DMULTISAMPLE_TYPE multiSampleType,
-                        std::span<const D3DFORMAT> depthFormats, D3DSWAPEFFECT swapEffect,
-                        uint32_t presentationInterval) {
+void TKorvane::InitMode(uint32_t adapter, const D3DDISPLAYMODE& displayMode,
+                        D3DMULTISAMPLE_TYPE multiSampleType, std::span<const D3DFORMAT> depthFormats,
+                        D3DSWAPEFFECT swapEffect, uint32_t presentationInterval) {
     WriteDetailLog("");
     WriteDetailLog("■■■画面モードを初期化します■■■");
     TKVLogIndent indent;
@@ -122,8 +122,9 @@ void TKorvane::InitMode(uint32_t adapter, const D3DDISPLAYMODE& displayMode, D3D
     D3D->GetAdapterIdentifier(adapter, 0, &identifier);
     WriteDetailLog(Format("Driver : %s", FieldText(identifier.Driver)));
     WriteDetailLog(Format("Description : %s", FieldText(identifier.Description)));
-    WriteDetailLog(Format("VendorID : %.8x, DeviceID : %.8x, SubSysID : %.8x, Revision : %.8x", identifier.VendorId,
-                          identifier.DeviceId, identifier.SubSysId, identifier.Revision));
+    WriteDetailLog(Format("VendorID : %.8x, DeviceID : %.8x, SubSysID : %.8x, Revision : %.8x",
+                          identifier.VendorId, identifier.DeviceId, identifier.SubSysId,
+                          identifier.Revision));
     WriteDetailLog(Format("ウィンドウモード %dx%dで初期化します", displayMode.Width, displayMode.Height));
 
     HWND window = OwnerControl->PresentationTarget();
@@ -147,10 +148,12 @@ void TKorvane::InitMode(uint32_t adapter, const D3DDISPLAYMODE& displayMode, D3D
                        FormatName(presentParameters.AutoDepthStencilFormat));
         if ((caps.DevCaps & D3DDEVCAPS_HWTRANSFORMANDLIGHT) != 0 && !UseSoftwareVertexProcessing) {
             WriteDetailLog("ハードウェアT&Lを利用します");
-            CreateDevice(adapter, D3DDEVTYPE_HAL, window, D3DCREATE_HARDWARE_VERTEXPROCESSING, presentParameters);
+            CreateDevice(adapter, D3DDEVTYPE_HAL, window, D3DCREATE_HARDWARE_VERTEXPROCESSING,
+                         presentParameters);
         } else {
             WriteDetailLog("ソフトウェアT&Lを利用します");
-            CreateDevice(adapter, D3DDEVTYPE_HAL, window, D3DCREATE_SOFTWARE_VERTEXPROCESSING, presentParameters);
+            CreateDevice(adapter, D3DDEVTYPE_HAL, window, D3DCREATE_SOFTWARE_VERTEXPROCESSING,
+                         presentParameters);
         }
     }
 
@@ -197,7 +200,8 @@ void TKorvane::CreateDevice(uint32_t adapter, D3DDEVTYPE deviceType, HWND focusW
     BackBufferCount = static_cast<int32_t>(presentParameters.BackBufferCount);
     BackBuffers.assign(presentParameters.BackBufferCount, nullptr);
     for (UINT i = 0; i < presentParameters.BackBufferCount; ++i)
-        if (Device->GetBackBuffer(0, i, D3DBACKBUFFER_TYPE_MONO, &BackBuffers[i]) != D3D_OK) BackBuffers[i] = nullptr;
+        if (Device->GetBackBuffer(0, i, D3DBACKBUFFER_TYPE_MONO, &BackBuffers[i]) != D3D_OK)
+            BackBuffers[i] = nullptr;
     if (Device->GetDepthStencilSurface(&DepthStencilSurface) != D3D_OK) DepthStencilSurface = nullptr;
 
     PresentParameters = presentParameters;
@@ -223,7 +227,8 @@ void TKorvane::ReleaseDevice() {
         WriteDetailLog("デプスステンシルサーフェスを解放します");
         IDirect3DSurface9* surface = DepthStencilSurface;
         DepthStencilSurface = nullptr;
-        CheckResult(static_cast<int32_t>(surface->Release()), "デプスステンシルサーフェスの解放に失敗しました");
+        CheckResult(static_cast<int32_t>(surface->Release()),
+                    "デプスステンシルサーフェスの解放に失敗しました");
     }
     if (!BackBuffers.empty()) {
         WriteDetailLog("バックバッファを解放します");
@@ -241,7 +246,8 @@ void TKorvane::ReleaseDevice() {
         WriteDetailLog("Direct3DDeviceオブジェクトの解放を行います");
         IDirect3DDevice9* device = Device;
         Device = nullptr;
-        CheckResult(static_cast<int32_t>(device->Release()), "Direct3DDeviceオブジェクトの解放に失敗しました");
+        CheckResult(static_cast<int32_t>(device->Release()),
+                    "Direct3DDeviceオブジェクトの解放に失敗しました");
     }
 
     indent.Leave();
@@ -268,7 +274,8 @@ void TKorvane::ResetDevice() {
     CheckResult(Device->Reset(&PresentParameters), "リセットに失敗しました");
     // Fetched again whether or not the reset succeeded; the count stays.
     for (size_t i = 0; i < BackBuffers.size(); ++i)
-        if (Device->GetBackBuffer(0, static_cast<UINT>(i), D3DBACKBUFFER_TYPE_MONO, &BackBuffers[i]) != D3D_OK)
+        if (Device->GetBackBuffer(0, static_cast<UINT>(i), D3DBACKBUFFER_TYPE_MONO, &BackBuffers[i]) !=
+            D3D_OK)
             BackBuffers[i] = nullptr;
     if (Device->GetDepthStencilSurface(&DepthStencilSurface) != D3D_OK) DepthStencilSurface = nullptr;
     NotifyAll(&TKVResourceDesc::OnDeviceReset);

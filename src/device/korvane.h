@@ -93,9 +93,9 @@ public:
 
     // Fields. Callers read them; only the stored properties (DebugOption,
     // UseREFDevice, UseSoftwareVertexProcessing) are theirs to assign.
-    IDirect3D9* D3D = nullptr;                      // owned reference; from Loaded until Destroy
-    IDirect3DDevice9* Device = nullptr;             // owned reference; nullptr while no device exists
-    std::vector<IDirect3DSurface9*> BackBuffers;    // one reference held on each (entries may be nullptr)
+    IDirect3D9* D3D = nullptr;                         // owned reference; from Loaded until Destroy
+    IDirect3DDevice9* Device = nullptr;                // owned reference; nullptr while no device exists
+    std::vector<IDirect3DSurface9*> BackBuffers;       // one reference held on each (entries may be nullptr)
     IDirect3DSurface9* DepthStencilSurface = nullptr;  // owned reference, or nullptr
     int32_t BackBufferCount = 0;
     TKVDebugOption DebugOption = TKVDebugOption::All();
@@ -103,9 +103,9 @@ public:
     bool UseSoftwareVertexProcessing = false;  // software vertex processing on a hardware device
     bool Windowed = false;
     D3DFORMAT BackBufferFormat = D3DFMT_UNKNOWN;
-    int32_t Width = 0;   // back buffer, pixels
-    int32_t Height = 0;  // back buffer, pixels
-    TKVOwnerWindow* OwnerControl = nullptr;    // not owned
+    int32_t Width = 0;                          // back buffer, pixels
+    int32_t Height = 0;                         // back buffer, pixels
+    TKVOwnerWindow* OwnerControl = nullptr;     // not owned
     D3DPRESENT_PARAMETERS PresentParameters{};  // as Direct3D left them; passed again to Reset
     uint32_t Adapter = 0;
     D3DDEVTYPE DeviceType = D3DDEVTYPE_HAL;

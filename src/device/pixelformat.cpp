@@ -132,10 +132,18 @@ uint32_t PixelToARGB(uint32_t pixel, D3DFORMAT format) {
         const uint32_t raw = field.bits != 0 ? (pixel >> field.shift) & ((1u << field.bits) - 1) : 0;
         uint32_t value = 0;
         switch (field.rule) {
-            case TUnpackRule::Zero: value = 0; break;
-            case TUnpackRule::Opaque: value = 255; break;
-            case TUnpackRule::Widen: value = WidenComponent(raw, field.bits); break;
-            case TUnpackRule::Shift: value = (raw << (8 - field.bits)) & 0xFF; break;
+            case TUnpackRule::Zero:
+                value = 0;
+                break;
+            case TUnpackRule::Opaque:
+                value = 255;
+                break;
+            case TUnpackRule::Widen:
+                value = WidenComponent(raw, field.bits);
+                break;
+            case TUnpackRule::Shift:
+                value = (raw << (8 - field.bits)) & 0xFF;
+                break;
         }
         color |= value << (24 - 8 * i);
     }

@@ -7,10 +7,11 @@
 
 namespace wbx {
 
-int32_t TKorvane::RegisterResource(TKVResource* resource, const std::string& className, const std::string& name,
-                                   TKVNotify onRelease, TKVNotify onRebuild, TKVNotify onDeviceLost,
-                                   TKVNotify onDeviceReset) {
-    WriteDetailLog(Format("Korvaneリソース(%s)を登録します ID は %d(%s) です", className, NextResourceID, name));
+int32_t TKorvane::RegisterResource(TKVResource* resource, const std::string& className,
+                                   const std::string& name, TKVNotify onRelease, TKVNotify onRebuild,
+                                   TKVNotify onDeviceLost, TKVNotify onDeviceReset) {
+    WriteDetailLog(
+        Format("Korvaneリソース(%s)を登録します ID は %d(%s) です", className, NextResourceID, name));
     auto entry = std::make_unique<TKVResourceDesc>();
     entry->ID = NextResourceID;
     entry->Resource = resource;
@@ -25,14 +26,16 @@ int32_t TKorvane::RegisterResource(TKVResource* resource, const std::string& cla
 }
 
 void TKorvane::UnregisterResource(int32_t id) {
-    const auto found = std::find_if(Resources.begin(), Resources.end(),
-                                    [id](const std::unique_ptr<TKVResourceDesc>& entry) { return entry->ID == id; });
+    const auto found =
+        std::find_if(Resources.begin(), Resources.end(),
+                     [id](const std::unique_ptr<TKVResourceDesc>& entry) { return entry->ID == id; });
     if (found == Resources.end()) {
         ReportError(
             Format("リストに入ってないKorvaneリソース(ID:%d)が、UnregisterResource手続きに渡されました", id));
         return;
     }
-    WriteDetailLog(Format("Korvaneリソース(%s) : ID %d(%s) を登録解除します", (*found)->ClassName, id, (*found)->Name));
+    WriteDetailLog(
+        Format("Korvaneリソース(%s) : ID %d(%s) を登録解除します", (*found)->ClassName, id, (*found)->Name));
     Resources.erase(found);
 }
 
@@ -86,7 +89,8 @@ void TKorvane::DestroyLeftovers() {
             const int32_t staleId = entry.ID;
             const std::string staleName = entry.Name;
             Resources.erase(Resources.begin() + static_cast<std::ptrdiff_t>(i));
-            ReportError(Format("ID %d(%s) のKorvaneリソースは、解放後も登録されたままです", staleId, staleName));
+            ReportError(
+                Format("ID %d(%s) のKorvaneリソースは、解放後も登録されたままです", staleId, staleName));
         }
     }
 }

@@ -35,8 +35,8 @@ TKVTexture::TKVTexture(TKorvane* deviceComponent, std::vector<D3DFORMAT> candida
       Levels(levels),
       KeepContents(pool != D3DPOOL_DEFAULT) {
     ID = DeviceComponent->RegisterResource(
-        this, "TKVTexture", Name, [this] { OnRelease(); }, [this] { OnRebuild(); }, [this] { OnDeviceLost(); },
-        [this] { OnDeviceReset(); });
+        this, "TKVTexture", Name, [this] { OnRelease(); }, [this] { OnRebuild(); },
+        [this] { OnDeviceLost(); }, [this] { OnDeviceReset(); });
 }
 
 TKVTexture::~TKVTexture() {
@@ -47,7 +47,9 @@ TKVTexture::~TKVTexture() {
     DeviceComponent->UnregisterResource(ID);
 }
 
-bool TKVTexture::HasDevice() const { return DeviceComponent->D3D != nullptr && DeviceComponent->Device != nullptr; }
+bool TKVTexture::HasDevice() const {
+    return DeviceComponent->D3D != nullptr && DeviceComponent->Device != nullptr;
+}
 
 void TKVTexture::ReleaseTexture(bool checkCount) {
     if (Texture == nullptr) return;
@@ -84,14 +86,17 @@ void TKVTexture::AllocateTexture(uint32_t width, uint32_t height) {
     Format = ChooseFormat();
     WriteDetailLog(wbx::Format("使用されるフォーマットは %s です", FormatName(Format)));
     IDirect3DTexture9* texture = nullptr;
-    const HRESULT result = device->CreateTexture(width, height, Levels, Usage, Format, Pool, &texture, nullptr);
-    if (result == D3D_OK) Texture = texture;
-    else if (texture != nullptr) texture->Release();
+    const HRESULT result =
+        device->CreateTexture(width, height, Levels, Usage, Format, Pool, &texture, nullptr);
+    if (result == D3D_OK)
+        Texture = texture;
+    else if (texture != nullptr)
+        texture->Release();
     CheckResult(result, "テクスチャの生成に失敗しました");
-    WriteDetailLog(wbx::Format("残りテクスチャ容量は、約%fMBです", device->GetAvailableTextureMem() / 1048576.0));
+    WriteDetailLog(
+        wbx::Format("残りテクスチャ容量は、約%fMBです", device->GetAvailableTextureMem() / 1048576.0));
     BytesPerPixel = BitsPerPixel(Format) / 8;
 }
-
 
 void TKVTexture::SetSize(uint32_t width, uint32_t height) {
     Width = width;
@@ -112,8 +117,9 @@ void TKVTexture::SetSize(uint32_t width, uint32_t height) {
             D3DCAPS9 caps{};
             component.D3D->GetDeviceCaps(component.Adapter, component.DeviceType, &caps);
             if (width > caps.MaxTextureWidth || height > caps.MaxTextureHeight)
-                WriteDetailLog(wbx::Format("要求されたテクスチャのサイズは大きすぎます。%d x %d 以内にして下さい",
-                                           caps.MaxTextureWidth, caps.MaxTextureHeight));
+                WriteDetailLog(
+                    wbx::Format("要求されたテクスチャのサイズは大きすぎます。%d x %d 以内にして下さい",
+                                caps.MaxTextureWidth, caps.MaxTextureHeight));
             if ((caps.TextureCaps & D3DPTEXTURECAPS_SQUAREONLY) != 0)
                 textureWidth = textureHeight = std::max(textureWidth, textureHeight);
             if ((caps.TextureCaps & D3DPTEXTURECAPS_POW2) != 0) {
@@ -125,8 +131,8 @@ void TKVTexture::SetSize(uint32_t width, uint32_t height) {
         TextureHeight = textureHeight;
         AllocateTexture(TextureWidth, TextureHeight);
         if (Pool != D3DPOOL_DEFAULT)
-            FillColor(RECT{0, 0, static_cast<LONG>(TextureWidth), static_cast<LONG>(TextureHeight)}, ClearColor,
-                      false);
+            FillColor(RECT{0, 0, static_cast<LONG>(TextureWidth), static_cast<LONG>(TextureHeight)},
+                      ClearColor, false);
     }
     if (!Rebuilding) {
         Backup.reset();
@@ -137,7 +143,8 @@ void TKVTexture::SetSize(uint32_t width, uint32_t height) {
 D3DLOCKED_RECT TKVTexture::LockRect(uint32_t level, const RECT* rect, uint32_t flags) {
     if ((flags & D3DLOCK_READONLY) == 0 && Source != kvsNone) Source = kvsProgram;
     if (Texture == nullptr) {
-        CheckResult(1, "テクスチャが確保されていません。LockRectの前にSetSizeするか、BMPを読み込んでください");
+        CheckResult(1,
+                    "テクスチャが確保されていません。LockRectの前にSetSizeするか、BMPを読み込んでください");
         return D3DLOCKED_RECT{0, nullptr};
     }
     LockedLevel = level;
@@ -198,14 +205,15 @@ void TKVTexture::LoadFromStream(TStream& stream) {
 void TKVTexture::SaveToStream(TStream& stream) {
     const uint32_t imageSize = Width * Height * 4;
     TBitmapFileHeader fileHeader{kBitmapType, imageSize + 54, 0, 0, 54};
-    TBitmapInfoHeader info{40, static_cast<int32_t>(Width), static_cast<int32_t>(Height), 1, 32, 0, imageSize,
-                           0, 0, 0, 0};
+    TBitmapInfoHeader info{
+        40, static_cast<int32_t>(Width), static_cast<int32_t>(Height), 1, 32, 0, imageSize, 0, 0, 0, 0};
     stream.WriteBuffer(&fileHeader, sizeof fileHeader);
     stream.WriteBuffer(&info, sizeof info);
 
     std::vector<uint8_t> row(static_cast<size_t>(Width) * 4);
     const RECT area{0, 0, static_cast<LONG>(Width), static_cast<LONG>(Height)};
-    const D3DLOCKED_RECT locked = Width > 0 && Height > 0 ? LockRect(0, &area, D3DLOCK_READONLY) : D3DLOCKED_RECT{};
+    const D3DLOCKED_RECT locked =
+        Width > 0 && Height > 0 ? LockRect(0, &area, D3DLOCK_READONLY) : D3DLOCKED_RECT{};
     // Without a lock (reported) the image still gets every row its header
     // promises, zero-filled, so the bitmap stays well-formed.
     const uint8_t* const bits = static_cast<const uint8_t*>(locked.pBits);

@@ -70,12 +70,12 @@ public:
 
     int32_t ID = 0;
     std::string Name;
-    TKorvane* DeviceComponent = nullptr;  // not owned
-    D3DFORMAT Format = D3DFMT_UNKNOWN;    // of the current Direct3D texture
+    TKorvane* DeviceComponent = nullptr;      // not owned
+    D3DFORMAT Format = D3DFMT_UNKNOWN;        // of the current Direct3D texture
     std::vector<D3DFORMAT> CandidateFormats;  // in order of preference
-    uint32_t Width = 0;          // requested size, pixels
+    uint32_t Width = 0;                       // requested size, pixels
     uint32_t Height = 0;
-    uint32_t TextureWidth = 0;   // size of the Direct3D texture, pixels
+    uint32_t TextureWidth = 0;  // size of the Direct3D texture, pixels
     uint32_t TextureHeight = 0;
     IDirect3DTexture9* Texture = nullptr;  // owned reference, or nullptr; others lock and bind it
     uint32_t Usage = 0;
@@ -86,13 +86,13 @@ public:
     uint32_t LockedLevel = 0;
     uint32_t BytesPerPixel = 0;
     uint32_t Levels = 0;
-    bool KeepContents = false;   // Pool is not D3DPOOL_DEFAULT
+    bool KeepContents = false;  // Pool is not D3DPOOL_DEFAULT
     TKVTextureSource Source = kvsNone;
-    std::string FileName;        // source kvsFile
-    std::string ArchiveName;     // source kvsArchive
+    std::string FileName;     // source kvsFile
+    std::string ArchiveName;  // source kvsArchive
     std::string ArchiveID;
     std::unique_ptr<TMemoryStream> Backup;  // 32-bit bitmap image while the texture is released
-    bool Rebuilding = false;     // OnRebuild is reloading the contents
+    bool Rebuilding = false;                // OnRebuild is reloading the contents
 
 private:
     D3DFORMAT ChooseFormat();

@@ -20,8 +20,8 @@ void TKVTexture::LoadFromFile(const std::string& name, const std::string& archiv
             WriteDetailLog(wbx::Format("ID %d(%s) のテクスチャに、%s を読み込みます", ID, Name, name));
             stream = std::make_unique<TFileStream>(name, fmOpenRead | fmShareDenyNone);
         } else {
-            WriteDetailLog(wbx::Format("ID %d(%s) のテクスチャに、VRAファイル%s から ID %s を読み込みます", ID, Name,
-                                       archiveName, name));
+            WriteDetailLog(wbx::Format("ID %d(%s) のテクスチャに、VRAファイル%s から ID %s を読み込みます",
+                                       ID, Name, archiveName, name));
             stream = ReadArchiveFile(archiveName, name);
         }
         const TBitmapInfoHeader info = ReadBitmapInfo(*stream, 0);
@@ -29,7 +29,8 @@ void TKVTexture::LoadFromFile(const std::string& name, const std::string& archiv
         stream->SetPosition(0);
         if (Texture != nullptr) LoadBMP(Texture, *stream);
     } catch (const std::exception&) {
-        CheckResult(1, fromFile ? name + "からの、読み込みエラー" : name + " ＠ " + archiveName + "からの、読み込みエラー");
+        CheckResult(1, fromFile ? name + "からの、読み込みエラー"
+                                : name + " ＠ " + archiveName + "からの、読み込みエラー");
     }
     // Recorded even after a failure, so that a rebuild tries the same load again.
     if (fromFile) {

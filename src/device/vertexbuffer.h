@@ -23,8 +23,8 @@ class TKVVertexBuffer : public TKVResource {
 public:
     // Creates the Direct3D buffer for count vertices of vertexSize bytes and
     // registers with deviceComponent (not owned; must outlive the buffer).
-    TKVVertexBuffer(TKorvane* deviceComponent, int32_t count, int32_t vertexSize, uint32_t usage, uint32_t fvf,
-                    D3DPOOL pool, std::string name);
+    TKVVertexBuffer(TKorvane* deviceComponent, int32_t count, int32_t vertexSize, uint32_t usage,
+                    uint32_t fvf, D3DPOOL pool, std::string name);
     ~TKVVertexBuffer() override;
 
     // Locks count vertices from first (0, 0: the whole buffer). Returns the

@@ -47,7 +47,8 @@ TEST_F(BitmapMutationTest, MutatedAndTruncatedBitmapsStayInBounds) {
         test::MakeBitmap(5, 3, 8, [](int32_t x, int32_t y) { return static_cast<uint32_t>(x * 7 + y); }),
         test::MakeBitmap(3, 4, 16, [](int32_t x, int32_t y) { return static_cast<uint32_t>(x * 999 + y); }),
         test::MakeBitmap(3, 2, 24, [](int32_t x, int32_t y) { return static_cast<uint32_t>(x << 8 | y); }),
-        test::MakeBitmap(2, 5, 32, [](int32_t x, int32_t y) { return static_cast<uint32_t>(x * 0x01010101 + y); }),
+        test::MakeBitmap(2, 5, 32,
+                         [](int32_t x, int32_t y) { return static_cast<uint32_t>(x * 0x01010101 + y); }),
     };
     const D3DFORMAT formats[] = {D3DFMT_A1R5G5B5, D3DFMT_A8R8G8B8, D3DFMT_R8G8B8, D3DFMT_P8, D3DFMT_L8};
     for (const auto& seed : seeds) {
@@ -62,8 +63,8 @@ TEST_F(BitmapMutationTest, MutatedAndTruncatedBitmapsStayInBounds) {
                 bytes[at] = static_cast<uint8_t>(random() % 3 == 0 ? 0xFF : random());
             }
             const D3DFORMAT format = formats[random() % std::size(formats)];
-            DecodeGuarded(bytes, 1 + static_cast<int32_t>(random() % 7), 1 + static_cast<int32_t>(random() % 7),
-                          format);
+            DecodeGuarded(bytes, 1 + static_cast<int32_t>(random() % 7),
+                          1 + static_cast<int32_t>(random() % 7), format);
             if (HasFatalFailure()) return;
         }
     }

@@ -24,10 +24,15 @@ constexpr uint8_t kUntouched = 0xCD;
 // decode may touch.
 struct Level {
     Level(int32_t w, int32_t h, D3DFORMAT f)
-        : width(w), height(h), format(f), bytes(BitsPerPixel(f) / 8), pitch(w * bytes + 8),
+        : width(w),
+          height(h),
+          format(f),
+          bytes(BitsPerPixel(f) / 8),
+          pitch(w * bytes + 8),
           memory(static_cast<size_t>(pitch) * h, kUntouched) {}
 
-    void Decode(const std::vector<uint8_t>& image, int64_t position = 0, const std::vector<uint8_t>& prefix = {}) {
+    void Decode(const std::vector<uint8_t>& image, int64_t position = 0,
+                const std::vector<uint8_t>& prefix = {}) {
         TMemoryStream stream;
         stream.WriteBuffer(prefix.data(), static_cast<int64_t>(prefix.size()));
         stream.WriteBuffer(image.data(), static_cast<int64_t>(image.size()));
@@ -64,7 +69,9 @@ struct Level {
 };
 
 // A distinct colour per position.
-uint32_t Colour(int32_t x, int32_t y) { return 0xFF000000u | ((x * 37 + 11) & 0xFF) << 16 | ((y * 53 + 7) & 0xFF) << 8 | ((x * y + 3) & 0xFF); }
+uint32_t Colour(int32_t x, int32_t y) {
+    return 0xFF000000u | ((x * 37 + 11) & 0xFF) << 16 | ((y * 53 + 7) & 0xFF) << 8 | ((x * y + 3) & 0xFF);
+}
 
 std::vector<uint32_t> TestPalette() {
     std::vector<uint32_t> palette(256);
@@ -77,7 +84,9 @@ using BitmapTest = test::LogFixture;
 TEST_F(BitmapTest, EachDepthIntoA8R8G8B8WithThreePixelRows) {
     const auto palette = TestPalette();
     const auto index = [](int32_t x, int32_t y) { return static_cast<uint32_t>((x + y * 3) * 29 & 0xFF); };
-    const auto a1r5g5b5 = [](int32_t x, int32_t y) { return static_cast<uint32_t>((x * 7919 + y * 104729) & 0xFFFF); };
+    const auto a1r5g5b5 = [](int32_t x, int32_t y) {
+        return static_cast<uint32_t>((x * 7919 + y * 104729) & 0xFFFF);
+    };
     struct Case {
         uint16_t bits;
         std::function<uint32_t(int32_t, int32_t)> raw;
@@ -109,7 +118,8 @@ TEST_F(BitmapTest, EachDepthIntoA8R8G8B8WithThreePixelRows) {
 TEST_F(BitmapTest, AlphaRules) {
     // 8 bits always opaque; 32-bit alpha comes from the file.
     Level a1(2, 1, D3DFMT_A1R5G5B5);
-    a1.Decode(MakeBitmap(2, 1, 8, [](int32_t x, int32_t) { return static_cast<uint32_t>(x); }, {0, 0x00FFFFFF}));
+    a1.Decode(
+        MakeBitmap(2, 1, 8, [](int32_t x, int32_t) { return static_cast<uint32_t>(x); }, {0, 0x00FFFFFF}));
     EXPECT_EQ(a1.Pixel(0, 0), 0x8000u);
     EXPECT_EQ(a1.Pixel(1, 0), 0xFFFFu);
 
@@ -154,27 +164,31 @@ TEST_F(BitmapTest, NonZeroStreamPositionLoadsTheSame) {
 
 TEST_F(BitmapTest, PaletteTextureTakesIndicesAndRefusesDeeperBitmaps) {
     Level p8(4, 1, D3DFMT_P8);
-    p8.Decode(MakeBitmap(4, 1, 8, [](int32_t x, int32_t) { return static_cast<uint32_t>(200 + x); }, TestPalette()));
+    p8.Decode(MakeBitmap(
+        4, 1, 8, [](int32_t x, int32_t) { return static_cast<uint32_t>(200 + x); }, TestPalette()));
     for (int32_t x = 0; x < 4; ++x) EXPECT_EQ(p8.Pixel(x, 0), 200u + x);
 
     Level refused(4, 1, D3DFMT_P8);
     refused.Decode(MakeBitmap(4, 1, 24, [](int32_t, int32_t) { return 0x123456u; }));
     EXPECT_TRUE(refused.AllUntouched());
-    EXPECT_EQ(LogMessages(), (std::vector<std::string>{
-                                 "8ビットパレット付きテクスチャに対して16ビット以上のBMPをロードする事は出来ません"
-                                 "(Error Code = UNKNOWN ERROR ... $00000001)"}));
+    EXPECT_EQ(LogMessages(),
+              (std::vector<std::string>{
+                  "8ビットパレット付きテクスチャに対して16ビット以上のBMPをロードする事は出来ません"
+                  "(Error Code = UNKNOWN ERROR ... $00000001)"}));
 }
 
 TEST_F(BitmapTest, OneAndFourBitBitmapsAreRefused) {
     for (uint16_t bits : {1, 4}) {
-        auto image = MakeBitmap(8, 2, 8, [](int32_t, int32_t) { return 1u; }, TestPalette());
+        auto image = MakeBitmap(
+            8, 2, 8, [](int32_t, int32_t) { return 1u; }, TestPalette());
         image[28] = static_cast<uint8_t>(bits);  // the bit count
         Level level(8, 2, D3DFMT_A8R8G8B8);
         level.Decode(image);
         EXPECT_TRUE(level.AllUntouched()) << bits;
     }
     const std::string message =
-        "色数が8ビット～32ビットの範囲のビットマップを、LoadBMPには指定してください(Error Code = UNKNOWN ERROR ... "
+        "色数が8ビット～32ビットの範囲のビットマップを、LoadBMPには指定してください(Error Code = UNKNOWN "
+        "ERROR ... "
         "$00000001)";
     EXPECT_EQ(LogMessages(), (std::vector<std::string>{message, message}));
 }
@@ -234,8 +248,8 @@ TEST_F(BitmapTest, RowsShorterThanPromisedKeepWhatWasCopied) {
 
 TEST_F(BitmapTest, ShortPaletteOfASmallBitmapStillLoads) {
     // Two colours, stored with a two-entry palette as graphics programs write them.
-    std::vector<uint8_t> image = MakeBitmap(3, 1, 8, [](int32_t x, int32_t) { return x == 1 ? 1u : 0u; },
-                                            {0x000000FF, 0x00FF0000});
+    std::vector<uint8_t> image =
+        MakeBitmap(3, 1, 8, [](int32_t x, int32_t) { return x == 1 ? 1u : 0u; }, {0x000000FF, 0x00FF0000});
     image.erase(image.begin() + 54 + 8, image.begin() + 54 + 1024);
     image[10] = 54 + 8;
     image[11] = 0;
@@ -252,7 +266,8 @@ class ImageMagickBitmapTest : public test::LogFixture {
 protected:
     void SetUp() override {
         LogFixture::SetUp();
-        if (std::system("convert -version > /dev/null 2>&1") != 0) GTEST_SKIP() << "ImageMagick's convert is missing";
+        if (std::system("convert -version > /dev/null 2>&1") != 0)
+            GTEST_SKIP() << "ImageMagick's convert is missing";
     }
     std::string Path(const std::string& name) const { return Folder() + "/" + name; }
     void Run(const std::string& command) { ASSERT_EQ(std::system(command.c_str()), 0) << command; }
@@ -277,7 +292,8 @@ protected:
                 const uint32_t ours = level.Pixel(x, y);
                 const uint8_t* theirs = &rgba[static_cast<size_t>(y * width + x) * 4];
                 for (int c = 0; c < 3; ++c)
-                    ASSERT_NEAR((ours >> (16 - 8 * c)) & 0xFF, theirs[c], tolerance) << x << "," << y << " c" << c;
+                    ASSERT_NEAR((ours >> (16 - 8 * c)) & 0xFF, theirs[c], tolerance)
+                        << x << "," << y << " c" << c;
                 if (compareAlpha) ASSERT_NEAR(ours >> 24, theirs[3], 1) << x << "," << y;
             }
     }
@@ -289,8 +305,8 @@ TEST_F(ImageMagickBitmapTest, TrueColourPaletteAndAlphaBitmaps) {
     Compare("c24.bmp", 7, 5, 24, 0, false);
     Run("convert " + source + " -colors 200 -type Palette -compress None BMP3:" + Path("c8.bmp"));
     Compare("c8.bmp", 7, 5, 8, 0, false);
-    Run("convert " + source + " -alpha set -channel A -fx 'i/w' +channel -define bmp3:alpha=true BMP3:" +
-        Path("c32.bmp"));
+    Run("convert " + source +
+        " -alpha set -channel A -fx 'i/w' +channel -define bmp3:alpha=true BMP3:" + Path("c32.bmp"));
     Compare("c32.bmp", 7, 5, 32, 0, true);
     // (The tool's 16-bit bitmaps are bit-field compressed without their masks,
     // which it cannot read back itself; the 16-bit path is covered by our own fixtures.)

@@ -117,15 +117,16 @@ TEST_F(BufferTest, BadCountsAndLocksAreReportedNeverWrapped) {
     EXPECT_EQ(small.Lock(-1, 1, 0), nullptr);
     EXPECT_EQ(small.Lock(0x7FFFFFFF, 1, 0), nullptr);
     EXPECT_EQ(small.Lock(3, 2, 0), nullptr) << "past the end: the device refuses";
-    EXPECT_EQ(FailureLines(), (std::vector<std::string>{
-                                  "VertexBufferの生成に失敗しました(Error Code = UNKNOWN ERROR ... $00000001)",
-                                  "VertexBufferのロックに失敗しました(Error Code = UNKNOWN ERROR ... $00000001)",
-                                  "VertexBufferのアンロックに失敗しました(Error Code = UNKNOWN ERROR ... $00000001)",
-                                  "IndexBufferの生成に失敗しました(Error Code = UNKNOWN ERROR ... $00000001)",
-                                  "VertexBufferのロックに失敗しました(Error Code = UNKNOWN ERROR ... $00000001)",
-                                  "VertexBufferのロックに失敗しました(Error Code = UNKNOWN ERROR ... $00000001)",
-                                  "VertexBufferのロックに失敗しました(Error Code = D3DERR_INVALIDCALL )",
-                              }));
+    EXPECT_EQ(FailureLines(),
+              (std::vector<std::string>{
+                  "VertexBufferの生成に失敗しました(Error Code = UNKNOWN ERROR ... $00000001)",
+                  "VertexBufferのロックに失敗しました(Error Code = UNKNOWN ERROR ... $00000001)",
+                  "VertexBufferのアンロックに失敗しました(Error Code = UNKNOWN ERROR ... $00000001)",
+                  "IndexBufferの生成に失敗しました(Error Code = UNKNOWN ERROR ... $00000001)",
+                  "VertexBufferのロックに失敗しました(Error Code = UNKNOWN ERROR ... $00000001)",
+                  "VertexBufferのロックに失敗しました(Error Code = UNKNOWN ERROR ... $00000001)",
+                  "VertexBufferのロックに失敗しました(Error Code = D3DERR_INVALIDCALL )",
+              }));
 }
 
 TEST_F(BufferTest, DestroyAfterReleaseWithoutRebuildStillUnregisters) {

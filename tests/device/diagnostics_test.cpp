@@ -139,19 +139,48 @@ TEST(DiagnosticsNames, AllErrorNames) {
 
 TEST(DiagnosticsNames, FormatNames) {
     const std::pair<uint32_t, const char*> names[] = {
-        {20, "R8G8B8"},        {21, "A8R8G8B8"},     {22, "X8R8G8B8"},     {23, "R5G6B5"},
-        {24, "X1R5G5B5"},      {25, "A1R5G5B5"},     {26, "A4R4G4B4"},     {27, "R3G3B2"},
-        {28, "A8"},            {29, "A8R3G3B2"},     {30, "X4R4G4B4"},     {40, "A8P8"},
-        {41, "P8"},            {50, "L8"},           {51, "A8L8"},         {52, "A4L4"},
-        {60, "V8U8"},          {61, "L6V5U5"},       {62, "X8L8V8U8"},     {63, "Q8W8V8U8"},
-        {64, "V16U16"},        {70, "D16_LOCKABLE"}, {71, "D32"},          {73, "D15S1"},
-        {75, "D24S8"},         {77, "D24X8"},        {79, "D24X4S4"},      {80, "D16"},
-        {100, "VERTEXDATA"},   {101, "INDEX16"},     {102, "INDEX32"},     {0x31545844u, "DXT1"},
-        {0x32545844u, "DXT2"}, {0x33545844u, "DXT3"}, {0x34545844u, "DXT4"}, {0x35545844u, "DXT5"},
-        {0x32595559u, "YUY2"}, {0x59565955u, "UYVY"},
+        {20, "R8G8B8"},
+        {21, "A8R8G8B8"},
+        {22, "X8R8G8B8"},
+        {23, "R5G6B5"},
+        {24, "X1R5G5B5"},
+        {25, "A1R5G5B5"},
+        {26, "A4R4G4B4"},
+        {27, "R3G3B2"},
+        {28, "A8"},
+        {29, "A8R3G3B2"},
+        {30, "X4R4G4B4"},
+        {40, "A8P8"},
+        {41, "P8"},
+        {50, "L8"},
+        {51, "A8L8"},
+        {52, "A4L4"},
+        {60, "V8U8"},
+        {61, "L6V5U5"},
+        {62, "X8L8V8U8"},
+        {63, "Q8W8V8U8"},
+        {64, "V16U16"},
+        {70, "D16_LOCKABLE"},
+        {71, "D32"},
+        {73, "D15S1"},
+        {75, "D24S8"},
+        {77, "D24X8"},
+        {79, "D24X4S4"},
+        {80, "D16"},
+        {100, "VERTEXDATA"},
+        {101, "INDEX16"},
+        {102, "INDEX32"},
+        {0x31545844u, "DXT1"},
+        {0x32545844u, "DXT2"},
+        {0x33545844u, "DXT3"},
+        {0x34545844u, "DXT4"},
+        {0x35545844u, "DXT5"},
+        {0x32595559u, "YUY2"},
+        {0x59565955u, "UYVY"},
     };
     for (const auto& [format, name] : names) EXPECT_EQ(FormatName(format), name) << format;
-    for (uint32_t other : {0u, 31u, 32u, 42u, 72u, 0x31545845u}) EXPECT_EQ(FormatName(other), "UNKNOWN") << other;
+    for (uint32_t other : {0u, 31u, 32u, 42u, 72u, 0x31545845u})
+        EXPECT_EQ(FormatName(other), "UNKNOWN") << other;
     EXPECT_EQ(FormatName(D3DFMT_DXT1), "DXT1");
 }
 

@@ -48,8 +48,8 @@ TEST_F(KorvaneDeathTest, StartUpTraceOnAHardwareAdapterWithAllSwitchesOn) {
         "#00013 |     ■■■画面モードを初期化します■■■",
         "#00014 |       Driver : " + profile.Driver,
         "#00015 |       Description : " + profile.Description,
-        Format("#00016 |       VendorID : %.8x, DeviceID : %.8x, SubSysID : %.8x, Revision : %.8x", profile.VendorId,
-               profile.DeviceId, profile.SubSysId, profile.Revision),
+        Format("#00016 |       VendorID : %.8x, DeviceID : %.8x, SubSysID : %.8x, Revision : %.8x",
+               profile.VendorId, profile.DeviceId, profile.SubSysId, profile.Revision),
         "#00017 |       ウィンドウモード 640x480で初期化します",
         "#00018 |       ハードウェアアクセラレーションを利用します",
         "#00019 |       希望のデプスステンシルサーフェスのフォーマットが見つかりませんでした",
@@ -116,8 +116,8 @@ TEST_F(KorvaneTest, DeviceChoiceFollowsTheSwitchesAndTheAdapter) {
         const char* line;
     };
     const Case cases[] = {
-        {"hardware T&L", HardwareProfile(true), false, false, D3DDEVTYPE_HAL, D3DCREATE_HARDWARE_VERTEXPROCESSING,
-         "ハードウェアT&Lを利用します"},
+        {"hardware T&L", HardwareProfile(true), false, false, D3DDEVTYPE_HAL,
+         D3DCREATE_HARDWARE_VERTEXPROCESSING, "ハードウェアT&Lを利用します"},
         {"reference forced", HardwareProfile(true), true, false, D3DDEVTYPE_REF,
          D3DCREATE_SOFTWARE_VERTEXPROCESSING, "ソフトウェアエミュレーションを利用します"},
         {"software vertex processing forced", HardwareProfile(true), false, true, D3DDEVTYPE_HAL,
@@ -198,7 +198,8 @@ TEST_F(KorvaneTest, BackBufferStillReferencedIsReportedAtRelease) {
     SetWindowMode(640, 480);
     const auto failures = FailureLines();
     ASSERT_GE(failures.size(), 1u);
-    EXPECT_EQ(failures[0], "バックバッファ #0　の解放に失敗しました(Error Code = UNKNOWN ERROR ... $00000001)");
+    EXPECT_EQ(failures[0],
+              "バックバッファ #0　の解放に失敗しました(Error Code = UNKNOWN ERROR ... $00000001)");
     EXPECT_NE(kv->Device, nullptr) << "the component goes on with its new device";
     held->Release();
 }

@@ -10,9 +10,9 @@ namespace {
 struct FormatCase {
     D3DFORMAT format;
     uint32_t bits;
-    uint32_t packed;      // ARGBToPixel(0xF0A05010)
-    uint32_t pixel;       // a pixel to unpack
-    uint32_t unpacked;    // PixelToARGB(pixel)
+    uint32_t packed;    // ARGBToPixel(0xF0A05010)
+    uint32_t pixel;     // a pixel to unpack
+    uint32_t unpacked;  // PixelToARGB(pixel)
 };
 
 constexpr uint32_t kColour = 0xF0A05010u;

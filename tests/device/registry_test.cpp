@@ -33,7 +33,8 @@ public:
             [this] { Note("lost"); }, [this] { Note("reset"); });
     }
     ~Probe() override {
-        journal_.push_back(name_ + " destroyed" + (k_.Device != nullptr ? " before the device" : " after the device"));
+        journal_.push_back(name_ + " destroyed" +
+                           (k_.Device != nullptr ? " before the device" : " after the device"));
         if (unregister_) k_.UnregisterResource(ID);
     }
     void Note(const std::string& what) {
@@ -65,8 +66,10 @@ TEST_F(RegistryTest, IdsCountUpAndAreNeverReused) {
     EXPECT_EQ(d->ID, 3);
     EXPECT_EQ(Ids(*kv), (std::vector<int32_t>{0, 2, 3}));
     const auto lines = Trimmed();
-    EXPECT_NE(std::find(lines.begin(), lines.end(), "Korvaneリソース(Probe)を登録します ID は 3(d) です"), lines.end());
-    EXPECT_NE(std::find(lines.begin(), lines.end(), "Korvaneリソース(Probe) : ID 1(b) を登録解除します"), lines.end());
+    EXPECT_NE(std::find(lines.begin(), lines.end(), "Korvaneリソース(Probe)を登録します ID は 3(d) です"),
+              lines.end());
+    EXPECT_NE(std::find(lines.begin(), lines.end(), "Korvaneリソース(Probe) : ID 1(b) を登録解除します"),
+              lines.end());
 }
 
 TEST_F(RegistryTest, NotificationsRunInRegistrationOrderForEachEvent) {
@@ -77,7 +80,7 @@ TEST_F(RegistryTest, NotificationsRunInRegistrationOrderForEachEvent) {
     SetWindowMode(640, 480);
     k.ResetDevice();
     EXPECT_EQ(journal, (std::vector<std::string>{"a release", "b release", "a rebuild", "b rebuild", "a lost",
-                                                  "b lost", "a reset", "b reset"}));
+                                                 "b lost", "a reset", "b reset"}));
 }
 
 TEST_F(RegistryTest, EmptyNotificationsAreSkippedButTheEntryStaysListed) {
@@ -85,7 +88,9 @@ TEST_F(RegistryTest, EmptyNotificationsAreSkippedButTheEntryStaysListed) {
     struct Silent : TKVResource {
         TKorvane* k;
         int32_t id;
-        explicit Silent(TKorvane* owner) : k(owner) { id = k->RegisterResource(this, "Silent", "s", {}, {}, {}, {}); }
+        explicit Silent(TKorvane* owner) : k(owner) {
+            id = k->RegisterResource(this, "Silent", "s", {}, {}, {}, {});
+        }
         ~Silent() override { k->UnregisterResource(id); }
     };
     new Silent(kv.get());  // a leftover, made with new and owned by nobody
@@ -94,8 +99,9 @@ TEST_F(RegistryTest, EmptyNotificationsAreSkippedButTheEntryStaysListed) {
     EXPECT_EQ(Ids(*kv), std::vector<int32_t>{0});
     kv.reset();
     const auto lines = Trimmed();
-    EXPECT_NE(std::find(lines.begin(), lines.end(), "ID 0(s) のKorvaneリソースは、明示的に解放されていません"),
-              lines.end());
+    EXPECT_NE(
+        std::find(lines.begin(), lines.end(), "ID 0(s) のKorvaneリソースは、明示的に解放されていません"),
+        lines.end());
     EXPECT_TRUE(FailureLines().empty());
 }
 
@@ -117,13 +123,15 @@ TEST_F(RegistryTest, LeftoversAreDestroyedOldestFirstBeforeTheDevice) {
     ResetLogState();
     HaltOnErrorSwitch = false;
     kv.reset();
-    EXPECT_EQ(journal, (std::vector<std::string>{"first destroyed before the device", "last destroyed before the device"}));
+    EXPECT_EQ(journal, (std::vector<std::string>{"first destroyed before the device",
+                                                 "last destroyed before the device"}));
     std::vector<std::string> leftovers;
     for (const std::string& line : Trimmed())
         if (line.find("明示的に解放されていません") != std::string::npos) leftovers.push_back(line);
-    EXPECT_EQ(leftovers, (std::vector<std::string>{"ID 0(first) のKorvaneリソースは、明示的に解放されていません",
-                                                   "ID 1(tex) のKorvaneリソースは、明示的に解放されていません",
-                                                   "ID 2(last) のKorvaneリソースは、明示的に解放されていません"}));
+    EXPECT_EQ(leftovers,
+              (std::vector<std::string>{"ID 0(first) のKorvaneリソースは、明示的に解放されていません",
+                                        "ID 1(tex) のKorvaneリソースは、明示的に解放されていません",
+                                        "ID 2(last) のKorvaneリソースは、明示的に解放されていません"}));
     EXPECT_TRUE(FailureLines().empty()) << "the texture went before the device, so every count reached 0";
 }
 
@@ -183,7 +191,8 @@ TEST_F(RegistryTest, DestroyCopesWithObjectsThatBreakTheContract) {
     std::vector<std::string> journal;
     new Probe(*kv, "forgetful", journal, false);  // never unregisters
     auto* twice = new Probe(*kv, "twice", journal);
-    kv->RegisterResource(twice, "Probe", "twice again", {}, {}, {}, {});  // a second entry for the same object
+    kv->RegisterResource(twice, "Probe", "twice again", {}, {}, {},
+                         {});  // a second entry for the same object
     new Probe(*kv, "good", journal);
     kv.reset();  // must end, deleting every object exactly once
     EXPECT_EQ(journal, (std::vector<std::string>{"forgetful destroyed before the device",
@@ -191,9 +200,10 @@ TEST_F(RegistryTest, DestroyCopesWithObjectsThatBreakTheContract) {
                                                  "good destroyed before the device"}));
     const auto failures = FailureLines();
     ASSERT_EQ(failures.size(), 2u);
-    EXPECT_EQ(failures[0],
-              "ID 0(forgetful) のKorvaneリソースは、解放後も登録されたままです(Error Code = UNKNOWN ERROR ... "
-              "$00000001)");
+    EXPECT_EQ(
+        failures[0],
+        "ID 0(forgetful) のKorvaneリソースは、解放後も登録されたままです(Error Code = UNKNOWN ERROR ... "
+        "$00000001)");
     EXPECT_EQ(failures[1].rfind("ID 2(twice again) のKorvaneリソースは、解放後も登録されたままです", 0), 0u);
 }
 

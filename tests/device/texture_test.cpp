@@ -91,7 +91,8 @@ TEST_F(TextureTest, RefusedCandidateFallsBackToTheBackBufferFormat) {
     texture->SetSize(4, 4);
     EXPECT_EQ(texture->Format, kv->BackBufferFormat);
     const auto lines = Trimmed();
-    EXPECT_NE(std::find(lines.begin(), lines.end(), "使用されるフォーマットは " + FormatName(kv->BackBufferFormat) + " です"),
+    EXPECT_NE(std::find(lines.begin(), lines.end(),
+                        "使用されるフォーマットは " + FormatName(kv->BackBufferFormat) + " です"),
               lines.end());
 }
 
@@ -131,7 +132,8 @@ TEST_F(TextureTest, FillColorKeepingAlphaRecoloursA1R5G5B5) {
     EXPECT_EQ(Pixel(*texture, 0, 0), 0x8000u | (31u << 10) | (8u << 5) | 1u);
     EXPECT_EQ(Pixel(*texture, 1, 0), (31u << 10) | (8u << 5) | 1u);
     texture->FillColor(RECT{0, 0, 2, 1}, 0x00F8400F, false);
-    EXPECT_EQ(Pixel(*texture, 0, 0), (31u << 10) | (8u << 5) | 1u) << "without KeepAlpha the colour's alpha (0) counts";
+    EXPECT_EQ(Pixel(*texture, 0, 0), (31u << 10) | (8u << 5) | 1u)
+        << "without KeepAlpha the colour's alpha (0) counts";
 }
 
 TEST_F(TextureTest, LockSourceRule) {
@@ -188,7 +190,8 @@ TEST_F(TextureTest, DefaultPoolTextureComesBackEmptyAfterAReset) {
     ASSERT_TRUE(LoseDevice(kv->Device));
     ASSERT_TRUE(EndDeviceLoss(kv->Device));
     kv->ResetDevice();
-    EXPECT_EQ(kv->Device->TestCooperativeLevel(), D3D_OK) << "Reset needs every default-pool texture released";
+    EXPECT_EQ(kv->Device->TestCooperativeLevel(), D3D_OK)
+        << "Reset needs every default-pool texture released";
     ASSERT_NE(texture->Texture, nullptr);
     EXPECT_EQ(texture->TextureWidth, 4u);
     EXPECT_TRUE(FailureLines().empty());
@@ -249,7 +252,8 @@ TEST_F(TextureTest, LoadFromStreamSizesAndFillsTheTexture) {
     Start();
     auto texture = MakeTexture(D3DPOOL_MANAGED, {D3DFMT_A8R8G8B8});
     texture->ClearColor = 0xFF00FF00;
-    const auto image = MakeBitmap(200, 300, 24, [](int32_t x, int32_t y) { return static_cast<uint32_t>(x << 8 | y); });
+    const auto image =
+        MakeBitmap(200, 300, 24, [](int32_t x, int32_t y) { return static_cast<uint32_t>(x << 8 | y); });
     TMemoryStream stream;
     stream.WriteBuffer("junk", 4);
     stream.WriteBuffer(image.data(), static_cast<int64_t>(image.size()));
@@ -296,10 +300,11 @@ TEST_F(TextureTest, SetSizeWithoutADeviceReportsInsteadOfTouchingIt) {
     HaltOnErrorSwitch = false;
     texture->SetSize(8, 8);
     EXPECT_EQ(texture->Texture, nullptr);
-    EXPECT_EQ(FailureLines(), (std::vector<std::string>{
-                                  "テクスチャの生成に失敗しました(Error Code = UNKNOWN ERROR ... $00000001)",
-                                  "テクスチャが確保されていません。LockRectの前にSetSizeするか、BMPを読み込んでください"
-                                  "(Error Code = UNKNOWN ERROR ... $00000001)"}));
+    EXPECT_EQ(FailureLines(),
+              (std::vector<std::string>{
+                  "テクスチャの生成に失敗しました(Error Code = UNKNOWN ERROR ... $00000001)",
+                  "テクスチャが確保されていません。LockRectの前にSetSizeするか、BMPを読み込んでください"
+                  "(Error Code = UNKNOWN ERROR ... $00000001)"}));
 }
 
 TEST_F(TextureTest, DestroyReleasesAndUnregisters) {
@@ -309,8 +314,9 @@ TEST_F(TextureTest, DestroyReleasesAndUnregisters) {
     ResetLogState();
     HaltOnErrorSwitch = false;
     texture.reset();
-    EXPECT_EQ(Trimmed(), (std::vector<std::string>{"テクスチャオブジェクトを解放します",
-                                                   "Korvaneリソース(TKVTexture) : ID 0(tex) を登録解除します"}));
+    EXPECT_EQ(Trimmed(),
+              (std::vector<std::string>{"テクスチャオブジェクトを解放します",
+                                        "Korvaneリソース(TKVTexture) : ID 0(tex) を登録解除します"}));
     EXPECT_TRUE(kv->Resources.empty());
 }
 

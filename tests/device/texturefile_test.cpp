@@ -45,8 +45,8 @@ protected:
         out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
     }
     std::unique_ptr<TKVTexture> MakeTexture() {
-        return std::make_unique<TKVTexture>(kv.get(), std::vector<D3DFORMAT>{D3DFMT_A8R8G8B8}, 0, D3DPOOL_MANAGED,
-                                            0, "skin");
+        return std::make_unique<TKVTexture>(kv.get(), std::vector<D3DFORMAT>{D3DFMT_A8R8G8B8}, 0,
+                                            D3DPOOL_MANAGED, 0, "skin");
     }
     static uint32_t Pixel(TKVTexture& t, uint32_t x, uint32_t y) {
         D3DLOCKED_RECT locked{};
@@ -83,7 +83,8 @@ TEST_F(TextureFileTest, BitmapFileIsLoadedAndReloadedAfterARebuild) {
     EXPECT_EQ(texture->Source, kvsFile);
     EXPECT_EQ(texture->Backup, nullptr);
     const auto lines = Trimmed();
-    EXPECT_EQ(std::count(lines.begin(), lines.end(), "ID 0(skin) のテクスチャに、" + path + " を読み込みます"), 2);
+    EXPECT_EQ(
+        std::count(lines.begin(), lines.end(), "ID 0(skin) のテクスチャに、" + path + " を読み込みます"), 2);
     EXPECT_TRUE(FailureLines().empty());
 }
 
@@ -105,9 +106,10 @@ TEST_F(TextureFileTest, ArchiveEntryIsLoadedAndReloadedAfterARebuild) {
     ASSERT_NE(texture->Texture, nullptr);
     EXPECT_EQ(Pixel(*texture, 0, 0), 0xFF0D0E0Fu);
     const auto lines = Trimmed();
-    EXPECT_EQ(std::count(lines.begin(), lines.end(),
-                         "ID 0(skin) のテクスチャに、VRAファイル" + archive + " から ID face01 を読み込みます"),
-              2);
+    EXPECT_EQ(
+        std::count(lines.begin(), lines.end(),
+                   "ID 0(skin) のテクスチャに、VRAファイル" + archive + " から ID face01 を読み込みます"),
+        2);
     EXPECT_TRUE(FailureLines().empty());
 }
 
