@@ -12,7 +12,7 @@
 #include "d3d9/presentationtarget.h"
 #include "d3d9/texture.h"
 #include "d3d9/vertexbuffer.h"
-#include "d3d9/vertexformat.h"
+#include "d3d9/raster/vertexformat.h"
 
 namespace wbx {
 
@@ -99,6 +99,12 @@ uint64_t ElementsFor(D3DPRIMITIVETYPE type, UINT count) {
 }
 
 bool HasPresentationTarget(HWND window) { return window != nullptr; }
+
+// Bytes one vertex of an FVF code occupies; 0 for a code no draw can use.
+UINT FvfVertexSize(DWORD fvf) {
+    const raster::VertexFormat format = raster::DecodeFVF(fvf);
+    return format.Valid ? static_cast<UINT>(format.Size) : 0;
+}
 
 }  // namespace
 
