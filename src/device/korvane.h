@@ -23,6 +23,8 @@
 // nothing); the next SetWindowMode tries again. Likewise without D3D.
 //
 // Registry rules (RegisterResource/UnregisterResource):
+//   - The registry exists from construction (empty, next ID 0); Loaded keeps
+//     whatever was registered before it.
 //   - IDs count up from 0 and are never reused; entries stay in registration order.
 //   - A notification loop (release, rebuild, lost, reset) notifies the entries
 //     registered when it starts, in order. An entry unregistered during the
