@@ -132,6 +132,38 @@ AdapterProfile HardwareProfile(bool hwTnL) {
     return profile;
 }
 
+AdapterProfile WithPow2Textures(AdapterProfile profile, bool squareOnly) {
+    for (DeviceTypeProfile& device : profile.DeviceTypes) {
+        device.Caps.TextureCaps |= D3DPTEXTURECAPS_POW2;
+        if (squareOnly) device.Caps.TextureCaps |= D3DPTEXTURECAPS_SQUAREONLY;
+    }
+    return profile;
+}
+
+AdapterProfile WithMaxPrimitiveCount(AdapterProfile profile, DWORD count) {
+    for (DeviceTypeProfile& device : profile.DeviceTypes) device.Caps.MaxPrimitiveCount = count;
+    return profile;
+}
+
+AdapterProfile WithoutBlendOp(AdapterProfile profile) {
+    for (DeviceTypeProfile& device : profile.DeviceTypes)
+        device.Caps.PrimitiveMiscCaps &= ~D3DPMISCCAPS_BLENDOP;
+    return profile;
+}
+
+AdapterProfile WithoutTextureFormat(AdapterProfile profile, D3DFORMAT format) {
+    for (DeviceTypeProfile& device : profile.DeviceTypes) {
+        std::vector<D3DFORMAT>& formats = device.TextureFormats;
+        formats.erase(std::remove(formats.begin(), formats.end(), format), formats.end());
+    }
+    return profile;
+}
+
+AdapterProfile WithOnlyDepthFormat(AdapterProfile profile, D3DFORMAT format) {
+    for (DeviceTypeProfile& device : profile.DeviceTypes) device.DepthFormats = {format};
+    return profile;
+}
+
 void SetDefaultAdapterProfile(const AdapterProfile& profile) {
     std::lock_guard<std::mutex> lock(DefaultProfileMutex());
     DefaultProfileSlot() = profile;

@@ -64,6 +64,17 @@ AdapterProfile DefaultAdapterProfile();
 // e.g. profile.Find(D3DDEVTYPE_HAL)->Caps.TextureCaps |= D3DPTEXTURECAPS_POW2.
 AdapterProfile HardwareProfile(bool hwTnL);
 
+// Narrowed copies of a profile, for tests that imitate particular hardware.
+// Each applies to every device type the profile has, e.g.
+//   WithPow2Textures(HardwareProfile(true), true)   POW2 + SQUAREONLY hardware
+//   WithOnlyDepthFormat(DefaultAdapterProfile(), D3DFMT_D32)
+AdapterProfile WithPow2Textures(AdapterProfile profile,
+                                bool squareOnly);  // TextureCaps POW2 (and SQUAREONLY)
+AdapterProfile WithMaxPrimitiveCount(AdapterProfile profile, DWORD count);
+AdapterProfile WithoutBlendOp(AdapterProfile profile);  // clears D3DPMISCCAPS_BLENDOP
+AdapterProfile WithoutTextureFormat(AdapterProfile profile, D3DFORMAT format);
+AdapterProfile WithOnlyDepthFormat(AdapterProfile profile, D3DFORMAT format);
+
 // The capability record of the reference device of DefaultAdapterProfile.
 D3DCAPS9 SoftwareDeviceCaps();
 

@@ -247,10 +247,8 @@ bool SoftwareDevice::HoldsSwapChainReferences() const {
 // ===========================================================================
 // Cooperation, reset, presentation
 
-void SoftwareDevice::MakeLost() {
-    cooperation_ = Cooperation::Lost;
-    inScene_ = false;
-}
+// A scene that was open stays open: its EndScene still pairs, and Reset closes it.
+void SoftwareDevice::MakeLost() { cooperation_ = Cooperation::Lost; }
 
 bool SoftwareDevice::EndLoss() {
     if (cooperation_ != Cooperation::Lost) return false;

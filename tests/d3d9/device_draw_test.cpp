@@ -172,9 +172,7 @@ TEST_F(DeviceDrawTest, NonIndexedDrawsStayInsideTheStream) {
 }
 
 TEST(DevicePrimitiveLimitTest, DrawsAboveMaxPrimitiveCountAreRefused) {
-    AdapterProfile profile = DefaultAdapterProfile();
-    profile.Find(D3DDEVTYPE_REF)->Caps.MaxPrimitiveCount = 1000;
-    ProfileDevice fixture(profile);
+    ProfileDevice fixture(WithMaxPrimitiveCount(DefaultAdapterProfile(), 1000));
     IDirect3DDevice9* device = fixture.device;
     ASSERT_NE(device, nullptr);
     IDirect3DVertexBuffer9* vb = nullptr;

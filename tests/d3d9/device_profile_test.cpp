@@ -144,9 +144,8 @@ TEST(AdapterProfileTest, HardwareProfilesAndTheirVertexProcessing) {
 
 TEST(AdapterProfileTest, Pow2AndSquareOnlyTextures) {
     AdapterProfile pow2 = HardwareProfile(true);
-    pow2.Find(D3DDEVTYPE_HAL)->Caps.TextureCaps |= D3DPTEXTURECAPS_POW2;
-    AdapterProfile square = pow2;
-    square.Find(D3DDEVTYPE_HAL)->Caps.TextureCaps |= D3DPTEXTURECAPS_SQUAREONLY;
+    pow2.Find(D3DDEVTYPE_HAL)->Caps.TextureCaps |= D3DPTEXTURECAPS_POW2;          // the HAL only
+    const AdapterProfile square = WithPow2Textures(HardwareProfile(true), true);  // every device type
     Adapter pow2Adapter(pow2);
     Adapter squareAdapter(square);
 
@@ -156,6 +155,7 @@ TEST(AdapterProfileTest, Pow2AndSquareOnlyTextures) {
     EXPECT_EQ(squareAdapter.TryTexture(D3DDEVTYPE_HAL, 512, 512, D3DFMT_A1R5G5B5, 0), D3D_OK);
     EXPECT_EQ(pow2Adapter.TryTexture(D3DDEVTYPE_REF, 200, 300, D3DFMT_A1R5G5B5), D3D_OK)
         << "the reference device keeps its own caps";
+    EXPECT_EQ(squareAdapter.TryTexture(D3DDEVTYPE_REF, 256, 512, D3DFMT_A1R5G5B5), D3DERR_INVALIDCALL);
 
     // Conditional non-power-of-two support lets a texture without mip levels through.
     AdapterProfile conditional = pow2;
@@ -167,10 +167,7 @@ TEST(AdapterProfileTest, Pow2AndSquareOnlyTextures) {
 }
 
 TEST(AdapterProfileTest, RefusedTextureFormat) {
-    AdapterProfile profile = HardwareProfile(true);
-    auto& formats = profile.Find(D3DDEVTYPE_HAL)->TextureFormats;
-    formats.erase(std::remove(formats.begin(), formats.end(), D3DFMT_A1R5G5B5), formats.end());
-    Adapter adapter(profile);
+    Adapter adapter(WithoutTextureFormat(HardwareProfile(true), D3DFMT_A1R5G5B5));
     EXPECT_EQ(
         adapter->CheckDeviceFormat(0, D3DDEVTYPE_HAL, D3DFMT_X8R8G8B8, 0, D3DRTYPE_TEXTURE, D3DFMT_A1R5G5B5),
         D3DERR_NOTAVAILABLE);
@@ -182,9 +179,7 @@ TEST(AdapterProfileTest, RefusedTextureFormat) {
 }
 
 TEST(AdapterProfileTest, OnlyD32Depth) {
-    AdapterProfile profile = HardwareProfile(true);
-    profile.Find(D3DDEVTYPE_HAL)->DepthFormats = {D3DFMT_D32};
-    Adapter adapter(profile);
+    Adapter adapter(WithOnlyDepthFormat(HardwareProfile(true), D3DFMT_D32));
     // The device component's search order: D16, D16_LOCKABLE, D32.
     EXPECT_EQ(
         adapter->CheckDepthStencilMatch(0, D3DDEVTYPE_HAL, D3DFMT_X8R8G8B8, D3DFMT_X8R8G8B8, D3DFMT_D16),
@@ -208,15 +203,14 @@ TEST(AdapterProfileTest, OnlyD32Depth) {
 }
 
 TEST(AdapterProfileTest, SmallPrimitiveLimitAndNoBlendOpAreReported) {
-    AdapterProfile profile = HardwareProfile(true);
-    D3DCAPS9& hal = profile.Find(D3DDEVTYPE_HAL)->Caps;
-    hal.MaxPrimitiveCount = 1000;
-    hal.PrimitiveMiscCaps &= ~D3DPMISCCAPS_BLENDOP;
-    Adapter adapter(profile);
+    Adapter adapter(WithoutBlendOp(WithMaxPrimitiveCount(HardwareProfile(true), 1000)));
     D3DCAPS9 caps{};
-    ASSERT_EQ(adapter->GetDeviceCaps(0, D3DDEVTYPE_HAL, &caps), D3D_OK);
-    EXPECT_EQ(caps.MaxPrimitiveCount, 1000u);
-    EXPECT_EQ(caps.PrimitiveMiscCaps & D3DPMISCCAPS_BLENDOP, 0u);
+    for (D3DDEVTYPE type : {D3DDEVTYPE_HAL, D3DDEVTYPE_REF}) {
+        ASSERT_EQ(adapter->GetDeviceCaps(0, type, &caps), D3D_OK);
+        EXPECT_EQ(caps.MaxPrimitiveCount, 1000u);
+        EXPECT_EQ(caps.PrimitiveMiscCaps & D3DPMISCCAPS_BLENDOP, 0u);
+        EXPECT_NE(caps.PrimitiveMiscCaps & D3DPMISCCAPS_CULLNONE, 0u) << "other bits stay";
+    }
 
     // The device answers the same record.
     D3DPRESENT_PARAMETERS pp = WindowParams(16, 16, false);
