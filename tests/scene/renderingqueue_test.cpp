@@ -29,6 +29,13 @@ int64_t SerialOf(IDirect3DTexture9* texture) { return static_cast<int64_t>(Objec
 
 class RenderingQueueTest : public testing::DeviceTest {
 protected:
+    // Gives frame the mesh and a draw matrix in front of the default view, as
+    // the traversal would (a queued frame is drawn with its DrawMatrix).
+    static void PlaceInView(TOXFrame& frame, TOXMesh* mesh) {
+        frame.Mesh = mesh;
+        frame.DrawMatrix = Translation(0, 0, 5);
+    }
+
     std::unique_ptr<TKVTexture> MakeTexture() {
         auto texture = std::make_unique<TKVTexture>(KV.get(), std::vector<D3DFORMAT>{D3DFMT_A1R5G5B5}, 0,
                                                     D3DPOOL_MANAGED, 1, "");
@@ -128,7 +135,7 @@ TEST_F(RenderingQueueTest, EverySwitchIsSentOnlyWhenItChanges) {
     TOXFrame root(nullptr);
     TOXFrame* a = new TOXFrame(&root);
     TOXFrame* b = new TOXFrame(&root);
-    for (TOXFrame* f : {a, b}) f->Mesh = mesh.get();
+    for (TOXFrame* f : {a, b}) PlaceInView(*f, mesh.get());
     b->SpecularEnable = false;
     b->Wrap0 = D3DWRAP_U;
     b->FillMode = D3DFILL_WIREFRAME;
@@ -152,7 +159,8 @@ TEST_F(RenderingQueueTest, AlphaTestedModeThenOpaqueMode) {
     TOXFrame root(nullptr);
     TOXFrame* cutOut = new TOXFrame(&root);
     TOXFrame* opaque = new TOXFrame(&root);
-    cutOut->Mesh = opaque->Mesh = mesh.get();
+    PlaceInView(*cutOut, mesh.get());
+    PlaceInView(*opaque, mesh.get());
     cutOut->BlendMode = TOXScene::kBlendAlphaTest;
     scene.OpaqueQueue->AddItem(cutOut);
     scene.OpaqueQueue->AddItem(opaque);
@@ -178,7 +186,7 @@ TEST_F(RenderingQueueTest, BlendedFramesSendBlendOpOnlyWithTheCapability) {
         auto mesh = MakeQuadMesh(KV.get(), 1);
         TOXFrame root(nullptr);
         TOXFrame* blended = new TOXFrame(&root);
-        blended->Mesh = mesh.get();
+        PlaceInView(*blended, mesh.get());
         blended->BlendMode = TOXScene::kBlendAdditive;
         scene.BlendedQueue->AddItem(blended);
         Calls->Clear();
