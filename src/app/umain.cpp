@@ -143,7 +143,7 @@ void TForm1::FormCreate() {
         setFixedSize(kClientWidth, kClientHeight);
     }
 
-    // 4.
+    // 4. The wheel zooms (until a list opens).
     WheelEnabled = true;
 
     // 5. The part lists.
