@@ -31,7 +31,11 @@ TOXMesh::TOXMesh(TKorvane* deviceComponent, std::string vertexBufferName, std::s
     }
 }
 
-TOXMesh::~TOXMesh() = default;
+TOXMesh::~TOXMesh() {
+    // Vertex buffer first, then the index buffer; each unregisters itself.
+    VertexBuffer.reset();
+    IndexBuffer.reset();
+}
 
 void TOXMesh::Allocate(uint32_t vertexCount, uint32_t indexCount, uint32_t fvf, uint32_t stride,
                        uint32_t pool) {

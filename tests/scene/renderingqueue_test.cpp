@@ -332,6 +332,51 @@ TEST_F(RenderingQueueTest, ComputedKeysFollowTheSortKeyMode) {
     EXPECT_EQ(keys[3], 0.0f);
 }
 
+// The textbook recursion of the descending quicksort the queue uses (middle
+// pivot, Hoare's scans, both sides recursed), as the reference for the order
+// of equal keys, which the sort does not keep stable.
+void ReferenceSortByKey(std::vector<float>& keys, std::vector<int>& order, int lo, int hi) {
+    if (lo >= hi) return;
+    const float pivot = keys[static_cast<size_t>((lo + hi) / 2)];
+    int i = lo - 1, j = hi + 1;
+    for (;;) {
+        do ++i;
+        while (keys[static_cast<size_t>(i)] > pivot);
+        do --j;
+        while (keys[static_cast<size_t>(j)] < pivot);
+        if (j <= i) break;
+        std::swap(keys[static_cast<size_t>(i)], keys[static_cast<size_t>(j)]);
+        std::swap(order[static_cast<size_t>(i)], order[static_cast<size_t>(j)]);
+    }
+    ReferenceSortByKey(keys, order, lo, i - 1);
+    ReferenceSortByKey(keys, order, j + 1, hi);
+}
+
+TEST_F(RenderingQueueTest, SortDrawsEqualKeysInTheOrderOfTheRecursiveQuicksort) {
+    TOXScene scene(KV.get(), "");
+    TOXFrame root(nullptr);
+    std::mt19937 random(11);
+    for (int round = 0; round < 20; ++round) {
+        const int count = 1 + static_cast<int>(random() % 300);
+        std::vector<float> keys(static_cast<size_t>(count));
+        for (float& key : keys) key = static_cast<float>(random() % 8);  // many equal keys
+        std::vector<int> drawn;
+        for (int i = 0; i < count; ++i) {
+            TOXFrame* frame = AddRecordingFrame(root, i, drawn);
+            const float key = keys[static_cast<size_t>(i)];
+            frame->OnSortKey = [key](TOXFrame*, TOXScene*, TKorvane*, float& k) { k = key; };
+            scene.BlendedQueue->AddItem(frame);
+        }
+        Calls->Clear();
+        scene.BlendedQueue->Draw(true, true);
+        std::vector<int> expected(static_cast<size_t>(count));
+        for (int i = 0; i < count; ++i) expected[static_cast<size_t>(i)] = i;
+        ReferenceSortByKey(keys, expected, 0, count - 1);
+        ASSERT_EQ(drawn, expected) << "round " << round;
+        while (root.Children.Count() > 0) delete root.Children[0];
+    }
+}
+
 // Equal keys, NaN keys and large queues: the sort terminates with bounded
 // stack, draws every frame exactly once, and orders the numbers correctly.
 TEST_F(RenderingQueueTest, SortSurvivesEqualAndNaNKeys) {
