@@ -8,6 +8,7 @@
 #include "matrix_helpers.h"
 #include "mesh_helpers.h"
 #include "scene/d3dmatrix.h"
+#include "scene/light.h"
 #include "scene/renderingqueue.h"
 #include "viewer_setup.h"
 
@@ -396,6 +397,29 @@ TEST_F(SceneTest, ResetDeviceRestoresViewportAndProjection) {
     EXPECT_TRUE(scene.BlendOpSupported);  // read again
     // States no one restores are back at their defaults: the reset was real.
     EXPECT_EQ(RenderState(D3DRS_ZFUNC), static_cast<DWORD>(D3DCMP_LESSEQUAL));
+}
+
+// A new device (SetWindowMode) gets the scene's states and the enabled lights
+// through the rebuild notifications.
+TEST_F(SceneTest, ANewDeviceGetsTheViewportProjectionAndLightsBack) {
+    TOXScene scene(KV.get(), "");
+    scene.SetProjection(false, kQuarterTurn, 1, 1, 101);
+    scene.SetViewport(0, 0, 320, 240);
+    TOXLightGroup lights(KV.get(), 2, "");
+    testing::SetUpViewerLight(*lights.GetLight(1));
+    KV->Device->SetRenderState(D3DRS_ZFUNC, D3DCMP_GREATER);
+
+    KV->SetWindowMode(640, 480, DefaultDepthFormats, 0, D3DSWAPEFFECT_DISCARD, D3DMULTISAMPLE_NONE, 0);
+    ASSERT_NE(KV->Device, nullptr);
+    EXPECT_EQ(RenderState(D3DRS_ZFUNC), static_cast<DWORD>(D3DCMP_LESSEQUAL));  // a fresh device
+    EXPECT_EQ(DeviceTransform(D3DTS_PROJECTION), scene.ProjectionMatrix);
+    EXPECT_EQ(DeviceViewport().Width, 320u);
+    BOOL enabled = FALSE;
+    KV->Device->GetLightEnable(1, &enabled);
+    EXPECT_NE(enabled, FALSE);
+    D3DLIGHT9 light{};
+    KV->Device->GetLight(1, &light);
+    EXPECT_EQ(light.Direction.z, -1.0f);
 }
 
 TEST_F(SceneTest, DestroyUnregistersAndLeavesTheFramesAlone) {
