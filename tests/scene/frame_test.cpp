@@ -269,6 +269,16 @@ TEST(Frame, SetOrientationRelativeToOtherSpacesKeepsThePosition) {
     EXPECT_EQ(frame->LocalMatrix(3, 1), 2.0f);
     EXPECT_EQ(frame->LocalMatrix(3, 2), 3.0f);
 
+    // Another frame: the rotation is read in that frame's axes.
+    TOXFrame* other = new TOXFrame(&root);
+    other->LocalMatrix = Product(RotationY(2048), Translation(0, 9, 0));
+    frame->SetOrientation(other, {0, 0, 1}, {0, 1, 0});
+    const Matrix turned = frame->GetWorldMatrix();
+    EXPECT_TRUE(Vec3Near({turned(2, 0), turned(2, 1), turned(2, 2)}, {0, 0, -1}));  // other's +z is world -z
+    EXPECT_TRUE(Vec3Near({turned(1, 0), turned(1, 1), turned(1, 2)}, {0, 1, 0}));
+    EXPECT_EQ(frame->LocalMatrix(3, 0), 1.0f);  // the position stays put
+    EXPECT_EQ(frame->LocalMatrix(3, 2), 3.0f);
+
     // Self: composes with a scale the frame already carries.
     TOXFrame* scaled = new TOXFrame(&root);
     MatrixScale(scaled->LocalMatrix, 2, 2, 2);
