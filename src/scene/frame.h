@@ -9,8 +9,9 @@
 //
 // Ownership and lifetime:
 //   - A frame owns its children. `new TOXFrame(parent)` hands the new frame to
-//     the parent; deleting a frame deletes its whole subtree and removes it
-//     from its parent's Children. A root (no parent) is owned by whoever made it.
+//     the parent, which deletes it: a frame with a parent must be made with
+//     new. Deleting a frame deletes its whole subtree and removes it from its
+//     parent's Children. A root (no parent) is owned by whoever made it.
 //   - A frame never owns its mesh or its textures.
 //   - A frame cannot change its parent; Ancestors is fixed at construction.
 //   - Plain pointers to a frame (queue entries, the caller's own fields) must be
