@@ -3,6 +3,10 @@
 #include <algorithm>
 #include <cstring>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace wbx::raster {
 
 namespace {
@@ -92,6 +96,101 @@ uint32_t StageOperation(DWORD op, uint32_t a1, uint32_t a2, uint32_t a0, const B
             return a1;
     }
 }
+
+// Four 8-bit channels held in wider lanes, in ARGB word order (blue first),
+// for the fast path's colour arithmetic. Every operation computes exactly
+// what the scalar reference computes per channel.
+#if defined(__SSE2__)
+struct Lanes {
+    __m128i V;  // 16-bit lanes 0..3: blue, green, red, alpha
+};
+inline Lanes LanesFromArgb(uint32_t argb) {
+    return {_mm_unpacklo_epi8(_mm_cvtsi32_si128(static_cast<int>(argb)), _mm_setzero_si128())};
+}
+inline uint32_t LanesToArgb(Lanes l) {
+    return static_cast<uint32_t>(_mm_cvtsi128_si32(_mm_packus_epi16(l.V, l.V)));
+}
+inline uint32_t LaneAlpha(Lanes l) { return static_cast<uint32_t>(_mm_extract_epi16(l.V, 3)); }
+// ToByte of (row + dx fx) w for the four interpolated channels r, g, b, a.
+inline Lanes LanesFromInterpolated(const float row[4], const float dx[4], float fx, float w) {
+    const __m128 value = _mm_mul_ps(_mm_add_ps(_mm_loadu_ps(row), _mm_mul_ps(_mm_loadu_ps(dx), _mm_set1_ps(fx))),
+                                    _mm_set1_ps(w));
+    __m128 scaled = _mm_add_ps(_mm_mul_ps(value, _mm_set1_ps(255.0f)), _mm_set1_ps(0.5f));
+    scaled = _mm_max_ps(scaled, _mm_setzero_ps());  // NaN gives the second operand: 0
+    scaled = _mm_min_ps(scaled, _mm_set1_ps(255.0f));
+    const __m128i rgba = _mm_cvttps_epi32(scaled);
+    const __m128i bgra = _mm_shuffle_epi32(rgba, _MM_SHUFFLE(3, 0, 1, 2));
+    return {_mm_packs_epi32(bgra, bgra)};
+}
+inline Lanes LanesFromBytes(const uint32_t rgba[4]) {
+    const __m128i v = _mm_setr_epi32(static_cast<int>(rgba[2]), static_cast<int>(rgba[1]), static_cast<int>(rgba[0]),
+                                     static_cast<int>(rgba[3]));
+    return {_mm_packs_epi32(v, v)};
+}
+// Per lane: `value` where `mask` is set, else 255.
+inline Lanes SelectOrWhite(Lanes value, Lanes mask) {
+    return {_mm_or_si128(_mm_and_si128(value.V, mask.V), _mm_andnot_si128(mask.V, _mm_set1_epi16(255)))};
+}
+inline Lanes MaskLanes(bool color, bool alpha) {
+    const short c = color ? -1 : 0, a = alpha ? -1 : 0;
+    return {_mm_setr_epi16(c, c, c, a, c, c, c, a)};
+}
+// round(a b / 255) per lane.
+inline Lanes MulLanes(Lanes a, Lanes b) {
+    const __m128i t = _mm_add_epi16(_mm_mullo_epi16(a.V, b.V), _mm_set1_epi16(128));
+    return {_mm_srli_epi16(_mm_add_epi16(t, _mm_srli_epi16(t, 8)), 8)};
+}
+// min(a + b, 255) on the colour lanes; b's alpha lane must be 0.
+inline Lanes AddSaturated(Lanes a, Lanes b) {
+    return {_mm_min_epi16(_mm_add_epi16(a.V, b.V), _mm_set1_epi16(255))};
+}
+// (s a + d (255 - a) + 127) / 255 per lane, a = the source alpha.
+inline Lanes BlendSourceAlpha(Lanes source, Lanes destination) {
+    const __m128i a = _mm_shufflelo_epi16(source.V, _MM_SHUFFLE(3, 3, 3, 3));
+    const __m128i inverse = _mm_sub_epi16(_mm_set1_epi16(255), a);
+    const __m128i t = _mm_add_epi16(_mm_add_epi16(_mm_mullo_epi16(source.V, a), _mm_mullo_epi16(destination.V, inverse)),
+                                    _mm_set1_epi16(127));
+    // floor(t / 255) = (t + 1 + (t >> 8)) >> 8 for t < 65535.
+    return {_mm_srli_epi16(_mm_add_epi16(_mm_add_epi16(t, _mm_set1_epi16(1)), _mm_srli_epi16(t, 8)), 8)};
+}
+#else
+struct Lanes {
+    uint32_t C[4];  // blue, green, red, alpha
+};
+inline Lanes LanesFromArgb(uint32_t argb) {
+    return {{argb & 0xFF, (argb >> 8) & 0xFF, (argb >> 16) & 0xFF, argb >> 24}};
+}
+inline uint32_t LanesToArgb(Lanes l) { return l.C[0] | (l.C[1] << 8) | (l.C[2] << 16) | (l.C[3] << 24); }
+inline uint32_t LaneAlpha(Lanes l) { return l.C[3]; }
+inline Lanes LanesFromInterpolated(const float row[4], const float dx[4], float fx, float w) {
+    Lanes l;
+    for (int c = 0; c < 4; ++c) l.C[c < 3 ? 2 - c : 3] = ToByte((row[c] + dx[c] * fx) * w);
+    return l;
+}
+inline Lanes LanesFromBytes(const uint32_t rgba[4]) { return {{rgba[2], rgba[1], rgba[0], rgba[3]}}; }
+inline Lanes SelectOrWhite(Lanes value, Lanes mask) {
+    Lanes l;
+    for (int c = 0; c < 4; ++c) l.C[c] = mask.C[c] ? value.C[c] : 255u;
+    return l;
+}
+inline Lanes MaskLanes(bool color, bool alpha) { return {{color, color, color, alpha}}; }
+inline Lanes MulLanes(Lanes a, Lanes b) {
+    Lanes l;
+    for (int c = 0; c < 4; ++c) l.C[c] = Mul255(a.C[c], b.C[c]);
+    return l;
+}
+inline Lanes AddSaturated(Lanes a, Lanes b) {
+    Lanes l;
+    for (int c = 0; c < 4; ++c) l.C[c] = std::min(a.C[c] + b.C[c], 255u);
+    return l;
+}
+inline Lanes BlendSourceAlpha(Lanes source, Lanes destination) {
+    Lanes l;
+    const uint32_t a = source.C[3];
+    for (int c = 0; c < 4; ++c) l.C[c] = (source.C[c] * a + destination.C[c] * (255 - a) + 127) / 255;
+    return l;
+}
+#endif
 
 }  // namespace
 
@@ -377,8 +476,10 @@ void PixelProcessor::ShadeFragment(const Fragment& f) const {
     }
 }
 
-void PixelProcessor::DrawTriangleReference(const TriangleSetup& t) const {
-    ForEachSpan(t, [&](int y, int x0, int x1) {
+void PixelProcessor::DrawTriangleReference(const TriangleSetup& t, const RowBands& bands) const {
+    ForEachSpan(
+        t,
+        [&](int y, int x0, int x1) {
         Fragment f;
         f.Y = y;
         const float fy = static_cast<float>(y - t.OriginY);
@@ -407,15 +508,17 @@ void PixelProcessor::DrawTriangleReference(const TriangleSetup& t) const {
             }
             ShadeFragment(f);
         }
-    });
+        },
+        bands);
 }
 
-void PixelProcessor::DrawTriangle(const TriangleSetup& t) const {
+void PixelProcessor::DrawTriangle(const TriangleSetup& t, const RowBands& bands) const {
     if (fastSpan_ == nullptr) {
-        DrawTriangleReference(t);
+        DrawTriangleReference(t, bands);
         return;
     }
-    ForEachSpan(t, [&](int y, int x0, int x1) { fastSpan_(*this, t, y, x0, x1); });
+    ForEachSpan(
+        t, [&](int y, int x0, int x1) { fastSpan_(*this, t, y, x0, x1); }, bands);
 }
 
 // ---------------------------------------------------------------------------
@@ -442,18 +545,17 @@ struct FastSpan {
     }
     static uint32_t Sample(const SamplerSetup& s, const SampledLevel& level, float u, float v) {
         if constexpr (Linear) {
-            const int tx = FloorToInt(static_cast<double>(u) * level.Width * 256.0 - 128.0);
-            const int ty = FloorToInt(static_cast<double>(v) * level.Height * 256.0 - 128.0);
-            const int x = tx >> 8, y = ty >> 8;
+            const int tx = LinearTexelPosition(u, level.Width);
+            const int ty = LinearTexelPosition(v, level.Height);
+            uint32_t c[4];
+            Gather2x2(
+                level, tx >> 8, ty >> 8, c, [&](int x, int y) { return Texel(level, x, y); },
+                [&](int x, int y) { return Addressed(s, level, x, y); });
             const uint32_t fx = static_cast<uint32_t>(tx & 255), fy = static_cast<uint32_t>(ty & 255);
-            const uint32_t c00 = Addressed(s, level, x, y);
-            const uint32_t c10 = Addressed(s, level, x + 1, y);
-            const uint32_t c01 = Addressed(s, level, x, y + 1);
-            const uint32_t c11 = Addressed(s, level, x + 1, y + 1);
-            return LerpColor(LerpColor(c00, c10, fx), LerpColor(c01, c11, fx), fy);
+            return LerpColor(LerpColor(c[0], c[1], fx), LerpColor(c[2], c[3], fx), fy);
         } else {
-            const int x = FloorToInt(static_cast<double>(u) * level.Width);
-            const int y = FloorToInt(static_cast<double>(v) * level.Height);
+            const int x = FloorToInt(u * static_cast<float>(level.Width));
+            const int y = FloorToInt(v * static_cast<float>(level.Height));
             return Addressed(s, level, x, y);
         }
     }
@@ -468,8 +570,8 @@ struct FastSpan {
         const float rhwRow = t.Rhw.Origin + t.Rhw.Dy * fy, rhwDx = t.Rhw.Dx;
         const bool flat = t.FlatColors;
         const bool specular = p.specularAdd_;
-        float colorRow[7] = {}, colorDx[7] = {};
-        uint32_t flatColor[7] = {};
+        float colorRow[8] = {}, colorDx[8] = {};
+        uint32_t flatColor[8] = {};
         for (int a = 0; a < 7; ++a) {
             if ((mask & (1u << a)) == 0) continue;
             if (flat) {
@@ -508,6 +610,12 @@ struct FastSpan {
         uint8_t* colorRowBits = p.colorBits_ + static_cast<ptrdiff_t>(y) * p.colorPitch_;
         uint8_t* depthRowBits = DepthBytes != 0 ? p.depthBits_ + static_cast<ptrdiff_t>(y) * p.depthPitch_ : nullptr;
 
+        const Lanes textureMask = MaskLanes(colorFromTexture, alphaFromTexture);
+        const Lanes diffuseMask = MaskLanes(colorFromDiffuse, alphaFromDiffuse);
+        const Lanes flatDiffuse = LanesFromBytes(flatColor);
+        const uint32_t flatSpecularBytes[4] = {flatColor[4], flatColor[5], flatColor[6], 0};
+        const Lanes flatSpecular = LanesFromBytes(flatSpecularBytes);
+
         for (int x = x0; x < x1; ++x) {
             const float fx = static_cast<float>(x - t.OriginX);
             uint32_t depthWord = 0, depthValue = 0;
@@ -518,49 +626,36 @@ struct FastSpan {
                 if (!Compare(depthFunc, depthValue, (depthWord >> depthShift) & fieldMask)) continue;
             }
             const float w = 1.0f / (rhwRow + rhwDx * fx);
-            uint32_t d[4];
-            if (flat) {
-                for (int a = 0; a < 4; ++a) d[a] = flatColor[a];
-            } else {
-                for (int a = 0; a < 4; ++a) d[a] = ToByte((colorRow[a] + colorDx[a] * fx) * w);
-            }
             uint32_t texel = 0xFFFFFFFFu;
             if constexpr (TexBytes != 0) {
                 const float u = (uRow + uDx * fx) * w;
                 const float v = (vRow + vDx * fx) * w;
                 texel = Sample(sampler, level, u, v);
             }
-            const uint32_t alpha = Mul255(alphaFromTexture ? texel >> 24 : 255u, alphaFromDiffuse ? d[3] : 255u);
+            const Lanes diffuse = flat ? flatDiffuse : LanesFromInterpolated(colorRow, colorDx, fx, w);
+            // The stage: (texture or white) x (diffuse or white), colour and alpha.
+            Lanes color = MulLanes(SelectOrWhite(LanesFromArgb(texel), textureMask), SelectOrWhite(diffuse, diffuseMask));
+            const uint32_t alpha = LaneAlpha(color);
             if (alphaTest && !Compare(alphaFunc, alpha, alphaRef)) continue;
             if constexpr (BlendKind == 1) {
                 // Src x 0 + Dst x 1 leaves the destination as it is.
                 if (alpha == 0 && !depthWrite) continue;
             }
-            uint32_t c[3];
-            for (int k = 0; k < 3; ++k) {
-                const uint32_t tc = colorFromTexture ? (texel >> (16 - 8 * k)) & 0xFF : 255u;
-                c[k] = Mul255(tc, colorFromDiffuse ? d[k] : 255u);
-            }
             if (specular) {
-                for (int k = 0; k < 3; ++k) {
-                    const uint32_t s = flat ? flatColor[4 + k] : ToByte((colorRow[4 + k] + colorDx[4 + k] * fx) * w);
-                    c[k] = std::min(c[k] + s, 255u);
-                }
+                color = AddSaturated(color, flat ? flatSpecular : LanesFromInterpolated(colorRow + 4, colorDx + 4, fx, w));
             }
             uint8_t* pixel = colorRowBits + static_cast<ptrdiff_t>(x) * 4;
             const uint32_t destination = Load32(pixel);
             uint32_t result;
             if constexpr (BlendKind == 0) {
-                result = (alpha << 24) | (c[0] << 16) | (c[1] << 8) | c[2];
+                result = LanesToArgb(color);
             } else if constexpr (BlendKind == 1) {
-                const uint32_t inverse = 255 - alpha;
-                const uint32_t da = targetHasAlpha ? destination >> 24 : 255u;
-                result = (((alpha * alpha + da * inverse + 127) / 255) << 24) |
-                         (((c[0] * alpha + ((destination >> 16) & 0xFF) * inverse + 127) / 255) << 16) |
-                         (((c[1] * alpha + ((destination >> 8) & 0xFF) * inverse + 127) / 255) << 8) |
-                         ((c[2] * alpha + (destination & 0xFF) * inverse + 127) / 255);
+                // A target without alpha reads destination alpha as 1; its
+                // alpha byte is masked off below anyway.
+                result = LanesToArgb(BlendSourceAlpha(color, LanesFromArgb(targetHasAlpha ? destination
+                                                                                          : destination | 0xFF000000u)));
             } else {
-                result = p.BlendAndMask((alpha << 24) | (c[0] << 16) | (c[1] << 8) | c[2], destination);
+                result = p.BlendAndMask(LanesToArgb(color), destination);
             }
             if constexpr (BlendKind != 2) result = (destination & ~writeMask) | (result & writeMask);
             Store32(pixel, result);

@@ -51,7 +51,9 @@ public:
     // True when the draw uses the specialised span routine.
     bool UsesFastPath() const { return fastSpan_ != nullptr; }
 
-    void DrawTriangle(const TriangleSetup& t) const;
+    // Draws the rows of the triangle that `bands` owns. Safe to call from
+    // several threads at once for disjoint bands.
+    void DrawTriangle(const TriangleSetup& t, const RowBands& bands = RowBands{}) const;
     void ShadeFragment(const Fragment& f) const;
 
 private:
@@ -68,7 +70,7 @@ private:
     uint32_t EvaluateStages(uint32_t diffuse, uint32_t specular, const uint32_t texels[kRasterStages]) const;
     uint32_t BlendAndMask(uint32_t source, uint32_t destination) const;
     void ChooseFastPath();
-    void DrawTriangleReference(const TriangleSetup& t) const;
+    void DrawTriangleReference(const TriangleSetup& t, const RowBands& bands) const;
 
     bool canDraw_ = false;
     PixelRect scissor_;

@@ -3,8 +3,10 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <thread>
 #include <vector>
 
+#include "d3d9/raster/bandworker.h"
 #include "d3d9/raster/clipper.h"
 #include "d3d9/raster/pixelprocessor.h"
 #include "d3d9/raster/setup.h"
@@ -65,8 +67,11 @@ struct Rasterizer::Impl {
     std::vector<ShadedVertex> shaded;  // per vertex of the draw's range
     std::vector<ScreenVertex> screen;  // projected, for vertices inside every plane
     std::vector<uint8_t> outcode;      // Clipper::Outcode per vertex
+    std::vector<TriangleSetup> binned;  // a draw's triangles, when they are drawn by two threads
     bool referenceOnly = false;
     bool lastFast = false;
+    int threads = std::thread::hardware_concurrency() > 1 ? 2 : 1;
+    std::unique_ptr<BandWorker> worker;  // created on first use
 };
 
 Rasterizer::Rasterizer() : impl_(std::make_unique<Impl>()) {}
@@ -74,15 +79,19 @@ Rasterizer::~Rasterizer() = default;
 
 void Rasterizer::SetReferencePixelPath(bool on) { impl_->referenceOnly = on; }
 bool Rasterizer::LastDrawUsedFastPath() const { return impl_->lastFast; }
+void Rasterizer::SetThreadCount(int count) { impl_->threads = count > 1 ? 2 : 1; }
 
 namespace {
 
 // Everything one draw needs while it walks its primitives.
 class DrawContext {
 public:
+    // With `bin` set, solid triangles are collected there instead of drawn.
     DrawContext(const PipelineState& state, const PixelProcessor& pixels, std::vector<ShadedVertex>& shaded,
-                std::vector<ScreenVertex>& screen, std::vector<uint8_t>& outcode, bool transformed)
+                std::vector<ScreenVertex>& screen, std::vector<uint8_t>& outcode, bool transformed,
+                std::vector<TriangleSetup>* bin)
         : pixels_(pixels),
+          bin_(bin),
           clipper_(state.Viewport),
           shaded_(shaded),
           screen_(screen),
@@ -190,8 +199,13 @@ private:
         if (fillMode_ == D3DFILL_SOLID || (fillMode_ != D3DFILL_WIREFRAME && fillMode_ != D3DFILL_POINT)) {
             for (int i = 1; i + 1 < count; ++i) {
                 TriangleSetup setup;
-                if (SetupTriangle(v[0], v[i], v[i + 1], cullMode_, pixels_.Scissor(), flat, pixels_.AttributeMask(),
-                                  setup)) {
+                if (!SetupTriangle(v[0], v[i], v[i + 1], cullMode_, pixels_.Scissor(), flat, pixels_.AttributeMask(),
+                                   setup)) {
+                    continue;
+                }
+                if (bin_ != nullptr) {
+                    bin_->push_back(setup);
+                } else {
                     pixels_.DrawTriangle(setup);
                 }
             }
@@ -253,6 +267,7 @@ private:
     }
 
     const PixelProcessor& pixels_;
+    std::vector<TriangleSetup>* bin_;  // not owned; null: draw at once
     Clipper clipper_;
     std::vector<ShadedVertex>& shaded_;
     std::vector<ScreenVertex>& screen_;
@@ -332,7 +347,15 @@ void Rasterizer::Draw(const PipelineState& state, const VertexStream& vertices, 
         impl_->screen.resize(rangeSize);
         impl_->outcode.resize(rangeSize);
     }
-    DrawContext context(state, pixels, impl_->shaded, impl_->screen, impl_->outcode, format.Transformed);
+    // Solid triangles of a draw with two threads are set up first, then
+    // drawn by both threads, each over its own bands of rows.
+    const bool solidTriangles = call.Type == D3DPT_TRIANGLELIST || call.Type == D3DPT_TRIANGLESTRIP ||
+                                call.Type == D3DPT_TRIANGLEFAN;
+    const DWORD fill = state.RenderStates[D3DRS_FILLMODE];
+    const bool binning = impl_->threads > 1 && solidTriangles && fill != D3DFILL_WIREFRAME && fill != D3DFILL_POINT;
+    impl_->binned.clear();
+    DrawContext context(state, pixels, impl_->shaded, impl_->screen, impl_->outcode, format.Transformed,
+                        binning ? &impl_->binned : nullptr);
     const VertexProcessor processor(state, format);
     for (size_t i = 0; i < rangeSize; ++i) {
         processor.Process(vertices.Data + (static_cast<size_t>(first) + i) * vertices.Stride, impl_->shaded[i]);
@@ -379,6 +402,27 @@ void Rasterizer::Draw(const PipelineState& state, const VertexStream& vertices, 
                 return;
         }
     }
+    if (binning) DrawBinned(pixels);
+}
+
+void Rasterizer::DrawBinned(const PixelProcessor& pixels) {
+    const std::vector<TriangleSetup>& triangles = impl_->binned;
+    int64_t area = 0;
+    for (const TriangleSetup& t : triangles)
+        area += static_cast<int64_t>(t.MaxX - t.MinX + 1) * static_cast<int64_t>(t.MaxY - t.MinY + 1);
+    // Waking the worker costs more than a few thousand pixels.
+    if (area < 8192) {
+        for (const TriangleSetup& t : triangles) pixels.DrawTriangle(t);
+        return;
+    }
+    if (!impl_->worker) impl_->worker = std::make_unique<BandWorker>();
+    const std::function<void(int)> job = [&](int index) {
+        RowBands bands;
+        bands.Count = 2;
+        bands.Index = index;
+        for (const TriangleSetup& t : triangles) pixels.DrawTriangle(t, bands);
+    };
+    impl_->worker->Run(job);
 }
 
 // ---------------------------------------------------------------------------

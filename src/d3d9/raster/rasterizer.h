@@ -81,6 +81,8 @@ struct RenderTargets {
     const Surface* Depth = nullptr;  // depth-stencil surface, or none
 };
 
+class PixelProcessor;
+
 // One per device. Holds scratch memory (and worker threads, if any) so that
 // drawing a steady scene allocates nothing once warm.
 class Rasterizer {
@@ -104,9 +106,14 @@ public:
     void SetReferencePixelPath(bool on);
     // Whether the last Draw's triangles used a specialised routine.
     bool LastDrawUsedFastPath() const;
+    // Threads that draw pixels: 1, or 2 (bands of rows shared with a worker
+    // thread). The default is 2 on machines with more than one core. The
+    // pixels are the same either way.
+    void SetThreadCount(int count);
 
 private:
     struct Impl;
+    void DrawBinned(const PixelProcessor& pixels);
     std::unique_ptr<Impl> impl_;
 };
 

@@ -5,7 +5,7 @@
 // texel i covers [i, i + 1) in texel space, so point sampling takes
 // floor(u W) and linear sampling blends floor(u W - 0.5) and its neighbour.
 //
-// Precision: texel coordinates are taken to 1/256 texel; linear filtering
+// Precision: texel coordinates are single precision, taken to 1/256 texel; linear filtering
 // weights are 8-bit (0..256) and each of the two passes rounds to the nearest
 // 8-bit value, so every path that uses these functions gives the same bits.
 
@@ -42,11 +42,12 @@ struct SamplerSetup {
 void PrepareSampler(const TextureLevels& texture, const DWORD samplerStates[D3DSAMP_MAX], SamplerSetup& out);
 
 // floor(v) as an integer, for v clamped to +-2^30 (NaN reads as the lower bound).
-inline int FloorToInt(double v) {
-    constexpr double kLimit = 1073741824.0;
+inline int FloorToInt(float v) {
+    constexpr float kLimit = 1073741824.0f;
     v = v > -kLimit ? v : -kLimit;
     v = v < kLimit ? v : kLimit;
-    return static_cast<int>(static_cast<int64_t>(v + 4294967296.0) - 4294967296LL);
+    const int t = static_cast<int>(v);
+    return t - (v < static_cast<float>(t) ? 1 : 0);
 }
 
 inline uint32_t FetchTexel(const SampledLevel& level, int x, int y) {
@@ -91,9 +92,15 @@ inline uint32_t FetchAddressed(const SamplerSetup& s, const SampledLevel& level,
 }
 
 inline uint32_t SamplePoint(const SamplerSetup& s, const SampledLevel& level, float u, float v) {
-    const int x = FloorToInt(static_cast<double>(u) * level.Width);
-    const int y = FloorToInt(static_cast<double>(v) * level.Height);
+    const int x = FloorToInt(u * static_cast<float>(level.Width));
+    const int y = FloorToInt(v * static_cast<float>(level.Height));
     return FetchAddressed(s, level, x, y);
+}
+
+// The fixed-point texel position of a linear sample: texel index in the
+// high bits, the weight of the next texel (0..255) in the low 8.
+inline int LinearTexelPosition(float coordinate, int size) {
+    return FloorToInt(coordinate * static_cast<float>(size * 256) - 128.0f);
 }
 
 // Blends two ARGB colours: (a (256 - f) + b f) / 256 per channel, rounded; f in 0..256.
@@ -104,16 +111,34 @@ inline uint32_t LerpColor(uint32_t a, uint32_t b, uint32_t f) {
     return low | high;
 }
 
+// The 2 x 2 texels whose top-left one is (x, y), addressed. When all four lie
+// inside the level, addressing changes nothing and is skipped.
+template <class Fetch, class FetchAddressed>
+inline void Gather2x2(const SampledLevel& level, int x, int y, uint32_t out[4], Fetch&& fetch,
+                      FetchAddressed&& addressed) {
+    if (static_cast<unsigned>(x) < static_cast<unsigned>(level.Width - 1) &&
+        static_cast<unsigned>(y) < static_cast<unsigned>(level.Height - 1)) {
+        out[0] = fetch(x, y);
+        out[1] = fetch(x + 1, y);
+        out[2] = fetch(x, y + 1);
+        out[3] = fetch(x + 1, y + 1);
+        return;
+    }
+    out[0] = addressed(x, y);
+    out[1] = addressed(x + 1, y);
+    out[2] = addressed(x, y + 1);
+    out[3] = addressed(x + 1, y + 1);
+}
+
 inline uint32_t SampleLinear(const SamplerSetup& s, const SampledLevel& level, float u, float v) {
-    const int tx = FloorToInt(static_cast<double>(u) * level.Width * 256.0 - 128.0);
-    const int ty = FloorToInt(static_cast<double>(v) * level.Height * 256.0 - 128.0);
-    const int x = tx >> 8, y = ty >> 8;
+    const int tx = LinearTexelPosition(u, level.Width);
+    const int ty = LinearTexelPosition(v, level.Height);
+    uint32_t c[4];
+    Gather2x2(
+        level, tx >> 8, ty >> 8, c, [&](int x, int y) { return FetchTexel(level, x, y); },
+        [&](int x, int y) { return FetchAddressed(s, level, x, y); });
     const uint32_t fx = static_cast<uint32_t>(tx & 255), fy = static_cast<uint32_t>(ty & 255);
-    const uint32_t c00 = FetchAddressed(s, level, x, y);
-    const uint32_t c10 = FetchAddressed(s, level, x + 1, y);
-    const uint32_t c01 = FetchAddressed(s, level, x, y + 1);
-    const uint32_t c11 = FetchAddressed(s, level, x + 1, y + 1);
-    return LerpColor(LerpColor(c00, c10, fx), LerpColor(c01, c11, fx), fy);
+    return LerpColor(LerpColor(c[0], c[1], fx), LerpColor(c[2], c[3], fx), fy);
 }
 
 // Level of detail from the screen-space derivatives of u and v (in texture

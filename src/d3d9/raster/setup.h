@@ -69,12 +69,24 @@ bool SetupTriangle(const ScreenVertex& v0, const ScreenVertex& v1, const ScreenV
                    const PixelRect& scissor, const ScreenVertex* flatSource, uint32_t attributeMask,
                    TriangleSetup& out);
 
-// Calls span(y, xBegin, xEnd) for every row of covered pixels [xBegin, xEnd),
-// top to bottom. A triangle covers one run of pixels per row.
+// Rows of the target split into bands of 2^Shift rows dealt round-robin to
+// Count workers: a worker draws the rows whose band number modulo Count is
+// Index. Every pixel belongs to exactly one worker, so splitting a draw this
+// way changes nothing in the result.
+struct RowBands {
+    int Shift = 3;
+    int Count = 1;
+    int Index = 0;
+    bool Owns(int y) const { return Count == 1 || ((y >> Shift) % Count) == Index; }
+};
+
+// Calls span(y, xBegin, xEnd) for every row of covered pixels [xBegin, xEnd)
+// that `bands` owns, top to bottom. A triangle covers one run of pixels per row.
 template <class SpanFunction>
-void ForEachSpan(const TriangleSetup& t, SpanFunction&& span) {
+void ForEachSpan(const TriangleSetup& t, SpanFunction&& span, const RowBands& bands = RowBands{}) {
     int64_t row0 = t.EdgeOrigin[0], row1 = t.EdgeOrigin[1], row2 = t.EdgeOrigin[2];
-    for (int y = t.MinY; y <= t.MaxY; ++y) {
+    for (int y = t.MinY; y <= t.MaxY; ++y, row0 += t.EdgeStepY[0], row1 += t.EdgeStepY[1], row2 += t.EdgeStepY[2]) {
+        if (!bands.Owns(y)) continue;
         int64_t e0 = row0, e1 = row1, e2 = row2;
         int x = t.MinX;
         while (x <= t.MaxX && (e0 | e1 | e2) < 0) {
@@ -91,9 +103,6 @@ void ForEachSpan(const TriangleSetup& t, SpanFunction&& span) {
             ++x;
         }
         if (x > begin) span(y, begin, x);
-        row0 += t.EdgeStepY[0];
-        row1 += t.EdgeStepY[1];
-        row2 += t.EdgeStepY[2];
     }
 }
 

@@ -45,9 +45,13 @@ DepthLayout DepthLayoutOf(D3DFORMAT format);
 // Quantises a depth in [0, 1] (clamped; NaN reads 0) to the layout's depth
 // field: round(z * (2^bits - 1)), unshifted.
 inline uint32_t QuantizeDepth(float z, const DepthLayout& layout) {
-    const double clamped = z > 0.0f ? (z < 1.0f ? static_cast<double>(z) : 1.0) : 0.0;
-    const double maxValue = layout.DepthBits >= 32 ? 4294967295.0 : static_cast<double>((1u << layout.DepthBits) - 1);
-    return static_cast<uint32_t>(clamped * maxValue + 0.5);
+    const float clamped = z > 0.0f ? (z < 1.0f ? z : 1.0f) : 0.0f;
+    if (layout.DepthBits >= 32) return static_cast<uint32_t>(static_cast<double>(clamped) * 4294967295.0 + 0.5);
+    // Below 32 bits, single precision holds z (2^-24 steps) finely enough;
+    // at 24 bits the rounding of 2^24 - 0.5 can reach 2^24, hence the min.
+    const uint32_t maxValue = (1u << layout.DepthBits) - 1;
+    const uint32_t q = static_cast<uint32_t>(clamped * static_cast<float>(maxValue) + 0.5f);
+    return q < maxValue ? q : maxValue;
 }
 
 }  // namespace wbx::raster
