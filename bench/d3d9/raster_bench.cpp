@@ -99,14 +99,8 @@ void BM_FigureDraw(benchmark::State& state) {
     r.SetThreadCount(1);
     r.Clear(canvas.Targets(), scene.State.Viewport, 0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0xFF888888, 1.0f,
             0);
-    VertexStream stream{reinterpret_cast<const uint8_t*>(scene.Vertices.data()), sizeof(MeshVertex),
-                        static_cast<UINT>(scene.Vertices.size()), kMeshFVF};
-    IndexStream index{reinterpret_cast<const uint8_t*>(scene.Indices.data()), false,
-                      static_cast<UINT>(scene.Indices.size())};
-    DrawCall call;
-    call.PrimitiveCount = static_cast<UINT>(scene.Indices.size() / 3);
     for (auto _ : state) {
-        r.Draw(scene.State, stream, &index, call, canvas.Targets());
+        DrawFigure(r, scene, canvas);
         benchmark::DoNotOptimize(canvas.Color.data());
     }
 }

@@ -5,6 +5,7 @@
 
 #include <random>
 
+#include "raster_figure_scene.h"
 #include "raster_test_support.h"
 
 namespace wbx::raster::test {
@@ -152,6 +153,27 @@ TEST(RasterFastPath, TheViewersStatesUseIt) {
     const std::vector<MeshVertex> v{{-1, 1, 0.5f, 0, 0, -1, 0, 0}, {1, 1, 0.5f, 0, 0, -1, 1, 0}, {-1, -1, 0.5f, 0, 0, -1, 0, 1}};
     DrawList(r, s, c, v, kMeshFVF);
     EXPECT_TRUE(r.LastDrawUsedFastPath());
+}
+
+TEST(RasterFastPath, TwoThreadsGiveTheSameBitsAsOne) {
+    for (const int yaw : {0, 700, 2048}) {
+        const FigureScene scene = MakeFigureScene(320, 240, 40, 40, yaw);
+        for (const bool reference : {false, true}) {
+            Canvas one(320, 240), two(320, 240);
+            Rasterizer single, pair;
+            single.SetThreadCount(1);
+            pair.SetThreadCount(2);
+            single.SetReferencePixelPath(reference);
+            pair.SetReferencePixelPath(reference);
+            for (int frame = 0; frame < 2; ++frame) {
+                DrawFigureFrame(single, scene, one);
+                DrawFigureFrame(pair, scene, two);
+            }
+            ASSERT_EQ(one.Color, two.Color) << "yaw " << yaw;
+            ASSERT_EQ(one.DepthBits, two.DepthBits) << "yaw " << yaw;
+            EXPECT_GT(one.CountNot(0x888888), 5000);
+        }
+    }
 }
 
 }  // namespace

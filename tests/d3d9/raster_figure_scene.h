@@ -5,6 +5,7 @@
 // (SRCALPHA / INVSRCALPHA, depth tested, not written, both faces drawn).
 // Shared by the reference-image test and the benchmarks.
 
+#include <algorithm>
 #include <cmath>
 #include <vector>
 
@@ -23,7 +24,7 @@ struct FigureScene {
 // waist, chest, shoulders, neck, head.
 inline float FigureRadius(float y) {
     const float t = y / 72.0f;
-    const float body = 9.0f + 9.0f * std::sin(t * 3.14159265f * 1.3f) * (t < 0.78f ? 1.0f : 0.0f);
+    const float body = t < 0.78f ? 9.0f + 9.0f * std::sin(t * 3.14159265f * 1.3f) : 0.0f;
     const float head = t > 0.8f ? 7.5f * std::sqrt(std::max(0.0f, 1.0f - std::pow((t - 0.9f) / 0.1f, 2.0f))) : 0.0f;
     const float neck = (t > 0.76f && t < 0.84f) ? 3.5f : 0.0f;
     return std::max({body, head, neck, 0.5f}) + (t < 0.45f ? 3.0f * std::cos(t * 40.0f) * 0.2f : 0.0f);
@@ -130,10 +131,8 @@ inline FigureScene MakeFigureScene(int width, int height, int rings, int segment
     return scene;
 }
 
-// Clear and draw the scene as one frame of the viewer does.
-inline void DrawFigureFrame(Rasterizer& r, const FigureScene& scene, const Canvas& canvas) {
-    r.Clear(canvas.Targets(), scene.State.Viewport, 0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0xFF888888, 1.0f,
-            0);
+// Draws the figure with the scene's state (no clear).
+inline void DrawFigure(Rasterizer& r, const FigureScene& scene, const Canvas& canvas) {
     VertexStream stream{reinterpret_cast<const uint8_t*>(scene.Vertices.data()), sizeof(MeshVertex),
                         static_cast<UINT>(scene.Vertices.size()), kMeshFVF};
     IndexStream index{reinterpret_cast<const uint8_t*>(scene.Indices.data()), false,
@@ -141,6 +140,13 @@ inline void DrawFigureFrame(Rasterizer& r, const FigureScene& scene, const Canva
     DrawCall call;
     call.PrimitiveCount = static_cast<UINT>(scene.Indices.size() / 3);
     r.Draw(scene.State, stream, &index, call, canvas.Targets());
+}
+
+// Clear and draw the scene as one frame of the viewer does.
+inline void DrawFigureFrame(Rasterizer& r, const FigureScene& scene, const Canvas& canvas) {
+    r.Clear(canvas.Targets(), scene.State.Viewport, 0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0xFF888888, 1.0f,
+            0);
+    DrawFigure(r, scene, canvas);
 }
 
 }  // namespace wbx::raster::test

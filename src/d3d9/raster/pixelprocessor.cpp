@@ -545,14 +545,7 @@ struct FastSpan {
     }
     static uint32_t Sample(const SamplerSetup& s, const SampledLevel& level, float u, float v) {
         if constexpr (Linear) {
-            const int tx = LinearTexelPosition(u, level.Width);
-            const int ty = LinearTexelPosition(v, level.Height);
-            uint32_t c[4];
-            Gather2x2(
-                level, tx >> 8, ty >> 8, c, [&](int x, int y) { return Texel(level, x, y); },
-                [&](int x, int y) { return Addressed(s, level, x, y); });
-            const uint32_t fx = static_cast<uint32_t>(tx & 255), fy = static_cast<uint32_t>(ty & 255);
-            return LerpColor(LerpColor(c[0], c[1], fx), LerpColor(c[2], c[3], fx), fy);
+            return SampleLinearWith(s, level, u, v, [&](int x, int y) { return Texel(level, x, y); });
         } else {
             const int x = FloorToInt(u * static_cast<float>(level.Width));
             const int y = FloorToInt(v * static_cast<float>(level.Height));

@@ -130,15 +130,24 @@ inline void Gather2x2(const SampledLevel& level, int x, int y, uint32_t out[4], 
     out[3] = addressed(x + 1, y + 1);
 }
 
-inline uint32_t SampleLinear(const SamplerSetup& s, const SampledLevel& level, float u, float v) {
+// Linear filtering with a caller's texel fetch (the fast path reads texels
+// of a known format directly); `fetch(x, y)` reads a texel inside the level.
+template <class Fetch>
+inline uint32_t SampleLinearWith(const SamplerSetup& s, const SampledLevel& level, float u, float v, Fetch&& fetch) {
     const int tx = LinearTexelPosition(u, level.Width);
     const int ty = LinearTexelPosition(v, level.Height);
     uint32_t c[4];
-    Gather2x2(
-        level, tx >> 8, ty >> 8, c, [&](int x, int y) { return FetchTexel(level, x, y); },
-        [&](int x, int y) { return FetchAddressed(s, level, x, y); });
+    Gather2x2(level, tx >> 8, ty >> 8, c, fetch, [&](int x, int y) {
+        const int ax = AddressTexel(x, level.Width, s.AddressU);
+        const int ay = AddressTexel(y, level.Height, s.AddressV);
+        return (ax | ay) < 0 ? s.Border : fetch(ax, ay);
+    });
     const uint32_t fx = static_cast<uint32_t>(tx & 255), fy = static_cast<uint32_t>(ty & 255);
     return LerpColor(LerpColor(c[0], c[1], fx), LerpColor(c[2], c[3], fx), fy);
+}
+
+inline uint32_t SampleLinear(const SamplerSetup& s, const SampledLevel& level, float u, float v) {
+    return SampleLinearWith(s, level, u, v, [&](int x, int y) { return FetchTexel(level, x, y); });
 }
 
 // Level of detail from the screen-space derivatives of u and v (in texture
