@@ -122,12 +122,13 @@ HRESULT SoftwareDevice::ValidatePresentParameters(const DeviceTypeProfile& devic
     if (p.Windowed) {
         if (p.FullScreen_RefreshRateInHz != 0) return D3DERR_INVALIDCALL;
         if (p.BackBufferFormat == D3DFMT_UNKNOWN) p.BackBufferFormat = desktop.Format;
-        // A window's client area can be empty (minimised); Direct3D then makes
-        // the smallest back buffer rather than none.
+        // Direct3D 9 would take a zero side from the window's client area; a
+        // presentation target has no size of its own, so a zero side (an
+        // empty or minimised window) becomes 1 and the device stays usable.
         if (p.BackBufferWidth == 0) p.BackBufferWidth = 1;
         if (p.BackBufferHeight == 0) p.BackBufferHeight = 1;
     } else if (p.BackBufferWidth == 0 || p.BackBufferHeight == 0) {
-        return D3DERR_INVALIDCALL;
+        return D3DERR_INVALIDCALL;  // full screen needs a size; it is then presented like a window
     }
     if (p.BackBufferWidth > kMaxBackBufferSide || p.BackBufferHeight > kMaxBackBufferSide) {
         return D3DERR_INVALIDCALL;
