@@ -1,5 +1,7 @@
 #include "generated_folder.h"
 
+#include <unistd.h>
+
 #include <filesystem>
 
 #include "sampledata/data_folder.h"
@@ -7,7 +9,10 @@
 namespace wbx::testing {
 
 std::string FreshDirectory(const std::string& name) {
-    const std::filesystem::path path = std::filesystem::path(WBX_TEST_BINARY_DIR) / "scratch" / name;
+    // CTest runs every test in a process of its own, several at a time: each
+    // process gets its own scratch folder so that none removes another's files.
+    const std::filesystem::path path =
+        std::filesystem::path(WBX_TEST_BINARY_DIR) / "scratch" / std::to_string(::getpid()) / name;
     std::filesystem::remove_all(path);
     std::filesystem::create_directories(path);
     return path.string() + "/";
