@@ -37,14 +37,19 @@ class IDirect3DDevice9;
 namespace wbx {
 
 struct CallRecord {
-    std::string Name;  // the operation, e.g. "SetRenderState"
-    std::vector<int64_t>
-        Ints;  // integer arguments in order: enumerations, flags, counts, DWORD values;
-               // an interface argument is its object's serial number (ObjectSerial), 0 for none
-    std::vector<double> Floats;  // floating-point arguments in order: Clear's Z, the 16 elements of a matrix
-                                 // (row by row), colours and scalars of materials, lights and viewports
-    std::string Text;            // readable form, e.g. "SetRenderState(D3DRS_ZENABLE, 1)"
-    HRESULT Result = D3D_OK;     // what the call answered
+    // The operation, e.g. "SetRenderState".
+    std::string Name;
+    // Integer arguments in order: enumerations, flags, counts, DWORD values.
+    // An interface argument is its object's serial number (ObjectSerial,
+    // d3d9/devicecontrol.h), 0 for none.
+    std::vector<int64_t> Ints;
+    // Floating-point arguments in order: Clear's Z, the 16 elements of a
+    // matrix (row by row), colours and scalars of materials, lights, viewports.
+    std::vector<double> Floats;
+    // Readable form, e.g. "SetRenderState(D3DRS_ZENABLE, 1)".
+    std::string Text;
+    // What the call answered.
+    HRESULT Result = D3D_OK;
 };
 
 class CallLog {
