@@ -4,20 +4,45 @@
 #include <QFileDialog>
 #include <QMessageBox>
 #include <QMouseEvent>
+#include <QPainter>
+#include <QScreen>
 #include <QWheelEvent>
+#include <QWindowStateChangeEvent>
+#include <algorithm>
+#include <cstring>
 #include <exception>
 
+#include "app/composition.h"
 #include "app/datafolder.h"
 #include "app/fileutils.h"
 #include "app/inifile.h"
+#include "app/layer.h"
 #include "app/modelpose.h"
 #include "app/partcombo.h"
+#include "d3d9/devicecontrol.h"
+#include "device/indexbuffer.h"
+#include "device/korvane.h"
+#include "device/texture.h"
+#include "device/vertexbuffer.h"
+#include "math/matrix.h"
+#include "math/vector.h"
+#include "scene/frame.h"
+#include "scene/light.h"
+#include "scene/mesh.h"
+#include "scene/scene.h"
 
 namespace wbx {
 
 namespace {
 
 constexpr const char* kSettingsSection = "app";
+
+// The grey behind the figure, as the device clears to it (opaque ARGB) and as
+// the window's own colour.
+constexpr D3DCOLOR kBackgroundColor = 0xFF888888;
+// Where the model's origin is moved: the figure turns about the vertical
+// through its model point (0, 36, 0).
+constexpr float kModelLift = -36.0f;
 
 TShiftState ShiftStateOf(Qt::MouseButtons buttons, Qt::KeyboardModifiers modifiers) {
     TShiftState shift = 0;
@@ -48,7 +73,9 @@ std::optional<TMouseButton> ButtonOf(Qt::MouseButton button) {
 TForm1::TForm1(TFormServices services, QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                           Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint),
-      services_(std::move(services)) {
+      services_(std::move(services)),
+      presented_([this] { return ScreenRefreshRate(); }) {
+    presented_.OnPresent = [this] { update(); };
     // The window as its resource describes it.
     QFont font;
     font.setFamilies(
@@ -87,9 +114,17 @@ TForm1::TForm1(TFormServices services, QWidget* parent)
         previous = combo;
     }
 
-    // FormCreate runs as part of creating the window; an exception ends it at
-    // that step and is reported, and the window is created all the same.
+    // The device component as the form's resource creates it: owned by the
+    // window, stored properties applied, then Loaded (a first device at the
+    // client size, without depth buffer). FormCreate runs after that as part
+    // of creating the window; an exception ends it at that step and is
+    // reported, and the window is created all the same.
     try {
+        KV = std::make_unique<TKorvane>(this);
+        KV->UseREFDevice = false;
+        KV->UseSoftwareVertexProcessing = false;
+        KV->DebugOption = services_.DebugOption;
+        KV->Loaded();
         FormCreate();
     } catch (const std::exception& error) {
         startupOutcome_ = TStartupOutcome::Failed;
@@ -98,7 +133,12 @@ TForm1::TForm1(TFormServices services, QWidget* parent)
 }
 
 TForm1::~TForm1() {
+    idleLoop_.Install({});
     Guarded([this] { FormDestroy(); });
+    // Step 2 of FormDestroy also when step 1 (the settings file) raised: every
+    // object that holds device resources goes before the device component.
+    FreeSceneObjects();
+    KV.reset();
 }
 
 TComboBox* TForm1::MakeCombo(const char* name, int top) {
@@ -153,18 +193,124 @@ void TForm1::FormCreate() {
                       AddFilePrefix);
     }
 
-    // The first model; without it there is nothing to show.
-    if (!LoadModel()) {
+    // 6-17. The device, the scene and the figure; the idle handler last.
+    if (!CreateScene()) {
         startupOutcome_ = TStartupOutcome::MissingModel;
         Terminate();
-        return;
     }
 }
 
+bool TForm1::CreateScene() {
+    // 6. The device again, now with a depth buffer, at the client size.
+    KV->SetWindowMode(ClientWidth(), ClientHeight(), DefaultDepthFormats, D3DPRESENT_INTERVAL_DEFAULT,
+                      D3DSWAPEFFECT_DISCARD, D3DMULTISAMPLE_NONE, 0);
+    // 7. Bilinear sampling; both faces of every triangle.
+    SetFixedDeviceStates();
+
+    // 8. The scene: 45 degrees across, aspect height / width, the whole client area.
+    Scene = std::make_unique<TOXScene>(KV.get(), "");
+    const int width = ClientWidth();
+    const int height = ClientHeight();
+    Scene->SetProjection(true, 0.7853982f, static_cast<float>(height) / static_cast<float>(width), 0.01f,
+                         10000.0f);
+    Scene->SetViewport(0, 0, static_cast<uint32_t>(width), static_cast<uint32_t>(height));
+
+    // 9. The frame tree; the camera 130 units out on +z, looking at the origin.
+    RootFrame = std::make_unique<TOXFrame>(nullptr);
+    ModelFrame = new TOXFrame(RootFrame.get());   // owned by RootFrame
+    CameraFrame = new TOXFrame(RootFrame.get());  // owned by RootFrame
+    Scene->Camera = CameraFrame;
+    Vec3 position, direction, up;
+    Vec3Make(position, 0, 0, 130);
+    Vec3Make(direction, 0, 0, -1);
+    Vec3Make(up, 0, 1, 0);
+    CameraFrame->SetPosition(RootFrame.get(), position);
+    CameraFrame->SetOrientation(RootFrame.get(), direction, up);
+
+    // 10. The first pose (no texture exists yet).
+    Zoom = 1.0f;
+    UpdateModelPose();
+
+    // 11. The two textures, 16-bit with a one-bit alpha, managed (they survive a reset).
+    for (std::unique_ptr<TKVTexture>* texture : {&FrontTexture, &BackTexture}) {
+        *texture = std::make_unique<TKVTexture>(KV.get(), std::vector<D3DFORMAT>{D3DFMT_A1R5G5B5}, 0,
+                                                D3DPOOL_MANAGED, 0, "");
+        (*texture)->ClearColor = 0xFFFFFFFF;
+    }
+    // 12.
+    ComposeTextures();
+
+    // 13. The mesh and the first model; without it there is nothing to show.
+    Mesh = std::make_unique<TOXMesh>(KV.get(), "", "");
+    if (!LoadModel()) return false;
+
+    // 14. The figure: its mesh, a material lit mostly by ambient and emissive
+    // light, the front texture, alpha blending (texels without alpha are see-through).
+    ModelFrame->Mesh = Mesh.get();
+    ModelFrame->Material = MakeMaterial(0.1f, 0.1f, 0.1f, 0.1f, 0.1f, 0.1f, 1, 1, 1, 0.5f, 0.5f, 0.5f, 0);
+    ModelFrame->SetTexture(FrontTexture.get());
+    ModelFrame->BlendMode = TOXScene::kBlendAlpha;
+
+    // 15. One white directional light shining from the camera into the screen.
+    LightGroup = std::make_unique<TOXLightGroup>(KV.get(), 1, "");
+    TOXLight* light = LightGroup->GetLight(0);
+    light->SetDiffuse(1, 1, 1);
+    light->SetSpecular(1, 1, 1);
+    light->SetAmbient(0.3f, 0.3f, 0.3f);
+    Vec3 lightDirection;
+    Vec3Make(lightDirection, 0, 0, -1);
+    light->SetDirection(lightDirection);
+    light->SetEnabled(true);
+
+    // 16.
+    Yaw = 0;
+    Pitch = 0;
+    // 17. From here on the window draws whenever it is idle.
+    idleLoop_.Install([this](bool& done) {
+        // A report shown from here runs its own event loop, which calls this
+        // handler again: no frame is drawn until the report is closed.
+        if (reportingIdleException_) return;
+        try {
+            RenderIdle(this, done);
+        } catch (const std::exception& error) {
+            reportingIdleException_ = true;
+            ReportException(error.what());
+            reportingIdleException_ = false;
+        }
+    });
+    return true;
+}
+
+void TForm1::SetFixedDeviceStates() {
+    IDirect3DDevice9* device = KV ? KV->Device : nullptr;
+    if (device == nullptr) return;
+    device->SetSamplerState(0, D3DSAMP_MINFILTER, D3DTEXF_LINEAR);
+    device->SetSamplerState(0, D3DSAMP_MAGFILTER, D3DTEXF_LINEAR);
+    device->SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
+}
+
 void TForm1::FormDestroy() {
-    TIniFile ini(services_.SettingsFileName);
-    ini.WriteInteger(kSettingsSection, "left", x());
-    ini.WriteInteger(kSettingsSection, "top", y());
+    // 1. The window position, also after a start-up that ended early.
+    {
+        TIniFile ini(services_.SettingsFileName);
+        ini.WriteInteger(kSettingsSection, "left", x());
+        ini.WriteInteger(kSettingsSection, "top", y());
+    }
+    // 2.
+    FreeSceneObjects();
+}
+
+void TForm1::FreeSceneObjects() {
+    // The frames first (the root takes the model and camera frames with it),
+    // the scene last; what was never created is skipped.
+    RootFrame.reset();
+    ModelFrame = nullptr;
+    CameraFrame = nullptr;
+    LightGroup.reset();
+    Mesh.reset();
+    FrontTexture.reset();
+    BackTexture.reset();
+    Scene.reset();
 }
 
 bool TForm1::PromptForFolder(std::string& folder) {
@@ -204,22 +350,156 @@ std::array<std::string, kPartListCount> TForm1::PartSelection() const {
 
 bool TForm1::LoadModel() {
     if (cbModels->currentIndex() < 0) return false;
-    // Read into a new record; Pdt changes only once the whole file was read.
+    // Read into a new record: a damaged file raises before Pdt or the mesh change.
     std::optional<TPdtRec> pdt = ReadModelFile(ModelFileName(cbModels->Text()));
     if (!pdt) return false;
+    if (Mesh) {
+        // Object 0 as it is stored: the file's vertex layout is the vertex
+        // buffer's, its triangles are the 16-bit index list.
+        const TMeshItem& object = pdt->Objects[0];
+        const size_t vertexBytes = object.Vertices.size() * sizeof(TPdtVertex);
+        const size_t indexBytes = object.Triangles.size() * sizeof(TPdtTriangle);
+        Mesh->Allocate(static_cast<uint32_t>(object.Vertices.size()),
+                       static_cast<uint32_t>(3 * object.Triangles.size()), kPdtVertexFormat,
+                       sizeof(TPdtVertex), D3DPOOL_MANAGED);
+        // A buffer that could not be made or locked was reported by the device
+        // layer; the mesh then draws nothing.
+        if (Mesh->VertexBuffer && vertexBytes > 0) {
+            if (void* bits = Mesh->VertexBuffer->Lock(0, 0, 0)) {
+                std::memcpy(bits, object.Vertices.data(), vertexBytes);
+                Mesh->VertexBuffer->Unlock();
+            }
+        }
+        if (Mesh->IndexBuffer && indexBytes > 0) {
+            if (void* bits = Mesh->IndexBuffer->Lock(0, 0, 0)) {
+                std::memcpy(bits, object.Triangles.data(), indexBytes);
+                Mesh->IndexBuffer->Unlock();
+            }
+        }
+        Mesh->ComputeBounds();
+    }
     Pdt = std::move(*pdt);
     return true;
 }
 
 void TForm1::UpdateModelPose() {
-    // The figure's frame and texture follow Yaw, Pitch and Zoom once the scene
-    // exists; until then the pose lives in the three fields alone.
+    // Before the scene exists the pose lives in the three fields alone.
+    if (ModelFrame == nullptr) return;
+    // The local matrix becomes Zoom * (R, Up, Dir) with the translation
+    // -36 * Zoom * Up: the figure turns and tilts about its model point
+    // (0, 36, 0) and is scaled about it. Up and Dir are used as they are
+    // (not made perpendicular when Pitch is not 0).
+    Matrix scale;
+    MatrixScale(scale, Zoom, Zoom, Zoom);
+    ModelFrame->SetMatrix(RootFrame.get(), scale);
+    Vec3 yAxis, zAxis, up, direction, lift;
+    Vec3Make(yAxis, 0, 1, 0);
+    Vec3Make(zAxis, 0, 0, 1);
+    RotateX(yAxis, Pitch, up);
+    RotateY(zAxis, Yaw, direction);
+    ModelFrame->SetOrientation(ModelFrame, direction, up);
+    Vec3Make(lift, 0, kModelLift, 0);
+    ModelFrame->SetPosition(ModelFrame, lift);
+    ModelFrame->SetTexture(ShowsBackTexture(Yaw) ? BackTexture.get() : FrontTexture.get());
+}
+
+void TForm1::ComposeTextures() {
+    ComposeTexture(FrontTexture.get(), kFrontLayerOrder);
+    ComposeTexture(BackTexture.get(), kBackLayerOrder);
+}
+
+void TForm1::ComposeTexture(TKVTexture* texture, const TLayerOrder& order) {
+    if (texture == nullptr) return;
+    texture->SetSize(kLayerTextureWidth, kLayerTextureHeight);
+    const RECT whole{0, 0, kLayerTextureWidth, kLayerTextureHeight};
+    texture->FillColor(whole, 0, false);
+    // Layers are copied texel for texel, so only the 16-bit format will do;
+    // without a texture of it (creation failed, reported) nothing is painted.
+    IDirect3DTexture9* surface = texture->Texture;
+    if (surface == nullptr || texture->Format != D3DFMT_A1R5G5B5) return;
+    D3DLOCKED_RECT locked{};
+    // A failed lock leaves no surface to paint into: that side's layers are skipped.
+    if (CheckSurfaceResult(surface->LockRect(0, &locked, nullptr, 0)) != D3D_OK || locked.pBits == nullptr)
+        return;
+    try {
+        ComposeLayers(order, PartSelection(), static_cast<uint8_t*>(locked.pBits), locked.Pitch);
+    } catch (...) {
+        // The layer's error is what the user needs to see; the unlock only
+        // must not be left out.
+        surface->UnlockRect(0);
+        throw;
+    }
+    CheckSurfaceResult(surface->UnlockRect(0));
+}
+
+void TForm1::RenderIdle(QObject*, bool& done) {
+    done = false;
+    IDirect3DDevice9* device = KV ? KV->Device : nullptr;
+    // Without a device (its creation failed, reported) there is nothing to
+    // draw; the loop waits a refresh period instead of spinning.
+    if (device == nullptr || !Scene) return idleLoop_.DelayNext(16);
+    const HRESULT cooperative = device->TestCooperativeLevel();
+    if (cooperative == D3DERR_DEVICENOTRESET) {
+        KV->ResetDevice();
+        // A reset returns every state to its default: the fixed states again.
+        if (KV->Device != nullptr && KV->Device->TestCooperativeLevel() == D3D_OK) SetFixedDeviceStates();
+    } else if (cooperative == D3D_OK) {
+        device->BeginScene();
+        Scene->Clear(D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, kBackgroundColor, 1.0f, 0);
+        Scene->Render(RootFrame.get(), true);
+        device->EndScene();
+        device->Present(nullptr, nullptr, nullptr, nullptr);
+    } else {
+        // Lost and not yet resettable (minimised): nothing to draw, and no
+        // reason to ask again before a refresh period has passed.
+        idleLoop_.DelayNext(16);
+    }
+}
+
+void TForm1::SetWindowPos(int left, int top, int width, int height) {
+    // The outer size less the borders is the client size; the window's size
+    // stays fixed at it.
+    const int clientWidth = width - (frameGeometry().width() - QWidget::width());
+    const int clientHeight = height - (frameGeometry().height() - QWidget::height());
+    move(left, top);
+    setFixedSize(std::max(clientWidth, 0), std::max(clientHeight, 0));
+    show();
+}
+
+double TForm1::ScreenRefreshRate() const {
+    if (services_.RefreshRate > 0) return services_.RefreshRate;
+    const QScreen* current = screen();
+    return current != nullptr ? current->refreshRate() : 60.0;
+}
+
+void TForm1::paintEvent(QPaintEvent*) {
+    // The grey background is the window's own; the last frame covers the
+    // client area, the lists are painted over it as children.
+    const QImage& frame = presented_.Image();
+    if (frame.isNull()) return;
+    QPainter painter(this);
+    painter.drawImage(0, 0, frame);
+}
+
+void TForm1::changeEvent(QEvent* event) {
+    if (event->type() == QEvent::WindowStateChange && KV != nullptr && KV->Device != nullptr) {
+        const bool wasMinimised =
+            static_cast<QWindowStateChangeEvent*>(event)->oldState().testFlag(Qt::WindowMinimized);
+        // Minimised, the window has nothing to show: its device is lost, and
+        // it is reset by the frame loop once the window is back.
+        if (isMinimized() && !wasMinimised) {
+            LoseDevice(KV->Device);
+        } else if (!isMinimized() && wasMinimised) {
+            EndDeviceLoss(KV->Device);
+        }
+    }
+    QWidget::changeEvent(event);
 }
 
 void TForm1::ComboDropDown(TComboBox*) { WheelEnabled = false; }
 void TForm1::ComboCloseUp(TComboBox*) { WheelEnabled = true; }
 
-void TForm1::TextureChange(TComboBox*) {}
+void TForm1::TextureChange(TComboBox*) { ComposeTextures(); }
 
 void TForm1::cbModelsSelect(TComboBox*) { LoadModel(); }
 

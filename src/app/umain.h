@@ -6,14 +6,28 @@
 //
 // Life of the window:
 //   construction  the window as its resource describes it (controls, size,
-//                 position 192/114, font), then FormCreate
+//                 position 192/114, font); the device component KV with its
+//                 stored properties, then KV->Loaded() (a first device without
+//                 depth buffer); then FormCreate
 //   FormCreate    caption and colour; settings file and data folder (with the
 //                 folder prompt when the stored folder is unusable); stored
-//                 position; the part lists; the first model. A step that
-//                 cannot go on ends the program quietly (Terminated()).
-//   destruction   FormDestroy: the window position goes to the settings file.
+//                 position; the part lists; the device with a depth buffer and
+//                 its fixed states; scene, frames, pose, textures and their
+//                 composition, mesh and the first model, material, light; last
+//                 the idle handler. A step that cannot go on ends the program
+//                 quietly (Terminated()).
+//   running       RenderIdle draws a frame whenever the event loop is idle;
+//                 input handlers change the pose, textures and model between frames
+//   destruction   FormDestroy: the window position goes to the settings file,
+//                 then frames, light group, mesh, textures and scene are freed
+//                 in that order; the device component goes after them.
 // Exceptions out of FormCreate, FormDestroy and the handlers go to the
 // exception report; the window carries on.
+//
+// The window is the device's owner window (TKVOwnerWindow): the device sizes
+// it and presents into it (TPresentedFrame); each presented frame is painted
+// under the lists. While the window is minimised its device is lost (nothing
+// is drawn) and it is reset when the window comes back.
 //
 // The folder prompt and the exception report are injected (TFormServices), so
 // tests and the headless snapshot answer them without dialogs.
@@ -22,14 +36,28 @@
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 
 #include "app/combobox.h"
+#include "app/idleloop.h"
 #include "app/partlists.h"
+#include "app/presentedframe.h"
 #include "app/ucommon.h"
+#include "device/diagnostics.h"
+#include "device/ownerwindow.h"
+
+class QPaintEvent;
 
 namespace wbx {
+
+class TKorvane;
+class TKVTexture;
+class TOXFrame;
+class TOXLightGroup;
+class TOXMesh;
+class TOXScene;
 
 // Shows the folder dialog with the caption; true and the chosen folder, or
 // false when the user cancelled.
@@ -42,6 +70,11 @@ struct TFormServices {
     std::optional<std::string> DataFolder;  // used instead of the stored folder; never stored
     TFolderPrompt FolderPrompt;             // empty: a QFileDialog
     TExceptionReport ExceptionReport;       // empty: a QMessageBox
+    // The device component's stored DebugOption (the form's resource has it
+    // empty: no log, no halt). Tests switch the log on with it.
+    TKVDebugOption DebugOption{};
+    // Frames per second that Present paces to; 0 or less: the screen's refresh.
+    double RefreshRate = 0;
 };
 
 // How start-up went, for the program block.
@@ -63,12 +96,16 @@ inline constexpr int kClientHeight = 480;
 inline constexpr int kDefaultLeft = 192;
 inline constexpr int kDefaultTop = 114;
 
-class TForm1 : public QWidget {
+class TForm1 : public QWidget, public TKVOwnerWindow {
 public:
     explicit TForm1(TFormServices services, QWidget* parent = nullptr);
     ~TForm1() override;
     TForm1(const TForm1&) = delete;
     TForm1& operator=(const TForm1&) = delete;
+
+    // The device component; made before FormCreate, destroyed after
+    // FormDestroy (after every object below that registers with it).
+    std::unique_ptr<TKorvane> KV;
 
     // The drop-down lists; owned by the window (Qt parent), valid for its life.
     TComboBox* cbHair;
@@ -82,6 +119,16 @@ public:
     TComboBox* cbFace;
     TComboBox* cbCostume;
     TComboBox* cbFashion;
+
+    // The scene objects (FormCreate steps 8-15; nullptr before and after).
+    std::unique_ptr<TOXFrame> RootFrame;        // the tree Scene renders
+    TOXFrame* ModelFrame = nullptr;             // child of RootFrame (owned by it): the figure
+    std::unique_ptr<TOXMesh> Mesh;              // the figure's geometry, refilled by LoadModel
+    TOXFrame* CameraFrame = nullptr;            // child of RootFrame (owned by it): Scene's camera
+    std::unique_ptr<TOXLightGroup> LightGroup;  // one white directional light
+    std::unique_ptr<TOXScene> Scene;            // projection, viewport, rendering
+    std::unique_ptr<TKVTexture> FrontTexture;   // 256 x 512 A1R5G5B5, the figure from the front
+    std::unique_ptr<TKVTexture> BackTexture;    // 256 x 512 A1R5G5B5, the figure from behind
 
     int32_t Yaw = 0;                // turn, angle units, 0..4095
     int32_t Pitch = 0;              // tilt, angle units, -890..890
@@ -104,12 +151,37 @@ public:
     void FormMouseWheel(QObject* sender, TShiftState shift, int32_t wheelDelta, QPoint mousePos,
                         bool& handled);
 
-    // Reads the model selected in cbModels into Pdt. False, Pdt unchanged, when
-    // nothing is selected or the file does not exist (or holds no object);
-    // a damaged file raises and also leaves Pdt unchanged.
+    // Reads the model selected in cbModels into Pdt and uploads its first
+    // object into Mesh. False, Pdt and Mesh unchanged, when nothing is
+    // selected or the file does not exist (or holds no object); a damaged file
+    // raises and also leaves both unchanged.
     bool LoadModel();
-    // Applies Yaw, Pitch and Zoom to the figure.
+    // Applies Yaw, Pitch and Zoom to ModelFrame and picks the texture it shows.
     void UpdateModelPose();
+    // Rebuilds both textures from the part lists' selections: cleared to
+    // transparent, then the twelve layers of each side. A layer that raises
+    // stops the composition (the texture is unlocked first).
+    void ComposeTextures();
+    // One pass of the frame loop (the idle handler): draws and presents a
+    // frame, or resets a device that can be reset, or skips a lost device.
+    // Sets done to false.
+    void RenderIdle(QObject* sender, bool& done);
+
+    // The last frame the device presented (null before the first).
+    const QImage& PresentedImage() const { return presented_.Image(); }
+    uint64_t PresentedFrameCount() const { return presented_.FrameCount(); }
+    // Whether RenderIdle is installed as the idle handler (FormCreate's last step).
+    bool IdleHandlerInstalled() const { return idleLoop_.Installed(); }
+
+    // TKVOwnerWindow: client and outer geometry, SetWindowPos, the frame target.
+    int ClientWidth() const override { return QWidget::width(); }
+    int ClientHeight() const override { return QWidget::height(); }
+    int Left() const override { return frameGeometry().x(); }
+    int Top() const override { return frameGeometry().y(); }
+    int Width() const override { return frameGeometry().width(); }
+    int Height() const override { return frameGeometry().height(); }
+    void SetWindowPos(int left, int top, int width, int height) override;
+    HWND PresentationTarget() override { return &presented_; }
 
     // The part list of a category.
     TComboBox* PartCombo(TPartList list) const { return partCombos_[static_cast<size_t>(list)]; }
@@ -126,6 +198,8 @@ public:
     void Guarded(const std::function<void()>& fn);
 
 protected:
+    void paintEvent(QPaintEvent* event) override;
+    void changeEvent(QEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
@@ -140,8 +214,19 @@ private:
     bool DispatchWheel(QWheelEvent* event, QPoint at);
     void ReportException(const std::string& message);
     bool PromptForFolder(std::string& folder);
+    // Steps 6-17 of FormCreate and step 2 of FormDestroy.
+    bool CreateScene();
+    void FreeSceneObjects();
+    // The sampler filters and cull mode the figure is drawn with; a device
+    // reset returns them to their defaults, so they are set again after one.
+    void SetFixedDeviceStates();
+    void ComposeTexture(TKVTexture* texture, const TLayerOrder& order);
+    double ScreenRefreshRate() const;
 
     TFormServices services_;
+    TPresentedFrame presented_;  // the device window's frames
+    TIdleLoop idleLoop_;         // Application.OnIdle
+    bool reportingIdleException_ = false;
     std::array<TComboBox*, kPartListCount> partCombos_{};  // by TPartList; not owned (Qt children)
     bool terminated_ = false;
     TStartupOutcome startupOutcome_ = TStartupOutcome::Running;

@@ -89,7 +89,15 @@ int main(int argc, char** argv) {
             case wbx::TStartupOutcome::Running:
                 break;
         }
-        const QImage frame = form->grab().toImage();
+        // One pass of the frame loop, then the frame it presented: the
+        // device's back buffer as it left for the window.
+        bool done = false;
+        form->RenderIdle(nullptr, done);
+        const QImage& frame = form->PresentedImage();
+        if (frame.isNull()) {
+            PrintError("no frame was presented (the device could not draw).");
+            return wbx::kExitStartupError;
+        }
         if (!frame.save(QString::fromStdString(*commandLine.SnapshotFile), "PNG")) {
             PrintError("cannot write \"" + *commandLine.SnapshotFile + "\".");
             return wbx::kExitStartupError;
