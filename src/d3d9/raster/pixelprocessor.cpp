@@ -113,8 +113,8 @@ inline uint32_t LanesToArgb(Lanes l) {
 inline uint32_t LaneAlpha(Lanes l) { return static_cast<uint32_t>(_mm_extract_epi16(l.V, 3)); }
 // ToByte of (row + dx fx) w for the four interpolated channels r, g, b, a.
 inline Lanes LanesFromInterpolated(const float row[4], const float dx[4], float fx, float w) {
-    const __m128 value = _mm_mul_ps(_mm_add_ps(_mm_loadu_ps(row), _mm_mul_ps(_mm_loadu_ps(dx), _mm_set1_ps(fx))),
-                                    _mm_set1_ps(w));
+    const __m128 value = _mm_mul_ps(
+        _mm_add_ps(_mm_loadu_ps(row), _mm_mul_ps(_mm_loadu_ps(dx), _mm_set1_ps(fx))), _mm_set1_ps(w));
     __m128 scaled = _mm_add_ps(_mm_mul_ps(value, _mm_set1_ps(255.0f)), _mm_set1_ps(0.5f));
     scaled = _mm_max_ps(scaled, _mm_setzero_ps());  // NaN gives the second operand: 0
     scaled = _mm_min_ps(scaled, _mm_set1_ps(255.0f));
@@ -122,9 +122,32 @@ inline Lanes LanesFromInterpolated(const float row[4], const float dx[4], float 
     const __m128i bgra = _mm_shuffle_epi32(rgba, _MM_SHUFFLE(3, 0, 1, 2));
     return {_mm_packs_epi32(bgra, bgra)};
 }
+// FilterLinear's result, as lanes: the same (a (256 - f) + b f + 128) >> 8
+// per channel, horizontally then vertically; no lane exceeds 16 bits.
+inline Lanes FilterLinearLanes(const LinearTaps& t) {
+    const __m128i zero = _mm_setzero_si128();
+    const __m128i left =
+        _mm_unpacklo_epi8(_mm_unpacklo_epi32(_mm_cvtsi32_si128(static_cast<int>(t.Texels[0])),
+                                             _mm_cvtsi32_si128(static_cast<int>(t.Texels[2]))),
+                          zero);
+    const __m128i right =
+        _mm_unpacklo_epi8(_mm_unpacklo_epi32(_mm_cvtsi32_si128(static_cast<int>(t.Texels[1])),
+                                             _mm_cvtsi32_si128(static_cast<int>(t.Texels[3]))),
+                          zero);
+    const __m128i round = _mm_set1_epi16(128);
+    const __m128i fx = _mm_set1_epi16(static_cast<short>(t.Fx)),
+                  gx = _mm_set1_epi16(static_cast<short>(256 - t.Fx));
+    const __m128i rows = _mm_srli_epi16(
+        _mm_add_epi16(_mm_add_epi16(_mm_mullo_epi16(left, gx), _mm_mullo_epi16(right, fx)), round), 8);
+    const __m128i fy = _mm_set1_epi16(static_cast<short>(t.Fy)),
+                  gy = _mm_set1_epi16(static_cast<short>(256 - t.Fy));
+    const __m128i bottom = _mm_srli_si128(rows, 8);
+    return {_mm_srli_epi16(
+        _mm_add_epi16(_mm_add_epi16(_mm_mullo_epi16(rows, gy), _mm_mullo_epi16(bottom, fy)), round), 8)};
+}
 inline Lanes LanesFromBytes(const uint32_t rgba[4]) {
-    const __m128i v = _mm_setr_epi32(static_cast<int>(rgba[2]), static_cast<int>(rgba[1]), static_cast<int>(rgba[0]),
-                                     static_cast<int>(rgba[3]));
+    const __m128i v = _mm_setr_epi32(static_cast<int>(rgba[2]), static_cast<int>(rgba[1]),
+                                     static_cast<int>(rgba[0]), static_cast<int>(rgba[3]));
     return {_mm_packs_epi32(v, v)};
 }
 // Per lane: `value` where `mask` is set, else 255.
@@ -148,8 +171,9 @@ inline Lanes AddSaturated(Lanes a, Lanes b) {
 inline Lanes BlendSourceAlpha(Lanes source, Lanes destination) {
     const __m128i a = _mm_shufflelo_epi16(source.V, _MM_SHUFFLE(3, 3, 3, 3));
     const __m128i inverse = _mm_sub_epi16(_mm_set1_epi16(255), a);
-    const __m128i t = _mm_add_epi16(_mm_add_epi16(_mm_mullo_epi16(source.V, a), _mm_mullo_epi16(destination.V, inverse)),
-                                    _mm_set1_epi16(127));
+    const __m128i t =
+        _mm_add_epi16(_mm_add_epi16(_mm_mullo_epi16(source.V, a), _mm_mullo_epi16(destination.V, inverse)),
+                      _mm_set1_epi16(127));
     // floor(t / 255) = (t + 1 + (t >> 8)) >> 8 for t < 65535.
     return {_mm_srli_epi16(_mm_add_epi16(_mm_add_epi16(t, _mm_set1_epi16(1)), _mm_srli_epi16(t, 8)), 8)};
 }
@@ -168,6 +192,7 @@ inline Lanes LanesFromInterpolated(const float row[4], const float dx[4], float 
     return l;
 }
 inline Lanes LanesFromBytes(const uint32_t rgba[4]) { return {{rgba[2], rgba[1], rgba[0], rgba[3]}}; }
+inline Lanes FilterLinearLanes(const LinearTaps& t) { return LanesFromArgb(FilterLinear(t)); }
 inline Lanes SelectOrWhite(Lanes value, Lanes mask) {
     Lanes l;
     for (int c = 0; c < 4; ++c) l.C[c] = mask.C[c] ? value.C[c] : 255u;
@@ -337,13 +362,16 @@ uint32_t PixelProcessor::EvaluateStages(uint32_t diffuse, uint32_t specular,
         // Colour. An operation that reads a texture the stage does not have
         // passes the current colour through unchanged.
         uint32_t rgb = current & 0x00FFFFFFu;
-        if (stage.Textured || !readsTexture(stage.ColorOp, stage.ColorArg1, stage.ColorArg2, stage.ColorArg0)) {
-            const uint32_t a1 = value(stage.ColorArg1), a2 = value(stage.ColorArg2), a0 = value(stage.ColorArg0);
+        if (stage.Textured ||
+            !readsTexture(stage.ColorOp, stage.ColorArg1, stage.ColorArg2, stage.ColorArg0)) {
+            const uint32_t a1 = value(stage.ColorArg1), a2 = value(stage.ColorArg2),
+                           a0 = value(stage.ColorArg0);
             uint32_t ch[4] = {0, 0, 0, 0};
             if (stage.ColorOp == D3DTOP_DOTPRODUCT3) {
                 int dot = 0;
                 for (int c = 0; c < 3; ++c)
-                    dot += (static_cast<int>(Channel(a1, c)) - 128) * (static_cast<int>(Channel(a2, c)) - 128);
+                    dot +=
+                        (static_cast<int>(Channel(a1, c)) - 128) * (static_cast<int>(Channel(a2, c)) - 128);
                 const uint32_t d = static_cast<uint32_t>(std::clamp(dot * 4 / 255, 0, 255));
                 // DOTPRODUCT3 replicates into alpha as well.
                 current = d * 0x01010101u;
@@ -357,7 +385,8 @@ uint32_t PixelProcessor::EvaluateStages(uint32_t diffuse, uint32_t specular,
         // Alpha. DISABLE on the alpha operation keeps the current alpha.
         uint32_t alpha = current >> 24;
         if (stage.AlphaOp != D3DTOP_DISABLE &&
-            (stage.Textured || !readsTexture(stage.AlphaOp, stage.AlphaArg1, stage.AlphaArg2, stage.AlphaArg0))) {
+            (stage.Textured ||
+             !readsTexture(stage.AlphaOp, stage.AlphaArg1, stage.AlphaArg2, stage.AlphaArg0))) {
             alpha = StageOperation(stage.AlphaOp, value(stage.AlphaArg1) >> 24, value(stage.AlphaArg2) >> 24,
                                    value(stage.AlphaArg0) >> 24, alphas);
         }
@@ -428,8 +457,9 @@ uint32_t PixelProcessor::BlendAndMask(uint32_t source, uint32_t destination) con
                     break;
                 }
                 default:  // ADD
-                    ch[c] = std::min((s * factor(srcBlend_, c, true) + d * factor(destBlend_, c, false) + 127) / 255,
-                                     255u);
+                    ch[c] = std::min(
+                        (s * factor(srcBlend_, c, true) + d * factor(destBlend_, c, false) + 127) / 255,
+                        255u);
                     break;
             }
         }
@@ -448,8 +478,8 @@ void PixelProcessor::ShadeFragment(const Fragment& f) const {
         const uint32_t stored = (depthWord >> depth_.DepthShift) & DepthFieldMask(depth_);
         if (!Compare(depthFunc_, depthValue, stored)) return;
     }
-    const uint32_t diffuse = (ToByte(f.Color[3]) << 24) | (ToByte(f.Color[0]) << 16) | (ToByte(f.Color[1]) << 8) |
-                             ToByte(f.Color[2]);
+    const uint32_t diffuse = (ToByte(f.Color[3]) << 24) | (ToByte(f.Color[0]) << 16) |
+                             (ToByte(f.Color[1]) << 8) | ToByte(f.Color[2]);
     const uint32_t specular = (ToByte(f.Color[4]) << 16) | (ToByte(f.Color[5]) << 8) | ToByte(f.Color[6]);
     uint32_t texels[kRasterStages] = {0, 0};
     for (int s = 0; s < stageCount_; ++s) {
@@ -480,45 +510,44 @@ void PixelProcessor::DrawTriangleReference(const TriangleSetup& t, const RowBand
     ForEachSpan(
         t,
         [&](int y, int x0, int x1) {
-        Fragment f;
-        f.Y = y;
-        const float fy = static_cast<float>(y - t.OriginY);
-        for (int x = x0; x < x1; ++x) {
-            const float fx = static_cast<float>(x - t.OriginX);
-            f.X = x;
-            f.Z = EvalPlane(t.Z, fx, fy);
-            const float rhw = EvalPlane(t.Rhw, fx, fy);
-            const float w = 1.0f / rhw;
-            for (int a = 0; a < kAttrTexCoord; ++a) {
-                if ((attributeMask_ & (1u << a)) == 0) continue;
-                f.Color[a] = t.FlatColors ? t.Flat[a] : EvalPlane(t.Attr[a], fx, fy) * w;
+            Fragment f;
+            f.Y = y;
+            const float fy = static_cast<float>(y - t.OriginY);
+            for (int x = x0; x < x1; ++x) {
+                const float fx = static_cast<float>(x - t.OriginX);
+                f.X = x;
+                f.Z = EvalPlane(t.Z, fx, fy);
+                const float rhw = EvalPlane(t.Rhw, fx, fy);
+                const float w = 1.0f / rhw;
+                for (int a = 0; a < kAttrTexCoord; ++a) {
+                    if ((attributeMask_ & (1u << a)) == 0) continue;
+                    f.Color[a] = t.FlatColors ? t.Flat[a] : EvalPlane(t.Attr[a], fx, fy) * w;
+                }
+                for (int s = 0; s < kRasterStages; ++s) {
+                    const int a = kAttrTexCoord + 2 * s;
+                    if ((attributeMask_ & (1u << a)) == 0) continue;
+                    const float u = EvalPlane(t.Attr[a], fx, fy) * w;
+                    const float v = EvalPlane(t.Attr[a + 1], fx, fy) * w;
+                    f.Tex[s][0] = u;
+                    f.Tex[s][1] = v;
+                    // d(U/Q)/dx = (dU/dx - u dQ/dx) / Q with Q = 1/w.
+                    f.Derivatives[s][0] = (t.Attr[a].Dx - u * t.Rhw.Dx) * w;
+                    f.Derivatives[s][1] = (t.Attr[a + 1].Dx - v * t.Rhw.Dx) * w;
+                    f.Derivatives[s][2] = (t.Attr[a].Dy - u * t.Rhw.Dy) * w;
+                    f.Derivatives[s][3] = (t.Attr[a + 1].Dy - v * t.Rhw.Dy) * w;
+                }
+                ShadeFragment(f);
             }
-            for (int s = 0; s < kRasterStages; ++s) {
-                const int a = kAttrTexCoord + 2 * s;
-                if ((attributeMask_ & (1u << a)) == 0) continue;
-                const float u = EvalPlane(t.Attr[a], fx, fy) * w;
-                const float v = EvalPlane(t.Attr[a + 1], fx, fy) * w;
-                f.Tex[s][0] = u;
-                f.Tex[s][1] = v;
-                // d(U/Q)/dx = (dU/dx - u dQ/dx) / Q with Q = 1/w.
-                f.Derivatives[s][0] = (t.Attr[a].Dx - u * t.Rhw.Dx) * w;
-                f.Derivatives[s][1] = (t.Attr[a + 1].Dx - v * t.Rhw.Dx) * w;
-                f.Derivatives[s][2] = (t.Attr[a].Dy - u * t.Rhw.Dy) * w;
-                f.Derivatives[s][3] = (t.Attr[a + 1].Dy - v * t.Rhw.Dy) * w;
-            }
-            ShadeFragment(f);
-        }
         },
         bands);
 }
 
 void PixelProcessor::DrawTriangle(const TriangleSetup& t, const RowBands& bands) const {
-    if (fastSpan_ == nullptr) {
+    if (fastTriangle_ == nullptr) {
         DrawTriangleReference(t, bands);
         return;
     }
-    ForEachSpan(
-        t, [&](int y, int x0, int x1) { fastSpan_(*this, t, y, x0, x1); }, bands);
+    fastTriangle_(*this, t, bands);
 }
 
 // ---------------------------------------------------------------------------
@@ -528,66 +557,67 @@ void PixelProcessor::DrawTriangle(const TriangleSetup& t, const RowBands& bands)
 template <int TexBytes, bool Linear, int DepthBytes, int BlendKind>
 struct FastSpan {
     static uint32_t Texel(const SampledLevel& level, int x, int y) {
-        const uint8_t* p = level.Bits + static_cast<ptrdiff_t>(y) * level.Pitch + static_cast<ptrdiff_t>(x) * TexBytes;
+        const uint8_t* p =
+            level.Bits + static_cast<ptrdiff_t>(y) * level.Pitch + static_cast<ptrdiff_t>(x) * TexBytes;
         if constexpr (TexBytes == 1) return level.Lookup[p[0]];
-        if constexpr (TexBytes == 2) return level.Lookup[static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8)];
+        if constexpr (TexBytes == 2)
+            return level.Lookup[static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8)];
         if constexpr (TexBytes == 4) {
             const uint32_t v = Load32(p);
             return level.Format == D3DFMT_X8R8G8B8 ? (v | 0xFF000000u) : v;
         }
         return 0;
     }
-    static uint32_t Addressed(const SamplerSetup& s, const SampledLevel& level, int x, int y) {
+    struct Addressing {
+        DWORD AddressU, AddressV;
+        uint32_t Border;
+    };
+    static uint32_t Addressed(const Addressing& s, const SampledLevel& level, int x, int y) {
         const int ax = AddressTexel(x, level.Width, s.AddressU);
         const int ay = AddressTexel(y, level.Height, s.AddressV);
         if ((ax | ay) < 0) return s.Border;
         return Texel(level, ax, ay);
     }
-    static uint32_t Sample(const SamplerSetup& s, const SampledLevel& level, float u, float v) {
+    static Lanes Sample(const Addressing& s, const SampledLevel& level, float u, float v) {
         if constexpr (Linear) {
-            return SampleLinearWith(s, level, u, v, [&](int x, int y) { return Texel(level, x, y); });
+            return FilterLinearLanes(
+                GatherLinear(s, level, u, v, [&](int x, int y) { return Texel(level, x, y); }));
         } else {
             const int x = FloorToInt(u * static_cast<float>(level.Width));
             const int y = FloorToInt(v * static_cast<float>(level.Height));
-            return Addressed(s, level, x, y);
+            return LanesFromArgb(Addressed(s, level, x, y));
         }
     }
 
-    static void Run(const PixelProcessor& p, const TriangleSetup& t, int y, int x0, int x1) {
+    static void Run(const PixelProcessor& p, const TriangleSetup& t, const RowBands& bands) {
         // Everything the loop reads is copied to locals first: the pixel
         // stores go through byte pointers, which the compiler must otherwise
         // assume may change the processor's or the setup's fields.
         const uint32_t mask = p.attributeMask_;
-        const float fy = static_cast<float>(y - t.OriginY);
-        const float zRow = t.Z.Origin + t.Z.Dy * fy, zDx = t.Z.Dx;
-        const float rhwRow = t.Rhw.Origin + t.Rhw.Dy * fy, rhwDx = t.Rhw.Dx;
         const bool flat = t.FlatColors;
         const bool specular = p.specularAdd_;
-        float colorRow[8] = {}, colorDx[8] = {};
+        float colorOrigin[8] = {}, colorDy[8] = {}, colorDx[8] = {};
         uint32_t flatColor[8] = {};
         for (int a = 0; a < 7; ++a) {
             if ((mask & (1u << a)) == 0) continue;
             if (flat) {
                 flatColor[a] = ToByte(t.Flat[a]);
             } else {
-                colorRow[a] = t.Attr[a].Origin + t.Attr[a].Dy * fy;
+                colorOrigin[a] = t.Attr[a].Origin;
+                colorDy[a] = t.Attr[a].Dy;
                 colorDx[a] = t.Attr[a].Dx;
             }
         }
-        float uRow = 0, vRow = 0, uDx = 0, vDx = 0;
-        SamplerSetup sampler;
+        const Plane z = t.Z, rhw = t.Rhw;
+        Plane u, v;
+        const SamplerSetup& samplerSetup = p.samplers_[0];
+        const Addressing addressing{samplerSetup.AddressU, samplerSetup.AddressV, samplerSetup.Border};
+        const SampledLevel level = samplerSetup.Levels[0];
         if constexpr (TexBytes != 0) {
-            const SamplerSetup& s = p.samplers_[0];
-            sampler.AddressU = s.AddressU;
-            sampler.AddressV = s.AddressV;
-            sampler.Border = s.Border;
-            sampler.Levels[0] = s.Levels[0];
-            uRow = t.Attr[kAttrTexCoord].Origin + t.Attr[kAttrTexCoord].Dy * fy;
-            vRow = t.Attr[kAttrTexCoord + 1].Origin + t.Attr[kAttrTexCoord + 1].Dy * fy;
-            uDx = t.Attr[kAttrTexCoord].Dx;
-            vDx = t.Attr[kAttrTexCoord + 1].Dx;
+            u = t.Attr[kAttrTexCoord];
+            v = t.Attr[kAttrTexCoord + 1];
         }
-        const SampledLevel level = sampler.Levels[0];
+        const int originX = t.OriginX, originY = t.OriginY;
         const DepthLayout depthLayout = p.depth_;
         const uint32_t fieldMask = DepthFieldMask(depthLayout);
         const int depthShift = depthLayout.DepthShift;
@@ -600,73 +630,96 @@ struct FastSpan {
         const bool colorFromTexture = p.fastColorTexture_, colorFromDiffuse = p.fastColorDiffuse_;
         const bool targetHasAlpha = p.targetHasAlpha_;
         const uint32_t writeMask = p.writeMask_;
-        uint8_t* colorRowBits = p.colorBits_ + static_cast<ptrdiff_t>(y) * p.colorPitch_;
-        uint8_t* depthRowBits = DepthBytes != 0 ? p.depthBits_ + static_cast<ptrdiff_t>(y) * p.depthPitch_ : nullptr;
+        uint8_t* const colorBits = p.colorBits_;
+        uint8_t* const depthBits = p.depthBits_;
+        const int colorPitch = p.colorPitch_, depthPitch = p.depthPitch_;
 
         const Lanes textureMask = MaskLanes(colorFromTexture, alphaFromTexture);
         const Lanes diffuseMask = MaskLanes(colorFromDiffuse, alphaFromDiffuse);
         const Lanes flatDiffuse = LanesFromBytes(flatColor);
         const uint32_t flatSpecularBytes[4] = {flatColor[4], flatColor[5], flatColor[6], 0};
         const Lanes flatSpecular = LanesFromBytes(flatSpecularBytes);
+        const Lanes white = LanesFromArgb(0xFFFFFFFFu);
 
-        for (int x = x0; x < x1; ++x) {
-            const float fx = static_cast<float>(x - t.OriginX);
-            uint32_t depthWord = 0, depthValue = 0;
-            if constexpr (DepthBytes != 0) {
-                const float z = zRow + zDx * fx;
-                depthWord = LoadDepthWord(depthRowBits + x * DepthBytes, DepthBytes);
-                depthValue = QuantizeDepth(z, depthLayout);
-                if (!Compare(depthFunc, depthValue, (depthWord >> depthShift) & fieldMask)) continue;
-            }
-            const float w = 1.0f / (rhwRow + rhwDx * fx);
-            uint32_t texel = 0xFFFFFFFFu;
-            if constexpr (TexBytes != 0) {
-                const float u = (uRow + uDx * fx) * w;
-                const float v = (vRow + vDx * fx) * w;
-                texel = Sample(sampler, level, u, v);
-            }
-            const Lanes diffuse = flat ? flatDiffuse : LanesFromInterpolated(colorRow, colorDx, fx, w);
-            // The stage: (texture or white) x (diffuse or white), colour and alpha.
-            Lanes color = MulLanes(SelectOrWhite(LanesFromArgb(texel), textureMask), SelectOrWhite(diffuse, diffuseMask));
-            const uint32_t alpha = LaneAlpha(color);
-            if (alphaTest && !Compare(alphaFunc, alpha, alphaRef)) continue;
-            if constexpr (BlendKind == 1) {
-                // Src x 0 + Dst x 1 leaves the destination as it is.
-                if (alpha == 0 && !depthWrite) continue;
-            }
-            if (specular) {
-                color = AddSaturated(color, flat ? flatSpecular : LanesFromInterpolated(colorRow + 4, colorDx + 4, fx, w));
-            }
-            uint8_t* pixel = colorRowBits + static_cast<ptrdiff_t>(x) * 4;
-            const uint32_t destination = Load32(pixel);
-            uint32_t result;
-            if constexpr (BlendKind == 0) {
-                result = LanesToArgb(color);
-            } else if constexpr (BlendKind == 1) {
-                // A target without alpha reads destination alpha as 1; its
-                // alpha byte is masked off below anyway.
-                result = LanesToArgb(BlendSourceAlpha(color, LanesFromArgb(targetHasAlpha ? destination
-                                                                                          : destination | 0xFF000000u)));
-            } else {
-                result = p.BlendAndMask(LanesToArgb(color), destination);
-            }
-            if constexpr (BlendKind != 2) result = (destination & ~writeMask) | (result & writeMask);
-            Store32(pixel, result);
-            if constexpr (DepthBytes != 0) {
-                if (depthWrite) {
-                    const uint32_t field = fieldMask << depthShift;
-                    StoreDepthWord(depthRowBits + x * DepthBytes, DepthBytes,
-                                   (depthWord & ~field) | ((depthValue << depthShift) & field));
+        ForEachSpan(
+            t,
+            [&](int y, int x0, int x1) {
+                // Values at the start of the row, as EvalPlane computes them.
+                const float fy = static_cast<float>(y - originY);
+                const float zRow = z.Origin + z.Dy * fy;
+                const float rhwRow = rhw.Origin + rhw.Dy * fy;
+                float colorRow[8];
+                for (int a = 0; a < 8; ++a) colorRow[a] = colorOrigin[a] + colorDy[a] * fy;
+                const float uRow = u.Origin + u.Dy * fy, vRow = v.Origin + v.Dy * fy;
+                const float zDx = z.Dx, rhwDx = rhw.Dx, uDx = u.Dx, vDx = v.Dx;
+                uint8_t* colorRowBits = colorBits + static_cast<ptrdiff_t>(y) * colorPitch;
+                uint8_t* depthRowBits =
+                    DepthBytes != 0 ? depthBits + static_cast<ptrdiff_t>(y) * depthPitch : nullptr;
+
+                for (int x = x0; x < x1; ++x) {
+                    const float fx = static_cast<float>(x - originX);
+                    uint32_t depthWord = 0, depthValue = 0;
+                    if constexpr (DepthBytes != 0) {
+                        const float z = zRow + zDx * fx;
+                        depthWord = LoadDepthWord(depthRowBits + x * DepthBytes, DepthBytes);
+                        depthValue = QuantizeDepth(z, depthLayout);
+                        if (!Compare(depthFunc, depthValue, (depthWord >> depthShift) & fieldMask)) continue;
+                    }
+                    const float w = 1.0f / (rhwRow + rhwDx * fx);
+                    Lanes texel = white;
+                    if constexpr (TexBytes != 0) {
+                        const float u = (uRow + uDx * fx) * w;
+                        const float v = (vRow + vDx * fx) * w;
+                        texel = Sample(addressing, level, u, v);
+                    }
+                    const Lanes diffuse =
+                        flat ? flatDiffuse : LanesFromInterpolated(colorRow, colorDx, fx, w);
+                    // The stage: (texture or white) x (diffuse or white), colour and alpha.
+                    Lanes color =
+                        MulLanes(SelectOrWhite(texel, textureMask), SelectOrWhite(diffuse, diffuseMask));
+                    const uint32_t alpha = LaneAlpha(color);
+                    if (alphaTest && !Compare(alphaFunc, alpha, alphaRef)) continue;
+                    if constexpr (BlendKind == 1) {
+                        // Src x 0 + Dst x 1 leaves the destination as it is.
+                        if (alpha == 0 && !depthWrite) continue;
+                    }
+                    if (specular) {
+                        color = AddSaturated(
+                            color,
+                            flat ? flatSpecular : LanesFromInterpolated(colorRow + 4, colorDx + 4, fx, w));
+                    }
+                    uint8_t* pixel = colorRowBits + static_cast<ptrdiff_t>(x) * 4;
+                    const uint32_t destination = Load32(pixel);
+                    uint32_t result;
+                    if constexpr (BlendKind == 0) {
+                        result = LanesToArgb(color);
+                    } else if constexpr (BlendKind == 1) {
+                        // A target without alpha reads destination alpha as 1; its
+                        // alpha byte is masked off below anyway.
+                        result = LanesToArgb(BlendSourceAlpha(
+                            color, LanesFromArgb(targetHasAlpha ? destination : destination | 0xFF000000u)));
+                    } else {
+                        result = p.BlendAndMask(LanesToArgb(color), destination);
+                    }
+                    if constexpr (BlendKind != 2) result = (destination & ~writeMask) | (result & writeMask);
+                    Store32(pixel, result);
+                    if constexpr (DepthBytes != 0) {
+                        if (depthWrite) {
+                            const uint32_t field = fieldMask << depthShift;
+                            StoreDepthWord(depthRowBits + x * DepthBytes, DepthBytes,
+                                           (depthWord & ~field) | ((depthValue << depthShift) & field));
+                        }
+                    }
                 }
-            }
-        }
+            },
+            bands);
     }
 };
 
 namespace {
 
 template <int TexBytes, bool Linear, int DepthBytes>
-PixelProcessor::SpanFunction PickBlend(int blendKind) {
+PixelProcessor::TriangleFunction PickBlend(int blendKind) {
     switch (blendKind) {
         case 0:
             return &FastSpan<TexBytes, Linear, DepthBytes, 0>::Run;
@@ -678,7 +731,7 @@ PixelProcessor::SpanFunction PickBlend(int blendKind) {
 }
 
 template <int TexBytes, bool Linear>
-PixelProcessor::SpanFunction PickDepth(int depthBytes, int blendKind) {
+PixelProcessor::TriangleFunction PickDepth(int depthBytes, int blendKind) {
     switch (depthBytes) {
         case 0:
             return PickBlend<TexBytes, Linear, 0>(blendKind);
@@ -708,9 +761,12 @@ void PixelProcessor::ChooseFastPath() {
             return 0;
         };
         int k1 = kind(a1), k2 = kind(a2);
-        if (op == D3DTOP_SELECTARG1) k2 = -1;
-        else if (op == D3DTOP_SELECTARG2) k1 = -1;
-        else if (op != D3DTOP_MODULATE) return false;
+        if (op == D3DTOP_SELECTARG1)
+            k2 = -1;
+        else if (op == D3DTOP_SELECTARG2)
+            k1 = -1;
+        else if (op != D3DTOP_MODULATE)
+            return false;
         if (k1 == 0 || k2 == 0 || k1 == k2) return false;
         texture = k1 == 1 || k2 == 1;
         diffuse = k1 == 2 || k2 == 2;
@@ -721,10 +777,10 @@ void PixelProcessor::ChooseFastPath() {
         return true;
     };
     const bool stageDisabled = stageCount_ == 0;
-    if (!classify(stageDisabled ? D3DTOP_DISABLE : stage.ColorOp, stage.ColorArg1, stage.ColorArg2, fastColorTexture_,
-                  fastColorDiffuse_) ||
-        !classify(stageDisabled ? D3DTOP_DISABLE : stage.AlphaOp, stage.AlphaArg1, stage.AlphaArg2, fastAlphaTexture_,
-                  fastAlphaDiffuse_)) {
+    if (!classify(stageDisabled ? D3DTOP_DISABLE : stage.ColorOp, stage.ColorArg1, stage.ColorArg2,
+                  fastColorTexture_, fastColorDiffuse_) ||
+        !classify(stageDisabled ? D3DTOP_DISABLE : stage.AlphaOp, stage.AlphaArg1, stage.AlphaArg2,
+                  fastAlphaTexture_, fastAlphaDiffuse_)) {
         return;
     }
     if (!stageDisabled && stage.ResultArg == D3DTA_TEMP) return;
@@ -754,22 +810,25 @@ void PixelProcessor::ChooseFastPath() {
                         ? 1
                         : 2;
     }
-    SpanFunction chosen = nullptr;
+    TriangleFunction chosen = nullptr;
     switch (texBytes) {
         case 0:
             chosen = PickDepth<0, false>(depthBytes, blendKind);
             break;
         case 1:
-            chosen = linear ? PickDepth<1, true>(depthBytes, blendKind) : PickDepth<1, false>(depthBytes, blendKind);
+            chosen = linear ? PickDepth<1, true>(depthBytes, blendKind)
+                            : PickDepth<1, false>(depthBytes, blendKind);
             break;
         case 2:
-            chosen = linear ? PickDepth<2, true>(depthBytes, blendKind) : PickDepth<2, false>(depthBytes, blendKind);
+            chosen = linear ? PickDepth<2, true>(depthBytes, blendKind)
+                            : PickDepth<2, false>(depthBytes, blendKind);
             break;
         default:
-            chosen = linear ? PickDepth<4, true>(depthBytes, blendKind) : PickDepth<4, false>(depthBytes, blendKind);
+            chosen = linear ? PickDepth<4, true>(depthBytes, blendKind)
+                            : PickDepth<4, false>(depthBytes, blendKind);
             break;
     }
-    fastSpan_ = chosen;
+    fastTriangle_ = chosen;
 }
 
 }  // namespace wbx::raster

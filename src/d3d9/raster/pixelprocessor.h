@@ -35,7 +35,7 @@ struct Fragment {
 
 class PixelProcessor {
 public:
-    using SpanFunction = void (*)(const PixelProcessor&, const TriangleSetup&, int y, int x0, int x1);
+    using TriangleFunction = void (*)(const PixelProcessor&, const TriangleSetup&, const RowBands& bands);
 
     // Compiles the state for one draw. The targets' memory must stay valid
     // for the processor's use.
@@ -49,7 +49,7 @@ public:
     uint32_t AttributeMask() const { return attributeMask_; }
     bool FlatShading() const { return flat_; }
     // True when the draw uses the specialised span routine.
-    bool UsesFastPath() const { return fastSpan_ != nullptr; }
+    bool UsesFastPath() const { return fastTriangle_ != nullptr; }
 
     // Draws the rows of the triangle that `bands` owns. Safe to call from
     // several threads at once for disjoint bands.
@@ -108,7 +108,7 @@ private:
 
     // Fast path: stage 0 reduced to (texture or white) x (diffuse or white)
     // for colour and for alpha.
-    SpanFunction fastSpan_ = nullptr;
+    TriangleFunction fastTriangle_ = nullptr;
     bool fastColorTexture_ = false, fastColorDiffuse_ = false;
     bool fastAlphaTexture_ = false, fastAlphaDiffuse_ = false;
 };

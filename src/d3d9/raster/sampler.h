@@ -130,24 +130,35 @@ inline void Gather2x2(const SampledLevel& level, int x, int y, uint32_t out[4], 
     out[3] = addressed(x + 1, y + 1);
 }
 
-// Linear filtering with a caller's texel fetch (the fast path reads texels
-// of a known format directly); `fetch(x, y)` reads a texel inside the level.
-template <class Fetch>
-inline uint32_t SampleLinearWith(const SamplerSetup& s, const SampledLevel& level, float u, float v, Fetch&& fetch) {
+// The four texels and weights of a linear sample, with a caller's texel
+// fetch (the fast path reads texels of a known format directly);
+// `fetch(x, y)` reads a texel inside the level. `s` is anything with
+// AddressU, AddressV and Border.
+struct LinearTaps {
+    uint32_t Texels[4];  // (x, y), (x + 1, y), (x, y + 1), (x + 1, y + 1)
+    uint32_t Fx, Fy;     // weights of the second column and row, 0..255 (of 256)
+};
+template <class Addressing, class Fetch>
+inline LinearTaps GatherLinear(const Addressing& s, const SampledLevel& level, float u, float v, Fetch&& fetch) {
     const int tx = LinearTexelPosition(u, level.Width);
     const int ty = LinearTexelPosition(v, level.Height);
-    uint32_t c[4];
-    Gather2x2(level, tx >> 8, ty >> 8, c, fetch, [&](int x, int y) {
+    LinearTaps taps;
+    Gather2x2(level, tx >> 8, ty >> 8, taps.Texels, fetch, [&](int x, int y) {
         const int ax = AddressTexel(x, level.Width, s.AddressU);
         const int ay = AddressTexel(y, level.Height, s.AddressV);
         return (ax | ay) < 0 ? s.Border : fetch(ax, ay);
     });
-    const uint32_t fx = static_cast<uint32_t>(tx & 255), fy = static_cast<uint32_t>(ty & 255);
-    return LerpColor(LerpColor(c[0], c[1], fx), LerpColor(c[2], c[3], fx), fy);
+    taps.Fx = static_cast<uint32_t>(tx & 255);
+    taps.Fy = static_cast<uint32_t>(ty & 255);
+    return taps;
+}
+
+inline uint32_t FilterLinear(const LinearTaps& t) {
+    return LerpColor(LerpColor(t.Texels[0], t.Texels[1], t.Fx), LerpColor(t.Texels[2], t.Texels[3], t.Fx), t.Fy);
 }
 
 inline uint32_t SampleLinear(const SamplerSetup& s, const SampledLevel& level, float u, float v) {
-    return SampleLinearWith(s, level, u, v, [&](int x, int y) { return FetchTexel(level, x, y); });
+    return FilterLinear(GatherLinear(s, level, u, v, [&](int x, int y) { return FetchTexel(level, x, y); }));
 }
 
 // Level of detail from the screen-space derivatives of u and v (in texture
