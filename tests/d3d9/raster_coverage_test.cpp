@@ -287,6 +287,11 @@ TEST(RasterCoverage, PrimitivesNamingMissingVerticesOrIndicesAreDropped) {
     Canvas f(16, 16, D3DFMT_UNKNOWN);
     DrawList(r, CountingState(16, 16), f, v, kTLFVF, D3DPT_TRIANGLELIST, 2);
     EXPECT_EQ(f.CountNot(0), 36);  // only the first triangle (0,0),(8,0),(0,8): 8 + 7 + ... + 1
+    // An absurd primitive count ends with the streams, at once.
+    Canvas g(16, 16, D3DFMT_UNKNOWN);
+    DrawList(r, CountingState(16, 16), g, v, kTLFVF, D3DPT_TRIANGLESTRIP, 0xFFFFFFFFu);
+    DrawIndexed(r, CountingState(16, 16), g, v, kTLFVF, {0, 1, 2}, D3DPT_TRIANGLEFAN, 0xFFFFFFFFu);
+    EXPECT_GT(g.CountNot(0), 0);
 }
 
 TEST(RasterCoverage, AbsurdCoordinatesAreClippedOrDropped) {

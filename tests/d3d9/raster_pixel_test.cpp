@@ -536,5 +536,57 @@ TEST(RasterClear, DepthAndStencilInTheirOwnPrecision) {
     EXPECT_EQ(e.DepthAt(0, 0), 0xFFFFFFFFu);
 }
 
+TEST(RasterStages, SecondStageReadsItsOwnTextureAndCoordinates) {
+    // Stage 0 selects texture 0 (red), stage 1 modulates it by texture 1,
+    // sampled with coordinate set 1: its left half grey, its right half black.
+    struct TwoSetVertex {
+        float X, Y, Z, Rhw;
+        D3DCOLOR Diffuse;
+        float U0, V0, U1, V1;
+    };
+    TextureImage red(1, 1, D3DFMT_X8R8G8B8, 4), halves(2, 1, D3DFMT_X8R8G8B8, 4);
+    red.Set32(0, 0, 0xFFFF0000);
+    halves.Set32(0, 0, 0xFF808080);
+    halves.Set32(1, 0, 0xFF000000);
+    for (const bool reference : {false, true}) {
+        Rasterizer r;
+        r.SetReferencePixelPath(reference);
+        Canvas c(8, 2, D3DFMT_UNKNOWN);
+        PipelineState s = TexturedState(8, 2);
+        Bind(s, 0, {&red});
+        Bind(s, 1, {&halves});
+        s.StageStates[0][D3DTSS_COLOROP] = D3DTOP_SELECTARG1;
+        s.StageStates[1][D3DTSS_COLOROP] = D3DTOP_MODULATE;
+        s.StageStates[1][D3DTSS_COLORARG1] = D3DTA_TEXTURE;
+        s.StageStates[1][D3DTSS_COLORARG2] = D3DTA_CURRENT;
+        s.StageStates[1][D3DTSS_ALPHAOP] = D3DTOP_SELECTARG1;
+        s.StageStates[1][D3DTSS_ALPHAARG1] = D3DTA_CURRENT;
+        const std::vector<TwoSetVertex> v{{-0.5f, -0.5f, 0.5f, 1, 0xFFFFFFFF, 0.9f, 0.9f, 0, 0},
+                                          {7.5f, -0.5f, 0.5f, 1, 0xFFFFFFFF, 0.9f, 0.9f, 1, 0},
+                                          {-0.5f, 1.5f, 0.5f, 1, 0xFFFFFFFF, 0.9f, 0.9f, 0, 1},
+                                          {7.5f, 1.5f, 0.5f, 1, 0xFFFFFFFF, 0.9f, 0.9f, 1, 1}};
+        DrawList(r, s, c, v, D3DFVF_XYZRHW | D3DFVF_DIFFUSE | D3DFVF_TEX2, D3DPT_TRIANGLESTRIP, 2);
+        EXPECT_EQ(c.Rgb(1, 0), 0x800000u) << reference;
+        EXPECT_EQ(c.Rgb(6, 1), 0x000000u) << reference;
+        EXPECT_FALSE(r.LastDrawUsedFastPath());
+    }
+}
+
+TEST(RasterSampling, LinearMipFilterBlendsNeighbouringLevels) {
+    // Level 0 black, level 1 white: a footprint of 2^0.5 texels per pixel
+    // (lod 0.5) is halfway between them.
+    TextureImage l0(16, 16, D3DFMT_X8R8G8B8, 4), l1(8, 8, D3DFMT_X8R8G8B8, 4);
+    for (int y = 0; y < 8; ++y)
+        for (int x = 0; x < 8; ++x) l1.Set32(x, y, 0xFFFFFFFF);
+    Rasterizer r;
+    Canvas c(16, 16, D3DFMT_UNKNOWN);
+    PipelineState s = TexturedState(16, 16);
+    Bind(s, 0, {&l0, &l1});
+    s.SamplerStates[0][D3DSAMP_MIPFILTER] = D3DTEXF_LINEAR;
+    const float size = 16.0f / std::sqrt(2.0f);
+    DrawList(r, s, c, Quad(0, 0, size, size, 0, 0, 1, 1), kTLFVF);
+    EXPECT_NEAR(static_cast<int>(c.Rgb(2, 2) & 0xFF), 128, 2);
+}
+
 }  // namespace
 }  // namespace wbx::raster::test

@@ -292,11 +292,11 @@ void Rasterizer::Draw(const PipelineState& state, const VertexStream& vertices, 
     if (indexed && (indices == nullptr || indices->Data == nullptr)) return;
 
     // Primitives whose vertices (or indices) lie beyond the streams are dropped.
-    uint64_t primitives = call.PrimitiveCount;
-    if (indexed) {
-        const uint64_t available = indices->IndexCount > call.StartIndex ? indices->IndexCount - call.StartIndex : 0;
-        primitives = std::min(primitives, PrimitivesFitting(call.Type, available));
-    }
+    // Counting them off up front also bounds the loop below by the streams'
+    // sizes, whatever count the caller passes.
+    const uint64_t streamLength = indexed ? indices->IndexCount : vertices.VertexCount;
+    const uint64_t available = streamLength > call.StartIndex ? streamLength - call.StartIndex : 0;
+    const uint64_t primitives = std::min<uint64_t>(call.PrimitiveCount, PrimitivesFitting(call.Type, available));
     const uint64_t used = VerticesFor(call.Type, primitives);
     if (primitives == 0 || used == 0) return;
 
