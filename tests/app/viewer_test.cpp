@@ -1,0 +1,388 @@
+// The main window with its device and scene, driven offscreen on generated
+// sample data: the first frame, the textures and their composition, model
+// reloading, device loss, a damaged layer, the idle loop and the shut-down order.
+#include <QAbstractItemView>
+#include <QElapsedTimer>
+#include <QTest>
+#include <algorithm>
+#include <filesystem>
+#include <regex>
+#include <tuple>
+
+#include "app/composition.h"
+#include "app/datafolder.h"
+#include "app/layer.h"
+#include "d3d9/callrecorder.h"
+#include "d3d9/devicecontrol.h"
+#include "device/korvane.h"
+#include "device/vertexbuffer.h"
+#include "sampledata/damage.h"
+#include "sampledata/layer_file.h"
+#include "scene/frame.h"
+#include "scene/light.h"
+#include "scene/mesh.h"
+#include "scene/scene.h"
+#include "viewer_fixture.h"
+
+namespace wbx {
+namespace {
+
+using testing::FigurePixels;
+using testing::kGrey;
+using testing::TextureTexels;
+using testing::UserSelects;
+using testing::ViewerTest;
+
+// What the composition must hold: the layers painted into plain memory.
+std::vector<uint8_t> ExpectedTexels(const TLayerOrder& order, const TPartSelection& selection) {
+    std::vector<uint8_t> texels(size_t{256} * 512 * 2, 0);
+    ComposeLayers(order, selection, texels.data(), 512);
+    return texels;
+}
+
+TEST_F(ViewerTest, FirstFrameShowsTheDressedFigureOnTheGrey) {
+    auto form = Create();
+    ASSERT_EQ(form->StartupOutcome(), TStartupOutcome::Running);
+    ASSERT_TRUE(reports.empty()) << reports[0];
+    EXPECT_TRUE(form->IdleHandlerInstalled());
+
+    // The scene as start-up leaves it.
+    ASSERT_NE(form->ModelFrame, nullptr);
+    EXPECT_EQ(form->ModelFrame->Parent, form->RootFrame.get());
+    EXPECT_EQ(form->CameraFrame->Parent, form->RootFrame.get());
+    EXPECT_EQ(form->Scene->Camera.Get(), form->CameraFrame);
+    EXPECT_EQ(form->ModelFrame->Mesh, form->Mesh.get());
+    EXPECT_EQ(form->ModelFrame->GetTexture(), form->FrontTexture.get());
+    EXPECT_EQ(form->ModelFrame->BlendMode, 2);
+    EXPECT_EQ(form->FrontTexture->Format, D3DFMT_A1R5G5B5);
+    EXPECT_EQ(form->Mesh->TriangleCount, form->Pdt.Objects[0].Triangles.size());
+    EXPECT_EQ(form->KV->Width, 640);
+    EXPECT_EQ(form->KV->Height, 480);
+    EXPECT_NE(form->KV->DepthStencilSurface, nullptr);
+    EXPECT_EQ(form->size(), QSize(640, 480));
+    EXPECT_TRUE(form->LightGroup->GetLight(0)->Enabled);
+
+    // Both textures hold exactly the selected items' layers.
+    EXPECT_EQ(TextureTexels(*form->FrontTexture), ExpectedTexels(kFrontLayerOrder, form->PartSelection()));
+    EXPECT_EQ(TextureTexels(*form->BackTexture), ExpectedTexels(kBackLayerOrder, form->PartSelection()));
+
+    ASSERT_TRUE(Frame(*form));
+    const QImage& frame = form->PresentedImage();
+    ASSERT_EQ(frame.size(), QSize(640, 480));
+    // Where nothing is drawn the frame is exactly the grey; the figure stands in the middle.
+    for (QPoint corner : {QPoint(0, 0), QPoint(639, 0), QPoint(0, 479), QPoint(639, 479), QPoint(40, 240)})
+        EXPECT_EQ(frame.pixel(corner), kGrey) << corner.x() << "," << corner.y();
+    EXPECT_NE(frame.pixel(320, 240), kGrey);
+    EXPECT_GT(FigurePixels(frame), 640 * 480 / 20);
+    // The figure is lit and textured: more than a handful of colours.
+    std::vector<QRgb> colours;
+    for (int y = 0; y < 480; y += 4)
+        for (int x = 0; x < 640; x += 4) colours.push_back(frame.pixel(x, y));
+    std::sort(colours.begin(), colours.end());
+    EXPECT_GT(std::unique(colours.begin(), colours.end()) - colours.begin(), 50);
+}
+
+TEST_F(ViewerTest, BackTextureFromAQuarterToThreeQuartersOfATurn) {
+    auto form = Create();
+    ASSERT_TRUE(Frame(*form));
+    const QImage front = form->PresentedImage().copy();
+    const auto dragBy = [&](int dx) {
+        form->FormMouseDown(form.get(), mbLeft, ssLeft, 100, 100);
+        form->FormMouseMove(form.get(), ssLeft, 100 + dx, 100);
+        form->FormMouseUp(form.get(), mbLeft, 0, 100 + dx, 100);
+    };
+    // (Yaw before, pixels dragged, texture shown after)
+    const std::vector<std::tuple<int32_t, int, TKVTexture*>> cases = {
+        {1018, 1, form->FrontTexture.get()}, {1019, 1, form->BackTexture.get()},
+        {3066, 1, form->BackTexture.get()},  {3067, 1, form->FrontTexture.get()},
+        {1030, -1, form->BackTexture.get()}, {1029, -2, form->FrontTexture.get()}};
+    for (const auto& [start, dx, texture] : cases) {
+        form->Yaw = start;
+        dragBy(dx);
+        EXPECT_EQ(form->ModelFrame->GetTexture(), texture) << "Yaw " << form->Yaw;
+    }
+    // Half a turn shows the back: a different picture of the same figure.
+    form->Yaw = 2048;
+    form->UpdateModelPose();
+    ASSERT_TRUE(Frame(*form));
+    EXPECT_NE(form->PresentedImage(), front);
+    EXPECT_GT(FigurePixels(form->PresentedImage()), 640 * 480 / 20);
+}
+
+TEST_F(ViewerTest, PartSelectionRecomposesBothTexturesAndTheNextFrameShowsIt) {
+    auto form = Create();
+    ASSERT_TRUE(Frame(*form));
+    const QImage before = form->PresentedImage().copy();
+    const std::vector<uint8_t> front = TextureTexels(*form->FrontTexture);
+    const std::vector<uint8_t> back = TextureTexels(*form->BackTexture);
+    TKVTexture* shown = form->ModelFrame->GetTexture();
+
+    UserSelects(form->cbUpper, 3);
+    ASSERT_EQ(form->cbUpper->Text(), "02_12030");
+    const std::vector<uint8_t> newFront = TextureTexels(*form->FrontTexture);
+    const std::vector<uint8_t> newBack = TextureTexels(*form->BackTexture);
+    EXPECT_NE(newFront, front);
+    EXPECT_NE(newBack, back);
+    EXPECT_EQ(newFront, ExpectedTexels(kFrontLayerOrder, form->PartSelection()));
+    EXPECT_EQ(newBack, ExpectedTexels(kBackLayerOrder, form->PartSelection()));
+    // The same texture objects, the pose untouched; the frame changes.
+    EXPECT_EQ(form->ModelFrame->GetTexture(), shown);
+    ASSERT_TRUE(Frame(*form));
+    EXPECT_NE(form->PresentedImage(), before);
+
+    // "なし" in the hair list takes both hair layers off both sides.
+    UserSelects(form->cbHair, 0);
+    EXPECT_EQ(TextureTexels(*form->FrontTexture), ExpectedTexels(kFrontLayerOrder, form->PartSelection()));
+    EXPECT_EQ(TextureTexels(*form->BackTexture), ExpectedTexels(kBackLayerOrder, form->PartSelection()));
+}
+
+TEST_F(ViewerTest, EveryListAtNoneLeavesOnlyTheBackground) {
+    auto form = Create();
+    for (TPartList list : {plHair, plBody, plUpper, plBottom, plShoes}) UserSelects(form->PartCombo(list), 0);
+    EXPECT_TRUE(reports.empty());
+    const std::vector<uint8_t> transparent(size_t{256} * 512 * 2, 0);
+    EXPECT_EQ(TextureTexels(*form->FrontTexture), transparent);
+    EXPECT_EQ(TextureTexels(*form->BackTexture), transparent);
+    ASSERT_TRUE(Frame(*form));
+    EXPECT_EQ(FigurePixels(form->PresentedImage()), 0);
+}
+
+TEST_F(ViewerTest, ModelSelectionReloadsTheMeshEvenForTheSameType) {
+    // type2 gets a model of its own: one triangle.
+    testing::WriteBytes(data + "character/models/tpv/type2/base.pdt",
+                        testing::ModelFile({testing::SimpleObject(3)}));
+    testing::WriteBytes(data + "character/models/tpv/type4/base.pdt", testing::TBytes{1, 0, 0, 0, 1});
+    auto form = Create();
+    const int32_t firstBuffer = form->Mesh->VertexBuffer->ID;
+    const uint32_t firstTriangles = form->Mesh->TriangleCount;
+    ASSERT_GT(firstTriangles, 1u);
+
+    UserSelects(form->cbModels, 1);
+    EXPECT_EQ(form->Mesh->TriangleCount, 1u);
+    EXPECT_EQ(form->Mesh->VertexBuffer->VertexCount, 3);
+    EXPECT_EQ(form->ModelFrame->Mesh, form->Mesh.get());
+    // The buffers hold the file's vertices byte for byte.
+    const auto* vertices =
+        static_cast<const uint8_t*>(form->Mesh->VertexBuffer->Lock(0, 0, D3DLOCK_READONLY));
+    ASSERT_NE(vertices, nullptr);
+    EXPECT_EQ(std::memcmp(vertices, form->Pdt.Objects[0].Vertices.data(), 3 * 32), 0);
+    form->Mesh->VertexBuffer->Unlock();
+    const int32_t secondBuffer = form->Mesh->VertexBuffer->ID;
+    EXPECT_NE(secondBuffer, firstBuffer);
+
+    // The same type again reads the file again and makes new buffers.
+    UserSelects(form->cbModels, 1);
+    EXPECT_NE(form->Mesh->VertexBuffer->ID, secondBuffer);
+    EXPECT_EQ(form->Mesh->TriangleCount, 1u);
+
+    // A damaged model is reported; Pdt and the mesh stay as they were, frames go on.
+    const int32_t kept = form->Mesh->VertexBuffer->ID;
+    UserSelects(form->cbModels, 3);
+    ASSERT_EQ(reports.size(), 1u);
+    EXPECT_EQ(form->Mesh->VertexBuffer->ID, kept);
+    EXPECT_EQ(form->Pdt.Objects[0].Vertices.size(), 3u);
+    EXPECT_TRUE(Frame(*form));
+
+    // Back to type1: the first model's geometry again.
+    UserSelects(form->cbModels, 0);
+    EXPECT_EQ(form->Mesh->TriangleCount, firstTriangles);
+}
+
+TEST_F(ViewerTest, ModelWithoutTrianglesDrawsNothingAndHarmsNothing) {
+    testing::TModelObjectSpec points = testing::SimpleObject(4);
+    points.Triangles.clear();
+    testing::WriteBytes(data + "character/models/tpv/type2/base.pdt", testing::ModelFile({points}));
+    auto form = Create();
+    UserSelects(form->cbModels, 1);
+    EXPECT_EQ(form->Mesh->TriangleCount, 0u);
+    ASSERT_TRUE(Frame(*form));
+    EXPECT_EQ(FigurePixels(form->PresentedImage()), 0);
+}
+
+TEST_F(ViewerTest, DeviceLossAndResetGiveThePictureOfBeforeTheLoss) {
+    auto form = Create();
+    form->Yaw = 300;
+    form->Pitch = 200;
+    form->UpdateModelPose();
+    ASSERT_TRUE(Frame(*form));
+    const QImage before = form->PresentedImage().copy();
+
+    IDirect3DDevice9* device = form->KV->Device;
+    const auto calls = AttachCallLog(device);
+    // Minimising loses the device: nothing is drawn until the window is back.
+    form->setWindowState(Qt::WindowMinimized);
+    EXPECT_EQ(device->TestCooperativeLevel(), D3DERR_DEVICELOST);
+    EXPECT_FALSE(Frame(*form));
+    form->setWindowState(Qt::WindowNoState);
+    EXPECT_EQ(device->TestCooperativeLevel(), D3DERR_DEVICENOTRESET);
+    EXPECT_FALSE(Frame(*form));  // this pass resets
+    EXPECT_EQ(device->TestCooperativeLevel(), D3D_OK);
+    ASSERT_TRUE(Frame(*form));
+    EXPECT_EQ(form->PresentedImage(), before);
+
+    // The fixed states were sent again right after the reset.
+    const std::vector<std::string> names = calls->Names();
+    const auto reset = std::find(names.begin(), names.end(), "Reset");
+    ASSERT_NE(reset, names.end());
+    std::vector<std::vector<int64_t>> afterReset;
+    for (size_t i = static_cast<size_t>(reset - names.begin()); i < calls->Size(); ++i) {
+        const CallRecord& record = (*calls)[i];
+        if (record.Name == "SetSamplerState" || record.Name == "SetRenderState")
+            afterReset.push_back(record.Ints);
+    }
+    for (const std::vector<int64_t>& state : {std::vector<int64_t>{0, D3DSAMP_MINFILTER, D3DTEXF_LINEAR},
+                                              std::vector<int64_t>{0, D3DSAMP_MAGFILTER, D3DTEXF_LINEAR},
+                                              std::vector<int64_t>{D3DRS_CULLMODE, D3DCULL_NONE}})
+        EXPECT_NE(std::find(afterReset.begin(), afterReset.end(), state), afterReset.end()) << state[1];
+    AttachCallLog(device, nullptr);
+}
+
+TEST_F(ViewerTest, ADamagedLayerIsReportedAndFramesGoOn) {
+    const std::vector<uint8_t> good =
+        sampledata::EncodeLayerFile({0, 0, 4, 4, std::vector<uint16_t>(16, 0x801F)});
+    testing::WriteBytes(data + "item/avatar/02_Zbad0_01.pav", sampledata::WithInvalidDeflateData(good));
+    testing::WriteBytes(data + "item/avatar/02_Zbad0_02.pav", good);
+    auto form = Create();
+    ASSERT_TRUE(reports.empty());
+    const int bad = form->cbUpper->findText("02_Zbad0");
+    ASSERT_GT(bad, 0);
+
+    UserSelects(form->cbUpper, bad);
+    ASSERT_EQ(reports.size(), 1u);
+    EXPECT_NE(reports[0].find("02_Zbad0_01.pav"), std::string::npos) << reports[0];
+    // The front texture was unlocked on the way out: it can be locked again,
+    // and it holds the layers below the damaged one.
+    TPartSelection below = form->PartSelection();
+    below[plUpper] = "";
+    below[plShoes] = "";
+    EXPECT_EQ(TextureTexels(*form->FrontTexture), ExpectedTexels(kFrontLayerOrder, below));
+    EXPECT_TRUE(Frame(*form));
+    EXPECT_TRUE(Frame(*form));
+
+    // Another item composes both sides again.
+    UserSelects(form->cbUpper, 1);
+    EXPECT_EQ(reports.size(), 1u);
+    EXPECT_EQ(TextureTexels(*form->BackTexture), ExpectedTexels(kBackLayerOrder, form->PartSelection()));
+}
+
+TEST_F(ViewerTest, MissingFirstModelEndsAfterTheTexturesWithoutDrawing) {
+    std::filesystem::remove_all(data + "character/models/tpv/type1");
+    auto form = Create();
+    EXPECT_EQ(form->StartupOutcome(), TStartupOutcome::MissingModel);
+    EXPECT_TRUE(form->Terminated());
+    EXPECT_TRUE(reports.empty());
+    ASSERT_NE(form->FrontTexture, nullptr);
+    EXPECT_EQ(TextureTexels(*form->FrontTexture), ExpectedTexels(kFrontLayerOrder, form->PartSelection()));
+    EXPECT_EQ(form->LightGroup, nullptr);
+    EXPECT_EQ(form->ModelFrame->Mesh, nullptr);
+    EXPECT_FALSE(form->IdleHandlerInstalled());
+    EXPECT_EQ(form->PresentedFrameCount(), 0u);
+}
+
+TEST_F(ViewerTest, TheEventLoopDrawsByItselfAndListsAreClickedThrough) {
+    auto form = Create();
+    QElapsedTimer clock;
+    clock.start();
+    while (form->PresentedFrameCount() < 3 && clock.elapsed() < 5000) QCoreApplication::processEvents();
+    EXPECT_GE(form->PresentedFrameCount(), 3u);
+
+    // A click opens the list (the wheel stops zooming), the keys pick the next item.
+    const std::vector<uint8_t> front = TextureTexels(*form->FrontTexture);
+    QTest::mouseClick(form->cbUpper, Qt::LeftButton);
+    ASSERT_TRUE(form->cbUpper->view()->isVisible());
+    EXPECT_FALSE(form->WheelEnabled);
+    QTest::keyClick(form->cbUpper->view(), Qt::Key_Down);
+    QTest::keyClick(form->cbUpper->view(), Qt::Key_Return);
+    EXPECT_TRUE(form->WheelEnabled);
+    EXPECT_EQ(form->cbUpper->currentIndex(), 2);
+    EXPECT_NE(TextureTexels(*form->FrontTexture), front);
+    EXPECT_TRUE(reports.empty());
+
+    // The window paints the presented frame under its lists.
+    const uint64_t frames = form->PresentedFrameCount();
+    clock.restart();
+    while (form->PresentedFrameCount() == frames && clock.elapsed() < 5000) QCoreApplication::processEvents();
+    const QImage window = form->grab().toImage();
+    EXPECT_EQ(window.pixel(320, 240), form->PresentedImage().pixel(320, 240));
+    EXPECT_NE(window.pixel(30, 130), form->PresentedImage().pixel(30, 130));  // cbBottom lies on top
+}
+
+// Class names of the registry's "unregistered" lines, in log order.
+std::vector<std::string> UnregisteredClasses(const std::string& log, size_t& lastLine) {
+    std::vector<std::string> classes;
+    const std::regex line("Korvaneリソース\\(([A-Za-z0-9]+)\\) : ID [0-9]+\\([^)]*\\) を登録解除します");
+    for (auto it = std::sregex_iterator(log.begin(), log.end(), line); it != std::sregex_iterator(); ++it) {
+        classes.push_back((*it)[1].str());
+        lastLine = static_cast<size_t>(it->position());
+    }
+    return classes;
+}
+
+TEST_F(ViewerTest, ShutDownFreesFramesLightMeshTexturesSceneThenTheDevice) {
+    const bool halt = HaltOnErrorSwitch, messages = DebugMessageSwitch, detailed = DetailedLogSwitch;
+    SetLogFolder(dir.Path());
+    TFormServices services = Services();
+    services.DebugOption = TKVDebugOption{kvoDebugMessage, kvoDetailedLog};
+    {
+        auto form = std::make_unique<TForm1>(services);
+        ASSERT_EQ(form->StartupOutcome(), TStartupOutcome::Running);
+        std::filesystem::resize_file(LogFileName(), 0);  // only the shut-down
+    }
+    const std::string log = testing::ReadText(LogFileName());
+    ResetLogFolder();
+    HaltOnErrorSwitch = halt, DebugMessageSwitch = messages, DetailedLogSwitch = detailed;
+
+    size_t lastUnregister = 0;
+    EXPECT_EQ(UnregisteredClasses(log, lastUnregister),
+              (std::vector<std::string>{"TOXLightGroup", "TKVVertexBuffer", "TKVIndexBuffer", "TKVTexture",
+                                        "TKVTexture", "TOXScene"}))
+        << log;
+    const size_t farewell = log.find("■■■お別れの時がやってまいりました■■■");
+    ASSERT_NE(farewell, std::string::npos);
+    EXPECT_GT(farewell, lastUnregister);
+    // Nothing was left for the device component to clean up.
+    EXPECT_EQ(log.find("明示的に解放されていません"), std::string::npos);
+}
+
+TEST(IdleLoop, DoneStopsTheCallsUntilTheNextEventAndDelaysLastOneCall) {
+    EnsureQtApplication();
+    TIdleLoop loop;
+    int calls = 0;
+    bool done = false;
+    loop.Install([&](bool& d) {
+        ++calls;
+        d = done;
+    });
+    QElapsedTimer clock;
+    clock.start();
+    while (calls < 5 && clock.elapsed() < 2000) QCoreApplication::processEvents();
+    EXPECT_GE(calls, 5);
+
+    done = true;
+    const auto settle = [] {
+        for (int i = 0; i < 20; ++i) QCoreApplication::processEvents();
+    };
+    settle();
+    const int stopped = calls;
+    settle();
+    EXPECT_EQ(calls, stopped);
+    QObject receiver;
+    QCoreApplication::postEvent(&receiver, new QEvent(QEvent::User));
+    settle();
+    EXPECT_EQ(calls, stopped + 1);
+
+    done = false;
+    QCoreApplication::postEvent(&receiver, new QEvent(QEvent::User));
+    settle();
+    loop.DelayNext(300);
+    const int delayed = calls;
+    settle();
+    EXPECT_EQ(calls, delayed);
+    clock.restart();
+    while (calls == delayed && clock.elapsed() < 2000) QCoreApplication::processEvents();
+    EXPECT_GE(clock.elapsed(), 250);
+    loop.Install({});
+}
+
+}  // namespace
+}  // namespace wbx
