@@ -122,28 +122,50 @@ inline Lanes LanesFromInterpolated(const float row[4], const float dx[4], float 
     const __m128i bgra = _mm_shuffle_epi32(rgba, _MM_SHUFFLE(3, 0, 1, 2));
     return {_mm_packs_epi32(bgra, bgra)};
 }
-// FilterLinear's result, as lanes: the same (a (256 - f) + b f + 128) >> 8
-// per channel, horizontally then vertically; no lane exceeds 16 bits.
-inline Lanes FilterLinearLanes(const LinearTaps& t) {
+// Linear filtering on taps held channel by channel: `blueGreen` holds the
+// blue of the four taps then their green, `redAlpha` their red then alpha,
+// as 16-bit lanes, taps in LinearTaps order. The arithmetic is FilterLinear's:
+// (a (256 - f) + b f + 128) >> 8 per channel, across then down.
+inline Lanes FilterTaps(__m128i blueGreen, __m128i redAlpha, uint32_t fx, uint32_t fy) {
+    const __m128i round = _mm_set1_epi32(128);
+    const __m128i across = _mm_set1_epi32(static_cast<int>((fx << 16) | (256 - fx)));
+    const __m128i down = _mm_set1_epi32(static_cast<int>((fy << 16) | (256 - fy)));
+    // Per channel, the top and bottom rows blended across.
+    const __m128i bg = _mm_srli_epi32(_mm_add_epi32(_mm_madd_epi16(blueGreen, across), round), 8);
+    const __m128i ra = _mm_srli_epi32(_mm_add_epi32(_mm_madd_epi16(redAlpha, across), round), 8);
+    const __m128i rows = _mm_packs_epi32(bg, ra);  // b top, b bottom, g top, g bottom, r ..., a ...
+    const __m128i blended = _mm_srli_epi32(_mm_add_epi32(_mm_madd_epi16(rows, down), round), 8);
+    return {_mm_packs_epi32(blended, blended)};
+}
+
+// Four ARGB taps rearranged channel by channel for FilterTaps.
+inline Lanes FilterTexels(const uint32_t texels[4], uint32_t fx, uint32_t fy) {
+    const __m128i words = _mm_loadu_si128(reinterpret_cast<const __m128i*>(texels));
     const __m128i zero = _mm_setzero_si128();
-    const __m128i left =
-        _mm_unpacklo_epi8(_mm_unpacklo_epi32(_mm_cvtsi32_si128(static_cast<int>(t.Texels[0])),
-                                             _mm_cvtsi32_si128(static_cast<int>(t.Texels[2]))),
-                          zero);
-    const __m128i right =
-        _mm_unpacklo_epi8(_mm_unpacklo_epi32(_mm_cvtsi32_si128(static_cast<int>(t.Texels[1])),
-                                             _mm_cvtsi32_si128(static_cast<int>(t.Texels[3]))),
-                          zero);
-    const __m128i round = _mm_set1_epi16(128);
-    const __m128i fx = _mm_set1_epi16(static_cast<short>(t.Fx)),
-                  gx = _mm_set1_epi16(static_cast<short>(256 - t.Fx));
-    const __m128i rows = _mm_srli_epi16(
-        _mm_add_epi16(_mm_add_epi16(_mm_mullo_epi16(left, gx), _mm_mullo_epi16(right, fx)), round), 8);
-    const __m128i fy = _mm_set1_epi16(static_cast<short>(t.Fy)),
-                  gy = _mm_set1_epi16(static_cast<short>(256 - t.Fy));
-    const __m128i bottom = _mm_srli_si128(rows, 8);
-    return {_mm_srli_epi16(
-        _mm_add_epi16(_mm_add_epi16(_mm_mullo_epi16(rows, gy), _mm_mullo_epi16(bottom, fy)), round), 8)};
+    const __m128i first = _mm_unpacklo_epi8(words, zero);    // b0 g0 r0 a0 b1 g1 r1 a1
+    const __m128i second = _mm_unpackhi_epi8(words, zero);   // b2 g2 r2 a2 b3 g3 r3 a3
+    const __m128i even = _mm_unpacklo_epi16(first, second);  // b0 b2 g0 g2 r0 r2 a0 a2
+    const __m128i odd = _mm_unpackhi_epi16(first, second);   // b1 b3 g1 g3 r1 r3 a1 a3
+    return FilterTaps(_mm_unpacklo_epi16(even, odd), _mm_unpackhi_epi16(even, odd), fx, fy);
+}
+
+// The four taps of a 1-5-5-5 texture straight from memory: `top` holds the
+// texels (x, y) and (x + 1, y), `bottom` those of row y + 1. Each 5-bit field
+// widens as round(v 255 / 31) = (v 527 + 23) >> 6; alpha is 255 or 0 (always
+// 255 without an alpha bit).
+inline Lanes Filter1555(uint32_t top, uint32_t bottom, bool alphaBit, uint32_t fx, uint32_t fy) {
+    const __m128i raw = _mm_unpacklo_epi32(_mm_cvtsi32_si128(static_cast<int>(top)),
+                                           _mm_cvtsi32_si128(static_cast<int>(bottom)));  // t0 t1 t2 t3
+    const __m128i fields = _mm_set1_epi16(31);
+    auto widen = [](__m128i v) {
+        return _mm_srli_epi16(_mm_add_epi16(_mm_mullo_epi16(v, _mm_set1_epi16(527)), _mm_set1_epi16(23)), 6);
+    };
+    const __m128i blue = widen(_mm_and_si128(raw, fields));
+    const __m128i green = widen(_mm_and_si128(_mm_srli_epi16(raw, 5), fields));
+    const __m128i red = widen(_mm_and_si128(_mm_srli_epi16(raw, 10), fields));
+    const __m128i alpha =
+        alphaBit ? _mm_and_si128(_mm_srai_epi16(raw, 15), _mm_set1_epi16(255)) : _mm_set1_epi16(255);
+    return FilterTaps(_mm_unpacklo_epi64(blue, green), _mm_unpacklo_epi64(red, alpha), fx, fy);
 }
 inline Lanes LanesFromBytes(const uint32_t rgba[4]) {
     const __m128i v = _mm_setr_epi32(static_cast<int>(rgba[2]), static_cast<int>(rgba[1]),
@@ -192,7 +214,9 @@ inline Lanes LanesFromInterpolated(const float row[4], const float dx[4], float 
     return l;
 }
 inline Lanes LanesFromBytes(const uint32_t rgba[4]) { return {{rgba[2], rgba[1], rgba[0], rgba[3]}}; }
-inline Lanes FilterLinearLanes(const LinearTaps& t) { return LanesFromArgb(FilterLinear(t)); }
+inline Lanes FilterTexels(const uint32_t texels[4], uint32_t fx, uint32_t fy) {
+    return LanesFromArgb(FilterLinear(LinearTaps{{texels[0], texels[1], texels[2], texels[3]}, fx, fy}));
+}
 inline Lanes SelectOrWhite(Lanes value, Lanes mask) {
     Lanes l;
     for (int c = 0; c < 4; ++c) l.C[c] = mask.C[c] ? value.C[c] : 255u;
@@ -552,15 +576,18 @@ void PixelProcessor::DrawTriangle(const TriangleSetup& t, const RowBands& bands)
 
 // ---------------------------------------------------------------------------
 // The fast path. TexBytes: 0 no texture, 1 or 2 a looked-up format, 4
-// A8R8G8B8/X8R8G8B8. DepthBytes: 0 no depth test, else the depth word size.
-// BlendKind: 0 off, 1 SRCALPHA/INVSRCALPHA with ADD, 2 any other blend.
+// A8R8G8B8/X8R8G8B8, kTex1555 A1R5G5B5/X1R5G5B5 (decoded in registers). DepthBytes: 0 no depth test, else the
+// depth word size. BlendKind: 0 off, 1 SRCALPHA/INVSRCALPHA with ADD, 2 any other blend.
+constexpr int kTex1555 = 15;
+
 template <int TexBytes, bool Linear, int DepthBytes, int BlendKind>
 struct FastSpan {
+    static constexpr int kBytes = TexBytes == kTex1555 ? 2 : TexBytes;
     static uint32_t Texel(const SampledLevel& level, int x, int y) {
         const uint8_t* p =
-            level.Bits + static_cast<ptrdiff_t>(y) * level.Pitch + static_cast<ptrdiff_t>(x) * TexBytes;
+            level.Bits + static_cast<ptrdiff_t>(y) * level.Pitch + static_cast<ptrdiff_t>(x) * kBytes;
         if constexpr (TexBytes == 1) return level.Lookup[p[0]];
-        if constexpr (TexBytes == 2)
+        if constexpr (kBytes == 2)
             return level.Lookup[static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8)];
         if constexpr (TexBytes == 4) {
             const uint32_t v = Load32(p);
@@ -578,15 +605,70 @@ struct FastSpan {
         if ((ax | ay) < 0) return s.Border;
         return Texel(level, ax, ay);
     }
-    static Lanes Sample(const Addressing& s, const SampledLevel& level, float u, float v) {
+    // Samples at a texel position from Positions: fixed point (8 fraction
+    // bits) for linear filtering, a texel index for point sampling.
+    static Lanes SampleAt(const Addressing& s, const SampledLevel& level, int tx, int ty) {
         if constexpr (Linear) {
-            return FilterLinearLanes(
-                GatherLinear(s, level, u, v, [&](int x, int y) { return Texel(level, x, y); }));
+#if defined(__SSE2__)
+            if constexpr (TexBytes == kTex1555) {
+                const int x = tx >> 8, y = ty >> 8;
+                if (static_cast<unsigned>(x) < static_cast<unsigned>(level.Width - 1) &&
+                    static_cast<unsigned>(y) < static_cast<unsigned>(level.Height - 1)) {
+                    const uint8_t* p =
+                        level.Bits + static_cast<ptrdiff_t>(y) * level.Pitch + static_cast<ptrdiff_t>(x) * 2;
+                    return Filter1555(Load32(p), Load32(p + level.Pitch), level.Format == D3DFMT_A1R5G5B5,
+                                      static_cast<uint32_t>(tx & 255), static_cast<uint32_t>(ty & 255));
+                }
+            }
+#endif
+            const LinearTaps taps =
+                GatherLinearAt(s, level, tx, ty, [&](int x, int y) { return Texel(level, x, y); });
+            return FilterTexels(taps.Texels, taps.Fx, taps.Fy);
         } else {
-            const int x = FloorToInt(u * static_cast<float>(level.Width));
-            const int y = FloorToInt(v * static_cast<float>(level.Height));
-            return LanesFromArgb(Addressed(s, level, x, y));
+            return LanesFromArgb(Addressed(s, level, tx, ty));
         }
+    }
+
+    // For four pixels from offset `fx0` along the row: w = 1 / (1/w), and the
+    // texel positions SampleAt takes, computed as the scalar formulas do
+    // (LinearTexelPosition, or FloorToInt(u size)), lane by lane.
+    static void Positions(int fx0, float rhwRow, float rhwDx, float uRow, float uDx, float vRow, float vDx,
+                          const SampledLevel& level, float w[4], int tx[4], int ty[4]) {
+#if defined(__SSE2__)
+        const __m128 fx = _mm_cvtepi32_ps(_mm_add_epi32(_mm_set1_epi32(fx0), _mm_setr_epi32(0, 1, 2, 3)));
+        const __m128 wv = _mm_div_ps(_mm_set1_ps(1.0f),
+                                     _mm_add_ps(_mm_set1_ps(rhwRow), _mm_mul_ps(_mm_set1_ps(rhwDx), fx)));
+        _mm_storeu_ps(w, wv);
+        if constexpr (TexBytes != 0) {
+            auto position = [&](float row, float dx, int size) {
+                const __m128 c =
+                    _mm_mul_ps(_mm_add_ps(_mm_set1_ps(row), _mm_mul_ps(_mm_set1_ps(dx), fx)), wv);
+                __m128 t = Linear ? _mm_sub_ps(_mm_mul_ps(c, _mm_set1_ps(static_cast<float>(size * 256))),
+                                               _mm_set1_ps(128.0f))
+                                  : _mm_mul_ps(c, _mm_set1_ps(static_cast<float>(size)));
+                // FloorToInt: clamp (NaN to the lower bound), truncate, step down where that rounded up.
+                t = _mm_max_ps(t, _mm_set1_ps(-1073741824.0f));
+                t = _mm_min_ps(t, _mm_set1_ps(1073741824.0f));
+                const __m128i truncated = _mm_cvttps_epi32(t);
+                const __m128i above = _mm_castps_si128(_mm_cmplt_ps(t, _mm_cvtepi32_ps(truncated)));
+                return _mm_add_epi32(truncated, above);
+            };
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(tx), position(uRow, uDx, level.Width));
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(ty), position(vRow, vDx, level.Height));
+        }
+#else
+        for (int i = 0; i < 4; ++i) {
+            const float fx = static_cast<float>(fx0 + i);
+            w[i] = 1.0f / (rhwRow + rhwDx * fx);
+            if constexpr (TexBytes != 0) {
+                const float u = (uRow + uDx * fx) * w[i], v = (vRow + vDx * fx) * w[i];
+                tx[i] = Linear ? LinearTexelPosition(u, level.Width)
+                               : FloorToInt(u * static_cast<float>(level.Width));
+                ty[i] = Linear ? LinearTexelPosition(v, level.Height)
+                               : FloorToInt(v * static_cast<float>(level.Height));
+            }
+        }
+#endif
     }
 
     static void Run(const PixelProcessor& p, const TriangleSetup& t, const RowBands& bands) {
@@ -656,58 +738,66 @@ struct FastSpan {
                 uint8_t* depthRowBits =
                     DepthBytes != 0 ? depthBits + static_cast<ptrdiff_t>(y) * depthPitch : nullptr;
 
-                for (int x = x0; x < x1; ++x) {
-                    const float fx = static_cast<float>(x - originX);
-                    uint32_t depthWord = 0, depthValue = 0;
-                    if constexpr (DepthBytes != 0) {
-                        const float z = zRow + zDx * fx;
-                        depthWord = LoadDepthWord(depthRowBits + x * DepthBytes, DepthBytes);
-                        depthValue = QuantizeDepth(z, depthLayout);
-                        if (!Compare(depthFunc, depthValue, (depthWord >> depthShift) & fieldMask)) continue;
-                    }
-                    const float w = 1.0f / (rhwRow + rhwDx * fx);
-                    Lanes texel = white;
-                    if constexpr (TexBytes != 0) {
-                        const float u = (uRow + uDx * fx) * w;
-                        const float v = (vRow + vDx * fx) * w;
-                        texel = Sample(addressing, level, u, v);
-                    }
-                    const Lanes diffuse =
-                        flat ? flatDiffuse : LanesFromInterpolated(colorRow, colorDx, fx, w);
-                    // The stage: (texture or white) x (diffuse or white), colour and alpha.
-                    Lanes color =
-                        MulLanes(SelectOrWhite(texel, textureMask), SelectOrWhite(diffuse, diffuseMask));
-                    const uint32_t alpha = LaneAlpha(color);
-                    if (alphaTest && !Compare(alphaFunc, alpha, alphaRef)) continue;
-                    if constexpr (BlendKind == 1) {
-                        // Src x 0 + Dst x 1 leaves the destination as it is.
-                        if (alpha == 0 && !depthWrite) continue;
-                    }
-                    if (specular) {
-                        color = AddSaturated(
-                            color,
-                            flat ? flatSpecular : LanesFromInterpolated(colorRow + 4, colorDx + 4, fx, w));
-                    }
-                    uint8_t* pixel = colorRowBits + static_cast<ptrdiff_t>(x) * 4;
-                    const uint32_t destination = Load32(pixel);
-                    uint32_t result;
-                    if constexpr (BlendKind == 0) {
-                        result = LanesToArgb(color);
-                    } else if constexpr (BlendKind == 1) {
-                        // A target without alpha reads destination alpha as 1; its
-                        // alpha byte is masked off below anyway.
-                        result = LanesToArgb(BlendSourceAlpha(
-                            color, LanesFromArgb(targetHasAlpha ? destination : destination | 0xFF000000u)));
-                    } else {
-                        result = p.BlendAndMask(LanesToArgb(color), destination);
-                    }
-                    if constexpr (BlendKind != 2) result = (destination & ~writeMask) | (result & writeMask);
-                    Store32(pixel, result);
-                    if constexpr (DepthBytes != 0) {
-                        if (depthWrite) {
-                            const uint32_t field = fieldMask << depthShift;
-                            StoreDepthWord(depthRowBits + x * DepthBytes, DepthBytes,
-                                           (depthWord & ~field) | ((depthValue << depthShift) & field));
+                // Four pixels at a time: first what vectorises (w and texel
+                // positions), then each pixel on its own.
+                for (int batch = x0; batch < x1; batch += 4) {
+                    float ws[4];
+                    int tx[4] = {}, ty[4] = {};
+                    Positions(batch - originX, rhwRow, rhwDx, uRow, uDx, vRow, vDx, level, ws, tx, ty);
+                    const int batchEnd = std::min(batch + 4, x1);
+                    for (int x = batch; x < batchEnd; ++x) {
+                        const int i = x - batch;
+                        const float fx = static_cast<float>(x - originX);
+                        uint32_t depthWord = 0, depthValue = 0;
+                        if constexpr (DepthBytes != 0) {
+                            const float z = zRow + zDx * fx;
+                            depthWord = LoadDepthWord(depthRowBits + x * DepthBytes, DepthBytes);
+                            depthValue = QuantizeDepth(z, depthLayout);
+                            if (!Compare(depthFunc, depthValue, (depthWord >> depthShift) & fieldMask))
+                                continue;
+                        }
+                        const float w = ws[i];
+                        Lanes texel = white;
+                        if constexpr (TexBytes != 0) texel = SampleAt(addressing, level, tx[i], ty[i]);
+                        const Lanes diffuse =
+                            flat ? flatDiffuse : LanesFromInterpolated(colorRow, colorDx, fx, w);
+                        // The stage: (texture or white) x (diffuse or white), colour and alpha.
+                        Lanes color =
+                            MulLanes(SelectOrWhite(texel, textureMask), SelectOrWhite(diffuse, diffuseMask));
+                        const uint32_t alpha = LaneAlpha(color);
+                        if (alphaTest && !Compare(alphaFunc, alpha, alphaRef)) continue;
+                        if constexpr (BlendKind == 1) {
+                            // Src x 0 + Dst x 1 leaves the destination as it is.
+                            if (alpha == 0 && !depthWrite) continue;
+                        }
+                        if (specular) {
+                            color = AddSaturated(
+                                color, flat ? flatSpecular
+                                            : LanesFromInterpolated(colorRow + 4, colorDx + 4, fx, w));
+                        }
+                        uint8_t* pixel = colorRowBits + static_cast<ptrdiff_t>(x) * 4;
+                        const uint32_t destination = Load32(pixel);
+                        uint32_t result;
+                        if constexpr (BlendKind == 0) {
+                            result = LanesToArgb(color);
+                        } else if constexpr (BlendKind == 1) {
+                            // A target without alpha reads destination alpha as 1; its
+                            // alpha byte is masked off below anyway.
+                            result = LanesToArgb(BlendSourceAlpha(
+                                color,
+                                LanesFromArgb(targetHasAlpha ? destination : destination | 0xFF000000u)));
+                        } else {
+                            result = p.BlendAndMask(LanesToArgb(color), destination);
+                        }
+                        if constexpr (BlendKind != 2)
+                            result = (destination & ~writeMask) | (result & writeMask);
+                        Store32(pixel, result);
+                        if constexpr (DepthBytes != 0) {
+                            if (depthWrite) {
+                                const uint32_t field = fieldMask << depthShift;
+                                StoreDepthWord(depthRowBits + x * DepthBytes, DepthBytes,
+                                               (depthWord & ~field) | ((depthValue << depthShift) & field));
+                            }
                         }
                     }
                 }
@@ -793,7 +883,9 @@ void PixelProcessor::ChooseFastPath() {
         const SamplerSetup& s = samplers_[0];
         if (s.NeedsLod) return;
         const SampledLevel& level = s.Levels[0];
-        if (level.Lookup != nullptr) {
+        if (level.Format == D3DFMT_A1R5G5B5 || level.Format == D3DFMT_X1R5G5B5) {
+            texBytes = kTex1555;
+        } else if (level.Lookup != nullptr) {
             texBytes = level.Bytes;
         } else if (level.Format == D3DFMT_A8R8G8B8 || level.Format == D3DFMT_X8R8G8B8) {
             texBytes = 4;
@@ -822,6 +914,10 @@ void PixelProcessor::ChooseFastPath() {
         case 2:
             chosen = linear ? PickDepth<2, true>(depthBytes, blendKind)
                             : PickDepth<2, false>(depthBytes, blendKind);
+            break;
+        case kTex1555:
+            chosen = linear ? PickDepth<kTex1555, true>(depthBytes, blendKind)
+                            : PickDepth<kTex1555, false>(depthBytes, blendKind);
             break;
         default:
             chosen = linear ? PickDepth<4, true>(depthBytes, blendKind)

@@ -20,7 +20,7 @@ struct SampledLevel {
     const uint8_t* Bits = nullptr;  // not owned; valid during the draw
     int Pitch = 0;                  // bytes between rows
     int Width = 0, Height = 0;
-    int Bytes = 0;                  // per texel
+    int Bytes = 0;  // per texel
     D3DFORMAT Format = D3DFMT_UNKNOWN;
     const uint32_t* Lookup = nullptr;  // raw texel -> ARGB for 1- and 2-byte formats, else null
 };
@@ -31,7 +31,7 @@ struct SamplerSetup {
     DWORD AddressU = D3DTADDRESS_WRAP, AddressV = D3DTADDRESS_WRAP;
     uint32_t Border = 0;  // ARGB
     DWORD MagFilter = D3DTEXF_POINT, MinFilter = D3DTEXF_POINT, MipFilter = D3DTEXF_NONE;
-    int BaseLevel = 0;    // most detailed level used (D3DSAMP_MAXMIPLEVEL, clamped)
+    int BaseLevel = 0;  // most detailed level used (D3DSAMP_MAXMIPLEVEL, clamped)
     float LodBias = 0.0f;
     bool NeedsLod = false;  // the result depends on the level of detail
 };
@@ -51,9 +51,11 @@ inline int FloorToInt(float v) {
 }
 
 inline uint32_t FetchTexel(const SampledLevel& level, int x, int y) {
-    const uint8_t* p = level.Bits + static_cast<ptrdiff_t>(y) * level.Pitch + static_cast<ptrdiff_t>(x) * level.Bytes;
+    const uint8_t* p =
+        level.Bits + static_cast<ptrdiff_t>(y) * level.Pitch + static_cast<ptrdiff_t>(x) * level.Bytes;
     if (level.Lookup != nullptr) {
-        const uint32_t raw = level.Bytes == 1 ? p[0] : (static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8));
+        const uint32_t raw =
+            level.Bytes == 1 ? p[0] : (static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8));
         return level.Lookup[raw];
     }
     return DecodeTexel(level.Format, p);
@@ -107,7 +109,8 @@ inline int LinearTexelPosition(float coordinate, int size) {
 inline uint32_t LerpColor(uint32_t a, uint32_t b, uint32_t f) {
     const uint32_t g = 256 - f;
     const uint32_t low = (((a & 0x00FF00FFu) * g + (b & 0x00FF00FFu) * f + 0x00800080u) >> 8) & 0x00FF00FFu;
-    const uint32_t high = ((((a >> 8) & 0x00FF00FFu) * g + ((b >> 8) & 0x00FF00FFu) * f + 0x00800080u)) & 0xFF00FF00u;
+    const uint32_t high =
+        ((((a >> 8) & 0x00FF00FFu) * g + ((b >> 8) & 0x00FF00FFu) * f + 0x00800080u)) & 0xFF00FF00u;
     return low | high;
 }
 
@@ -139,9 +142,8 @@ struct LinearTaps {
     uint32_t Fx, Fy;     // weights of the second column and row, 0..255 (of 256)
 };
 template <class Addressing, class Fetch>
-inline LinearTaps GatherLinear(const Addressing& s, const SampledLevel& level, float u, float v, Fetch&& fetch) {
-    const int tx = LinearTexelPosition(u, level.Width);
-    const int ty = LinearTexelPosition(v, level.Height);
+inline LinearTaps GatherLinearAt(const Addressing& s, const SampledLevel& level, int tx, int ty,
+                                 Fetch&& fetch) {
     LinearTaps taps;
     Gather2x2(level, tx >> 8, ty >> 8, taps.Texels, fetch, [&](int x, int y) {
         const int ax = AddressTexel(x, level.Width, s.AddressU);
@@ -152,9 +154,16 @@ inline LinearTaps GatherLinear(const Addressing& s, const SampledLevel& level, f
     taps.Fy = static_cast<uint32_t>(ty & 255);
     return taps;
 }
+template <class Addressing, class Fetch>
+inline LinearTaps GatherLinear(const Addressing& s, const SampledLevel& level, float u, float v,
+                               Fetch&& fetch) {
+    return GatherLinearAt(s, level, LinearTexelPosition(u, level.Width), LinearTexelPosition(v, level.Height),
+                          fetch);
+}
 
 inline uint32_t FilterLinear(const LinearTaps& t) {
-    return LerpColor(LerpColor(t.Texels[0], t.Texels[1], t.Fx), LerpColor(t.Texels[2], t.Texels[3], t.Fx), t.Fy);
+    return LerpColor(LerpColor(t.Texels[0], t.Texels[1], t.Fx), LerpColor(t.Texels[2], t.Texels[3], t.Fx),
+                     t.Fy);
 }
 
 inline uint32_t SampleLinear(const SamplerSetup& s, const SampledLevel& level, float u, float v) {
