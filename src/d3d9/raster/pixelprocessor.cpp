@@ -744,37 +744,49 @@ struct FastSpan {
                     float ws[4];
                     int tx[4] = {}, ty[4] = {};
                     Positions(batch - originX, rhwRow, rhwDx, uRow, uDx, vRow, vDx, level, ws, tx, ty);
-                    const int batchEnd = std::min(batch + 4, x1);
-                    for (int x = batch; x < batchEnd; ++x) {
-                        const int i = x - batch;
+                    const int count = std::min(batch + 4, x1) - batch;
+                    // Phase one, pixel by pixel: depth test, texel, colours.
+                    // Phase two: the stage, alpha test, blend and writes. The
+                    // four pixels of each phase are independent, so their work
+                    // overlaps in the processor.
+                    bool visible[4];
+                    uint32_t depthWord[4] = {}, depthValue[4] = {};
+                    Lanes texel[4], diffuse[4], specularColor[4];
+                    for (int i = 0; i < count; ++i) {
+                        const int x = batch + i;
                         const float fx = static_cast<float>(x - originX);
-                        uint32_t depthWord = 0, depthValue = 0;
                         if constexpr (DepthBytes != 0) {
                             const float z = zRow + zDx * fx;
-                            depthWord = LoadDepthWord(depthRowBits + x * DepthBytes, DepthBytes);
-                            depthValue = QuantizeDepth(z, depthLayout);
-                            if (!Compare(depthFunc, depthValue, (depthWord >> depthShift) & fieldMask))
-                                continue;
+                            depthWord[i] = LoadDepthWord(depthRowBits + x * DepthBytes, DepthBytes);
+                            depthValue[i] = QuantizeDepth(z, depthLayout);
+                            visible[i] =
+                                Compare(depthFunc, depthValue[i], (depthWord[i] >> depthShift) & fieldMask);
+                            if (!visible[i]) continue;
+                        } else {
+                            visible[i] = true;
                         }
                         const float w = ws[i];
-                        Lanes texel = white;
-                        if constexpr (TexBytes != 0) texel = SampleAt(addressing, level, tx[i], ty[i]);
-                        const Lanes diffuse =
-                            flat ? flatDiffuse : LanesFromInterpolated(colorRow, colorDx, fx, w);
+                        texel[i] = white;
+                        if constexpr (TexBytes != 0) texel[i] = SampleAt(addressing, level, tx[i], ty[i]);
+                        diffuse[i] = flat ? flatDiffuse : LanesFromInterpolated(colorRow, colorDx, fx, w);
+                        if (specular) {
+                            specularColor[i] =
+                                flat ? flatSpecular : LanesFromInterpolated(colorRow + 4, colorDx + 4, fx, w);
+                        }
+                    }
+                    for (int i = 0; i < count; ++i) {
+                        if (!visible[i]) continue;
+                        const int x = batch + i;
                         // The stage: (texture or white) x (diffuse or white), colour and alpha.
-                        Lanes color =
-                            MulLanes(SelectOrWhite(texel, textureMask), SelectOrWhite(diffuse, diffuseMask));
+                        Lanes color = MulLanes(SelectOrWhite(texel[i], textureMask),
+                                               SelectOrWhite(diffuse[i], diffuseMask));
                         const uint32_t alpha = LaneAlpha(color);
                         if (alphaTest && !Compare(alphaFunc, alpha, alphaRef)) continue;
                         if constexpr (BlendKind == 1) {
                             // Src x 0 + Dst x 1 leaves the destination as it is.
                             if (alpha == 0 && !depthWrite) continue;
                         }
-                        if (specular) {
-                            color = AddSaturated(
-                                color, flat ? flatSpecular
-                                            : LanesFromInterpolated(colorRow + 4, colorDx + 4, fx, w));
-                        }
+                        if (specular) color = AddSaturated(color, specularColor[i]);
                         uint8_t* pixel = colorRowBits + static_cast<ptrdiff_t>(x) * 4;
                         const uint32_t destination = Load32(pixel);
                         uint32_t result;
@@ -795,8 +807,9 @@ struct FastSpan {
                         if constexpr (DepthBytes != 0) {
                             if (depthWrite) {
                                 const uint32_t field = fieldMask << depthShift;
-                                StoreDepthWord(depthRowBits + x * DepthBytes, DepthBytes,
-                                               (depthWord & ~field) | ((depthValue << depthShift) & field));
+                                StoreDepthWord(
+                                    depthRowBits + x * DepthBytes, DepthBytes,
+                                    (depthWord[i] & ~field) | ((depthValue[i] << depthShift) & field));
                             }
                         }
                     }
