@@ -1,13 +1,23 @@
 // What the viewer's user waits for, measured on the generated sample data:
 //   composing both textures with every part list dressed (aim: under 2 ms),
-//   reading the largest sample model file (aim: under 2 ms),
-//   the snapshot run from process start to the written first frame (aim: under 300 ms).
+//     the painting alone and the window's ComposeTextures on the device,
+//   reading the largest sample model file (aim: under 2 ms), alone and with
+//     the window's upload into the mesh,
+//   the snapshot run from process start to the written first frame (aim: under 300 ms),
+//   one frame of the loop, and the CPU the running window takes while nobody
+//     touches it (aim: under 15% of one core; reported as the counter "cpu_%").
 // Run with --benchmark_repetitions=N --benchmark_report_aggregates_only=true for medians.
 #include <benchmark/benchmark.h>
+#include <sys/resource.h>
 
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QTimer>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -17,6 +27,7 @@
 #include "app/layer.h"
 #include "app/pathresolver.h"
 #include "app/ucommon.h"
+#include "app/umain.h"
 #include "base/format.h"
 #include "sampledata/data_folder.h"
 
@@ -42,6 +53,91 @@ wbx::TPartSelection EveryListDressed() {
     }
     return selection;
 }
+
+// The main window on the sample data, offscreen; Present paces to refreshRate
+// (a huge rate: no waiting).
+std::unique_ptr<wbx::TForm1> SampleWindow(double refreshRate) {
+    static int argc = 1;
+    static char name[] = "wbx_bench_app";
+    static char* argv[] = {name, nullptr};
+    static QApplication* application = [] {
+        ::setenv("QT_QPA_PLATFORM", "offscreen", 0);
+        return new QApplication(argc, argv);  // lives until the process ends
+    }();
+    (void)application;
+    wbx::TFormServices services;
+    services.SettingsFileName = (std::filesystem::temp_directory_path() / "wbx_bench_app.ini").string();
+    services.DataFolder = SampleFolder();
+    services.FolderPrompt = [](const std::string&, std::string&) { return false; };
+    services.ExceptionReport = [](const std::string&) {};
+    services.RefreshRate = refreshRate;
+    auto form = std::make_unique<wbx::TForm1>(services);
+    if (form->StartupOutcome() != wbx::TStartupOutcome::Running) return nullptr;
+    return form;
+}
+
+// Selects the first item of every part list (the last five start at "なし").
+void DressEveryList(wbx::TForm1& form) {
+    for (int list = 0; list < wbx::kPartListCount; ++list) {
+        wbx::TComboBox* combo = form.PartCombo(static_cast<wbx::TPartList>(list));
+        if (combo->count() > 1) combo->setCurrentIndex(1);
+    }
+}
+
+double ProcessCpuSeconds() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+           static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) * 1e-6;
+}
+
+void BM_ComposeTexturesOnTheDevice(benchmark::State& state) {
+    auto form = SampleWindow(1e9);
+    if (!form) return state.SkipWithError("the window did not start on the sample data");
+    DressEveryList(*form);
+    for (auto _ : state) form->ComposeTextures();
+}
+BENCHMARK(BM_ComposeTexturesOnTheDevice)->Unit(benchmark::kMillisecond);
+
+void BM_LoadModelIntoTheMesh(benchmark::State& state) {
+    auto form = SampleWindow(1e9);
+    if (!form) return state.SkipWithError("the window did not start on the sample data");
+    for (auto _ : state) {
+        if (!form->LoadModel()) return state.SkipWithError("no model");
+    }
+}
+BENCHMARK(BM_LoadModelIntoTheMesh)->Unit(benchmark::kMillisecond);
+
+// One pass of the frame loop without waiting for the display: clear, render, present.
+void BM_RenderIdleFrame(benchmark::State& state) {
+    auto form = SampleWindow(1e9);
+    if (!form) return state.SkipWithError("the window did not start on the sample data");
+    bool done = false;
+    for (auto _ : state) form->RenderIdle(form.get(), done);
+}
+BENCHMARK(BM_RenderIdleFrame)->Unit(benchmark::kMillisecond);
+
+// The running window left alone for two seconds, frames paced to 60 Hz: the
+// share of one core the process uses (all its threads).
+void BM_IdleCpu(benchmark::State& state) {
+    auto form = SampleWindow(60);
+    if (!form) return state.SkipWithError("the window did not start on the sample data");
+    form->show();
+    for (auto _ : state) {
+        const uint64_t frames = form->PresentedFrameCount();
+        const double cpu = ProcessCpuSeconds();
+        QElapsedTimer wall;
+        wall.start();
+        QEventLoop loop;
+        QTimer::singleShot(2000, &loop, &QEventLoop::quit);
+        loop.exec();
+        const double seconds = static_cast<double>(wall.nsecsElapsed()) * 1e-9;
+        state.counters["cpu_%"] = 100.0 * (ProcessCpuSeconds() - cpu) / seconds;
+        state.counters["fps"] = static_cast<double>(form->PresentedFrameCount() - frames) / seconds;
+        state.SetIterationTime(seconds);
+    }
+}
+BENCHMARK(BM_IdleCpu)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(1);
 
 void BM_ComposeTextures(benchmark::State& state) {
     if (!wbx::CheckDataFolder(SampleFolder())) return state.SkipWithError("no sample data folder");
