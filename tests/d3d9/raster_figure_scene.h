@@ -96,11 +96,16 @@ inline FigureScene MakeFigureScene(int width, int height, int rings, int segment
     // Model pose at `yaw` (4096 steps a turn), pitch 0, zoom 1: rows R, Up,
     // Dir and the translation -36 Up.
     const float angle = static_cast<float>(yaw) * 2.0f * 3.14159265f / 4096.0f;
+    // Quarter turns exactly, as the angle tables give them.
+    const float c = yaw % 1024 == 0 ? static_cast<float>((yaw / 1024) % 2 == 0 ? ((yaw / 2048) % 2 == 0 ? 1 : -1) : 0)
+                                    : std::cos(angle);
+    const float sn = yaw % 1024 == 0 ? static_cast<float>((yaw / 1024) % 2 == 1 ? ((yaw / 1024) % 4 == 1 ? 1 : -1) : 0)
+                                     : std::sin(angle);
     s.World = Identity();
-    s.World._11 = std::cos(angle);
-    s.World._13 = -std::sin(angle);
-    s.World._31 = std::sin(angle);
-    s.World._33 = std::cos(angle);
+    s.World._11 = c;
+    s.World._13 = -sn;
+    s.World._31 = sn;
+    s.World._33 = c;
     s.World._42 = -36.0f;
     // The camera at (0, 0, 130) looking at the origin.
     s.View = Identity();
