@@ -65,14 +65,17 @@ void ExpectMatchesReference(const Canvas& canvas, const std::string& name) {
                     << "); see " << actualPath;
 }
 
+// Draws the viewer-like figure frame at `yaw` and compares it with `name`.
+void ExpectFigureMatches(int width, int height, int yaw, const std::string& name) {
+    const FigureScene scene = MakeFigureScene(width, height, 50, 50, yaw);
+    Canvas canvas(width, height);
+    Rasterizer r;
+    DrawFigureFrame(r, scene, canvas);
+    ExpectMatchesReference(canvas, name);
+}
+
 TEST(RasterReferenceImage, LitTexturedBlendedFigure) {
-    for (const int yaw : {0, 600}) {
-        const FigureScene scene = MakeFigureScene(320, 240, 50, 50, yaw);
-        Canvas canvas(320, 240);
-        Rasterizer r;
-        DrawFigureFrame(r, scene, canvas);
-        ExpectMatchesReference(canvas, "figure_yaw" + std::to_string(yaw));
-    }
+    for (const int yaw : {0, 600}) ExpectFigureMatches(320, 240, yaw, "figure_yaw" + std::to_string(yaw));
 }
 
 // The viewer's frame at 640 x 480, against the same scene drawn by Wine's
@@ -80,13 +83,7 @@ TEST(RasterReferenceImage, LitTexturedBlendedFigure) {
 // MakeFigureScene and rendered once, offline, by the shared d3d9ref tool.
 // Our image agrees to within 2 per channel on all but a handful of pixels.
 TEST(RasterReferenceImage, FigureAgreesWithWinesDirect3D9) {
-    for (const int yaw : {0, 2048}) {
-        const FigureScene scene = MakeFigureScene(640, 480, 50, 50, yaw);
-        Canvas canvas(640, 480);
-        Rasterizer r;
-        DrawFigureFrame(r, scene, canvas);
-        ExpectMatchesReference(canvas, "wine_figure_yaw" + std::to_string(yaw));
-    }
+    for (const int yaw : {0, 2048}) ExpectFigureMatches(640, 480, yaw, "wine_figure_yaw" + std::to_string(yaw));
 }
 
 // The same figure opaque, depth-written, with mode 5's alpha test (GREATER
