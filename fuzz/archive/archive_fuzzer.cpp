@@ -1,5 +1,7 @@
 // Fuzz target for the archive reader. The first byte chooses what the rest is:
-//   odd:  a whole archive, looked up with a few IDs;
+//   odd:  a whole archive, looked up with a few IDs in memory, and once more
+//         through ReadArchiveFile from a file on disk, which must give the
+//         same answer (the same bytes, or a refusal of the same class);
 //   even: two bytes of expanded size (little-endian; small sizes keep the
 //         runs fast), then packed byte-pair data for DecodeBytePairs.
 // Refusals are wbx::Exception; anything else (a crash, a sanitizer report, a
@@ -7,21 +9,36 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
+#include <optional>
 #include <string>
+#include <vector>
 
 #include "archive/archive.h"
 #include "archive/byte_pair_decoder.h"
+#include "common/scratch_file.h"
 
 namespace {
 
-void LookUp(const uint8_t* data, size_t size, const std::string& id) {
+// The entry's bytes, or nothing when the reader refused; a refusal must be
+// EVRAError or a stream error.
+std::optional<std::vector<uint8_t>> Entry(auto&& read) {
+    try {
+        std::unique_ptr<wbx::TMemoryStream> entry = read();
+        if (entry == nullptr || entry->Position() != 0) __builtin_trap();
+        return entry->Bytes();
+    } catch (const wbx::EVRAError&) {
+    } catch (const wbx::EStreamError&) {
+    }
+    return std::nullopt;
+}
+
+void LookUp(const uint8_t* data, size_t size, const std::string& id, const std::string& fileName) {
     wbx::TMemoryStream stream;
     stream.Bytes().assign(data, data + size);
-    try {
-        auto entry = wbx::ReadArchiveEntry(stream, id);
-        if (entry->Position() != 0) __builtin_trap();
-    } catch (const wbx::Exception&) {
-    }
+    const auto inMemory = Entry([&] { return wbx::ReadArchiveEntry(stream, id); });
+    const auto onDisk = Entry([&] { return wbx::ReadArchiveFile(fileName, id); });
+    if (inMemory != onDisk) __builtin_trap();
 }
 
 void Decode(const uint8_t* data, size_t size) {
@@ -42,7 +59,10 @@ void Decode(const uint8_t* data, size_t size) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size == 0) return 0;
     if (data[0] & 1) {
-        for (const char* id : {"body01", "TEX", "\xE3\x81\x82", ""}) LookUp(data + 1, size - 1, id);
+        static wbx::fuzzing::ScratchFile file(".vra");
+        file.Write(data + 1, size - 1);
+        for (const char* id : {"body01", "TEX", "\xE3\x81\x82", ""})
+            LookUp(data + 1, size - 1, id, file.Name());
     } else {
         Decode(data + 1, size - 1);
     }

@@ -6,6 +6,7 @@
 #include <exception>
 #include <vector>
 
+#include "base/format.h"
 #include "device/diagnostics.h"
 #include "device/pixelformat.h"
 
@@ -145,10 +146,24 @@ void DecodeBMP(const D3DLOCKED_RECT& locked, const RECT& area, D3DFORMAT format,
 }
 
 TBitmapInfoHeader ReadBitmapInfo(TStream& stream, int64_t start) {
-    stream.SetPosition(start + static_cast<int64_t>(sizeof(TBitmapFileHeader)));
+    stream.SetPosition(start);
+    TBitmapFileHeader fileHeader;
+    stream.ReadBuffer(&fileHeader, sizeof fileHeader);
     TBitmapInfoHeader info;
     stream.ReadBuffer(&info, sizeof info);
     if (info.Width <= 0 || info.Height <= 0) throw EBitmapError("Bitmap size out of range");
+    // The texture is sized from this header before a pixel is read, so a
+    // damaged size must not reach it: the rows the header declares (at their
+    // stored length, at least one bit per pixel) must lie in the stream from
+    // the pixel-data offset on, as LoadBMP needs them. A whole file always
+    // passes; a few header bytes claiming 8192 x 8192 would otherwise cost
+    // hundreds of MiB of texture.
+    const int64_t bitsPerPixel = std::max<int64_t>(info.BitCount, 1);
+    const int64_t rowBytes = (int64_t{info.Width} * bitsPerPixel + 31) / 32 * 4;
+    const int64_t pixelBytes = stream.Size() - start - fileHeader.PixelOffset;
+    if (pixelBytes < rowBytes || info.Height > pixelBytes / rowBytes)
+        throw EBitmapError(Format("Bitmap of %d x %d pixels at %d bits needs more bytes than the stream holds",
+                                  info.Width, info.Height, info.BitCount));
     return info;
 }
 

@@ -54,7 +54,9 @@ public:
 // Reads the information header of the bitmap whose file header starts at
 // position start (the stream is left behind the header). Raises EReadError
 // when the stream is too short and EBitmapError for a width or height that is
-// not positive: such a header must not size a texture.
+// not positive, or for pixel rows (as stored, at least one bit per pixel) that
+// need more bytes than the stream holds from the pixel-data offset on: such a
+// header must not size a texture.
 TBitmapInfoHeader ReadBitmapInfo(TStream& stream, int64_t start);
 
 // Reads the bitmap at the stream's position into level 0 of texture. On return

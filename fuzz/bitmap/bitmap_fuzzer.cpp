@@ -1,0 +1,63 @@
+// Fuzz target for bitmap loading: the bytes as a bitmap image, loaded with
+// LoadBMP into fixed-size textures of the three kinds of destination pixel
+// (A1R5G5B5, X8R8G8B8 and the palette-index format P8), and with
+// TKVTexture::LoadFromStream, which sizes its texture from the image's header
+// first. Every failure is reported, never raised; so any exception, crash or
+// sanitizer report is a finding, and so is a load that sizes a texture far
+// beyond what the image's bytes can fill.
+
+#include <cstddef>
+#include <cstdint>
+
+#include "common/fuzz_support.h"
+#include "device/bitmap.h"
+#include "device/texture.h"
+
+namespace {
+
+// Our Direct3D offers no palette textures by default; the fuzz process's
+// adapter does, so that P8 levels are real locked texture memory.
+wbx::TKorvane& DeviceWithPaletteTextures() {
+    static wbx::TKorvane& device = []() -> wbx::TKorvane& {
+        wbx::AdapterProfile profile = wbx::DefaultAdapterProfile();
+        for (wbx::DeviceTypeProfile& type : profile.DeviceTypes) type.TextureFormats.push_back(D3DFMT_P8);
+        wbx::SetDefaultAdapterProfile(profile);
+        return wbx::fuzzing::Device();
+    }();
+    return device;
+}
+
+// A 48 x 40 texture of format: the bitmaps below are smaller, equal or
+// larger in each direction, so clipping in both directions is covered.
+IDirect3DTexture9* FixedTexture(D3DFORMAT format) {
+    IDirect3DTexture9* texture = nullptr;
+    if (DeviceWithPaletteTextures().Device->CreateTexture(48, 40, 1, 0, format, D3DPOOL_MANAGED, &texture,
+                                                          nullptr) != D3D_OK)
+        __builtin_trap();
+    return texture;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    static IDirect3DTexture9* const textures[] = {FixedTexture(D3DFMT_A1R5G5B5),
+                                                  FixedTexture(D3DFMT_X8R8G8B8), FixedTexture(D3DFMT_P8)};
+    static wbx::TKVTexture sized(&DeviceWithPaletteTextures(), {D3DFMT_A8R8G8B8}, 0, D3DPOOL_MANAGED, 1,
+                                 "fuzz bitmap");
+    wbx::TMemoryStream stream;
+    stream.Bytes().assign(data, data + size);
+    for (IDirect3DTexture9* texture : textures) {
+        stream.SetPosition(0);
+        wbx::LoadBMP(texture, stream);
+    }
+
+    sized.SetSize(1, 1);  // what a refused load leaves
+    stream.SetPosition(0);
+    sized.LoadFromStream(stream);
+    // A texture the image could fill: at most the image's pixel count as
+    // its bytes hold it (one byte per pixel at the least), raised to the
+    // device's size rules. Anything more is memory the file does not warrant.
+    const uint64_t texels = uint64_t{sized.TextureWidth} * sized.TextureHeight;
+    if (sized.Texture != nullptr && texels > 64 * 64 && texels > 4 * uint64_t{size}) __builtin_trap();
+    return 0;
+}

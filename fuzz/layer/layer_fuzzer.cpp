@@ -1,0 +1,73 @@
+// Fuzz target for the layer-file path: ReadCompressedFile, then the layer
+// drawn into level 0 of a locked 256 x 512 A1R5G5B5 texture, as the window's
+// composition does it. The first byte chooses what the rest is:
+//   even: a whole layer file (size-prefixed zlib wrapper), read from disk;
+//   odd:  layer content (X, Y, W, H, pixels), wrapped in a valid zlib file
+//         first, so that the fuzzer reaches the drawing with any rectangle.
+//         Its result is checked against a plain re-statement of the drawing
+//         rule (clip to the texture, draw pixels with bit 15 set).
+// Refusals are stream errors (EStreamError); anything else - a crash, a
+// sanitizer report, another exception, a wrong texel - is a finding.
+
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+#include <vector>
+
+#include "app/layer.h"
+#include "common/fuzz_support.h"
+#include "common/layer_reference.h"
+#include "device/texture.h"
+#include "sampledata/compressed_file.h"
+
+namespace {
+
+using wbx::kLayerTextureHeight;
+using wbx::kLayerTextureWidth;
+
+wbx::TKVTexture& Texture() {
+    static wbx::TKVTexture texture(&wbx::fuzzing::Device(), {D3DFMT_A1R5G5B5}, 0, D3DPOOL_MANAGED, 1,
+                                   "fuzz layer");
+    return texture;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    if (size == 0) return 0;
+    static wbx::fuzzing::ScratchFile file(".pav");
+    const bool contentMode = data[0] & 1;
+    std::vector<uint8_t> fileBytes;
+    if (contentMode) {
+        fileBytes = wbx::sampledata::EncodeCompressedFile({data + 1, size - 1}, {.Level = 1});
+    } else {
+        fileBytes.assign(data + 1, data + size);
+    }
+    file.Write(fileBytes.data(), fileBytes.size());
+
+    wbx::TKVTexture& texture = Texture();
+    texture.SetSize(kLayerTextureWidth, kLayerTextureHeight);
+    texture.FillColor(RECT{0, 0, kLayerTextureWidth, kLayerTextureHeight}, 0, false);
+    const D3DLOCKED_RECT locked = texture.LockRect(0, nullptr, 0);
+    if (locked.pBits == nullptr || locked.Pitch < 2 * kLayerTextureWidth) __builtin_trap();
+    auto* bits = static_cast<uint8_t*>(locked.pBits);
+    bool drawn = false;
+    try {
+        drawn = wbx::DrawLayerFile(file.Name(), bits, locked.Pitch);
+        if (!drawn) __builtin_trap();  // the file exists
+    } catch (const wbx::EStreamError&) {
+    }
+    if (contentMode) {
+        std::vector<uint16_t> expected;
+        const bool complete = wbx::fuzzing::ReferenceLayerTexels(data + 1, size - 1, expected);
+        if (drawn != complete) __builtin_trap();
+        if (complete) {
+            for (int32_t row = 0; row < kLayerTextureHeight; ++row)
+                if (std::memcmp(bits + int64_t{row} * locked.Pitch,
+                                &expected[size_t(row) * kLayerTextureWidth], 2 * kLayerTextureWidth) != 0)
+                    __builtin_trap();
+        }
+    }
+    texture.UnlockRect();
+    return 0;
+}
