@@ -39,7 +39,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const bool contentMode = data[0] & 1;
     std::vector<uint8_t> fileBytes;
     if (contentMode) {
-        fileBytes = wbx::sampledata::EncodeCompressedFile({data + 1, size - 1}, {.Level = 1});
+        wbx::sampledata::CompressedFileOptions fast;
+        fast.Level = 1;
+        fileBytes = wbx::sampledata::EncodeCompressedFile({data + 1, size - 1}, fast);
     } else {
         fileBytes.assign(data + 1, data + size);
     }

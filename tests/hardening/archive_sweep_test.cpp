@@ -60,12 +60,16 @@ TEST(ArchiveSweep, EveryPrefixGivesTheEntryExactlyOrARefusal) {
             const Bytes prefix(archive.begin(), archive.begin() + keep);
             for (size_t i = 0; i < entries.size(); ++i) {
                 const LookUpResult result = LookUp(prefix, kSampleArchiveIds[i]);
-                if (result.Entry) EXPECT_EQ(*result.Entry, entries[i]) << packed << " prefix " << keep;
+                if (result.Entry) {
+                    EXPECT_EQ(*result.Entry, entries[i]) << packed << " prefix " << keep;
+                }
                 EXPECT_LE(result.Allocations.Largest, AllocationBound(keep)) << packed << " prefix " << keep;
             }
         }
         // The whole archive gives every entry.
-        for (size_t i = 0; i < entries.size(); ++i) EXPECT_TRUE(LookUp(archive, kSampleArchiveIds[i]).Entry);
+        for (size_t i = 0; i < entries.size(); ++i) {
+            EXPECT_TRUE(LookUp(archive, kSampleArchiveIds[i]).Entry);
+        }
     }
 }
 
@@ -139,7 +143,9 @@ TEST(ArchiveSweep, DamagedPackedDataExpandsToTheDeclaredSizeOrIsRefused) {
             for (size_t i = 0; i < entries.size(); ++i) {
                 const LookUpResult result = LookUp(damaged, kSampleArchiveIds[i]);
                 const std::string what = "byte " + std::to_string(at) + " = " + std::to_string(value);
-                if (result.Entry) EXPECT_EQ(result.Entry->size(), entries[i].size()) << what;
+                if (result.Entry) {
+                    EXPECT_EQ(result.Entry->size(), entries[i].size()) << what;
+                }
                 EXPECT_LE(result.Allocations.Largest, AllocationBound(archive.size())) << what;
             }
         }

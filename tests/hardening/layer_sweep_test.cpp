@@ -111,7 +111,9 @@ TEST_F(LayerSweep, EveryValueOfEveryWrapperAndZlibHeaderByte) {
             ExpectErrorOr(drawing, expected, what);
             EXPECT_LE(drawing.Allocations.Largest, AllocationBound(file.size())) << what;
             // The second value (bytes 4-7) is never read.
-            if (at >= 4 && at < 8) EXPECT_TRUE(drawing.Drawn) << what;
+            if (at >= 4 && at < 8) {
+                EXPECT_TRUE(drawing.Drawn) << what;
+            }
         }
     }
 }
@@ -129,7 +131,9 @@ TEST_F(LayerSweep, EveryValueOfEveryLayerHeaderByteDrawsByTheRuleOrFails) {
             const Drawing drawing = Draw(sampledata::EncodeCompressedFile(damaged));
             const std::string what = "content byte " + std::to_string(at) + " = " + std::to_string(value);
             ASSERT_EQ(drawing.Drawn, complete) << what << " " << drawing.Error;
-            if (complete) EXPECT_TRUE(drawing.Texels == expected) << what;
+            if (complete) {
+                EXPECT_TRUE(drawing.Texels == expected) << what;
+            }
         }
     }
 }
@@ -146,7 +150,9 @@ TEST_F(LayerSweep, DamagedBodyBytesGiveAStreamErrorOrSomeDrawing) {
             damaged[at] = value;
             const Drawing drawing = Draw(damaged);
             const std::string what = "byte " + std::to_string(at) + " = " + std::to_string(value);
-            if (!drawing.Drawn) EXPECT_NE(drawing.Error.find(FileName()), std::string::npos) << what;
+            if (!drawing.Drawn) {
+                EXPECT_NE(drawing.Error.find(FileName()), std::string::npos) << what;
+            }
             EXPECT_LE(drawing.Allocations.Largest, AllocationBound(file.size())) << what;
         }
     }

@@ -64,8 +64,9 @@ protected:
                         first.Triangles.empty())
                 << what;
             EXPECT_EQ(mesh_->TriangleCount, first.Triangles.size()) << what;
-            if (!first.Vertices.empty())
+            if (!first.Vertices.empty()) {
                 EXPECT_EQ(mesh_->VertexBuffer->VertexCount, first.VertexCount) << what;
+            }
         }
         return pdt;
     }
@@ -133,7 +134,9 @@ TEST_F(ModelSweep, EveryValueOfEveryHeaderByteReadsConsistentlyOrFails) {
             const std::optional<TPdtRec> pdt = ReadAndUpload(damaged, what);
             read += pdt.has_value();
             // The header value is read and kept, never interpreted.
-            if (at < 4) ASSERT_TRUE(pdt.has_value()) << what;
+            if (at < 4) {
+                ASSERT_TRUE(pdt.has_value()) << what;
+            }
         }
     }
     EXPECT_GT(read, 4 * 256);

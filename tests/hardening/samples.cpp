@@ -117,11 +117,15 @@ std::map<std::string, std::map<std::string, Bytes>> FuzzSeeds() {
     layer["file_sample"] = Seed(0, file);
     layer["file_empty_layer"] = Seed(0, EncodeLayerFile(LayerImage{5, 5, 0, 0, {}}));
     LayerImage overhang{240, 500, 30, 20, std::vector<uint16_t>(600, 0xFC1F)};
-    layer["file_overhang"] = Seed(0, EncodeLayerFile(overhang, {.TrailingBytes = 6}));
-    layer["file_stored"] = Seed(0, EncodeLayerFile(SampleLayer(), {.Wrapper = {.Level = 0}}));
-    layer["file_declared_larger"] =
-        Seed(0, EncodeLayerFile(SampleLayer(), {.Wrapper = {.DeclaredSizeDelta = 64}}));
-    layer["file_missing_pixels"] = Seed(0, EncodeLayerFile(SampleLayer(), {.MissingPixels = 30}));
+    sampledata::LayerFileOptions trailing, stored, declaredLarger, missingPixels;
+    trailing.TrailingBytes = 6;
+    stored.Wrapper.Level = 0;
+    declaredLarger.Wrapper.DeclaredSizeDelta = 64;
+    missingPixels.MissingPixels = 30;
+    layer["file_overhang"] = Seed(0, EncodeLayerFile(overhang, trailing));
+    layer["file_stored"] = Seed(0, EncodeLayerFile(SampleLayer(), stored));
+    layer["file_declared_larger"] = Seed(0, EncodeLayerFile(SampleLayer(), declaredLarger));
+    layer["file_missing_pixels"] = Seed(0, EncodeLayerFile(SampleLayer(), missingPixels));
     layer["file_broken_zlib"] = Seed(0, sampledata::WithBrokenZlibHeader(file));
     layer["file_truncated"] = Seed(0, sampledata::TruncatedCopy(file, file.size() / 2));
     layer["content_sample"] = Seed(1, SampleLayerContent());
