@@ -2,6 +2,7 @@
 
 #include "app/datafolder.h"
 #include "app/layer.h"
+#include "app/layercache.h"
 #include "app/pathresolver.h"
 #include "base/format.h"
 #include "device/diagnostics.h"
@@ -17,6 +18,23 @@ void ComposeLayers(const TLayerOrder& order, const TPartSelection& selection, ui
         const std::string& item = selection[static_cast<size_t>(step.List)];
         if (item.empty()) continue;
         DrawLayerFile(LayerFileName(item, step.LayerIndex), bits, pitch);
+    }
+}
+
+void ComposeLayers(const TLayerOrder& order, const TPartSelection& selection, uint8_t* bits, int32_t pitch,
+                   TLayerCache& cache) {
+    for (const TLayerStep& step : order) {
+        const std::string& item = selection[static_cast<size_t>(step.List)];
+        if (item.empty()) continue;
+        const std::string fileName = LayerFileName(item, step.LayerIndex);
+        TMemoryStream* content = cache.Content(fileName);
+        if (content == nullptr) continue;
+        try {
+            DrawLayerContent(*content, bits, pitch);
+        } catch (const EReadError& error) {
+            // As DrawLayerFile reports it: the user learns which file is short.
+            throw EReadError(Format("%s: \"%s\"", error.Message(), fileName));
+        }
     }
 }
 

@@ -11,6 +11,8 @@
 
 namespace wbx {
 
+class TLayerCache;
+
 // The text of the item selected in each part list, indexed by TPartList; ""
 // for a list without a selection.
 using TPartSelection = std::array<std::string, kPartListCount>;
@@ -24,6 +26,10 @@ std::string LayerFileName(const std::string& item, int32_t layerIndex);
 // nothing. A damaged layer file raises its stream error and stops the
 // painting at that layer.
 void ComposeLayers(const TLayerOrder& order, const TPartSelection& selection, uint8_t* bits, int32_t pitch);
+// The same, taking the layers' contents from cache (layercache.h): the same
+// pixels and the same errors, naming the file.
+void ComposeLayers(const TLayerOrder& order, const TPartSelection& selection, uint8_t* bits, int32_t pitch,
+                   TLayerCache& cache);
 
 // The check of a texture's LockRect and UnlockRect results: a failure raises
 // Exception("へたこいた") when the device layer halts on errors

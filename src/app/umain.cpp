@@ -424,7 +424,7 @@ void TForm1::ComposeTexture(TKVTexture* texture, const TLayerOrder& order) {
     if (CheckSurfaceResult(surface->LockRect(0, &locked, nullptr, 0)) != D3D_OK || locked.pBits == nullptr)
         return;
     try {
-        ComposeLayers(order, PartSelection(), static_cast<uint8_t*>(locked.pBits), locked.Pitch);
+        ComposeLayers(order, PartSelection(), static_cast<uint8_t*>(locked.pBits), locked.Pitch, layerCache_);
     } catch (...) {
         // The layer's error is what the user needs to see; the unlock only
         // must not be left out.

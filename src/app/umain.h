@@ -42,6 +42,7 @@
 
 #include "app/combobox.h"
 #include "app/idleloop.h"
+#include "app/layercache.h"
 #include "app/partlists.h"
 #include "app/presentedframe.h"
 #include "app/ucommon.h"
@@ -167,6 +168,9 @@ public:
     // Sets done to false.
     void RenderIdle(QObject* sender, bool& done);
 
+    // The layer contents kept between compositions.
+    TLayerCache& LayerCache() { return layerCache_; }
+
     // The last frame the device presented (null before the first).
     const QImage& PresentedImage() const { return presented_.Image(); }
     uint64_t PresentedFrameCount() const { return presented_.FrameCount(); }
@@ -228,6 +232,7 @@ private:
     TFormServices services_;
     TPresentedFrame presented_;  // the device window's frames
     TIdleLoop idleLoop_;         // Application.OnIdle
+    TLayerCache layerCache_;     // inflated layer files between compositions
     bool reportingIdleException_ = false;
     std::array<TComboBox*, kPartListCount> partCombos_{};  // by TPartList; not owned (Qt children)
     bool terminated_ = false;

@@ -136,6 +136,17 @@ TEST_F(ViewerTest, PartSelectionRecomposesBothTexturesAndTheNextFrameShowsIt) {
     EXPECT_EQ(TextureTexels(*form->BackTexture), ExpectedTexels(kBackLayerOrder, form->PartSelection()));
 }
 
+TEST_F(ViewerTest, RecomposingReadsOnlyTheLayersOfTheListThatChanged) {
+    auto form = Create();
+    const int64_t reads = form->LayerCache().Reads();
+    form->ComposeTextures();
+    EXPECT_EQ(form->LayerCache().Reads(), reads);  // nothing changed, nothing read
+    UserSelects(form->cbUpper, 2);                 // the upper garment's front and back layers
+    EXPECT_EQ(form->LayerCache().Reads(), reads + 2);
+    EXPECT_EQ(TextureTexels(*form->FrontTexture), ExpectedTexels(kFrontLayerOrder, form->PartSelection()));
+    EXPECT_EQ(TextureTexels(*form->BackTexture), ExpectedTexels(kBackLayerOrder, form->PartSelection()));
+}
+
 TEST_F(ViewerTest, EveryListAtNoneLeavesOnlyTheBackground) {
     auto form = Create();
     for (TPartList list : {plHair, plBody, plUpper, plBottom, plShoes}) UserSelects(form->PartCombo(list), 0);
