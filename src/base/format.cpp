@@ -7,7 +7,7 @@ namespace wbx {
 
 namespace {
 
-struct Spec {
+struct Directive {
     bool leftAlign = false;
     int width = -1;
     int precision = -1;
@@ -24,10 +24,10 @@ int ParseNumber(std::string_view format, size_t& i) {
     return value;
 }
 
-std::string Pad(std::string body, const Spec& spec) {
-    if (spec.width > 0 && static_cast<int>(body.size()) < spec.width) {
-        const std::string fill(static_cast<size_t>(spec.width) - body.size(), ' ');
-        body = spec.leftAlign ? body + fill : fill + body;
+std::string Pad(std::string body, const Directive& directive) {
+    if (directive.width > 0 && static_cast<int>(body.size()) < directive.width) {
+        const std::string fill(static_cast<size_t>(directive.width) - body.size(), ' ');
+        body = directive.leftAlign ? body + fill : fill + body;
     }
     return body;
 }
@@ -67,28 +67,28 @@ std::string FormatList(std::string_view format, std::initializer_list<FormatArg>
             out.push_back('%');
             continue;
         }
-        Spec spec;
+        Directive directive;
         if (format[i] == '-') {
-            spec.leftAlign = true;
+            directive.leftAlign = true;
             ++i;
         }
-        if (i < format.size() && format[i] >= '0' && format[i] <= '9') spec.width = ParseNumber(format, i);
+        if (i < format.size() && format[i] >= '0' && format[i] <= '9') directive.width = ParseNumber(format, i);
         if (i < format.size() && format[i] == '.') {
             ++i;
-            spec.precision = ParseNumber(format, i);
+            directive.precision = ParseNumber(format, i);
         }
         if (i >= format.size()) Mismatch(format);
-        spec.type = format[i];
+        directive.type = format[i];
         if (next >= list.size()) Mismatch(format);
         const FormatArg& arg = *list[next++];
-        switch (spec.type) {
+        switch (directive.type) {
             case 'd':
             case 'D':
             case 'u':
             case 'U': {
                 if (arg.kind() != FormatArg::Kind::Integer) Mismatch(format);
                 int64_t v = arg.integer();
-                const bool asUnsigned = spec.type == 'u' || spec.type == 'U';
+                const bool asUnsigned = directive.type == 'u' || directive.type == 'U';
                 uint64_t magnitude;
                 bool negative = false;
                 if (asUnsigned || arg.isUnsigned()) {
@@ -99,9 +99,9 @@ std::string FormatList(std::string_view format, std::initializer_list<FormatArg>
                 } else {
                     magnitude = static_cast<uint64_t>(v);
                 }
-                std::string body = Digits(magnitude, 10, spec.precision);
+                std::string body = Digits(magnitude, 10, directive.precision);
                 if (negative) body.insert(body.begin(), '-');
-                out += Pad(std::move(body), spec);
+                out += Pad(std::move(body), directive);
                 break;
             }
             case 'x':
@@ -109,16 +109,16 @@ std::string FormatList(std::string_view format, std::initializer_list<FormatArg>
                 if (arg.kind() != FormatArg::Kind::Integer) Mismatch(format);
                 const uint64_t v = arg.bits() == 32 ? static_cast<uint32_t>(arg.integer())
                                                     : static_cast<uint64_t>(arg.integer());
-                out += Pad(Digits(v, 16, spec.precision), spec);
+                out += Pad(Digits(v, 16, directive.precision), directive);
                 break;
             }
             case 's':
             case 'S': {
                 if (arg.kind() != FormatArg::Kind::Text) Mismatch(format);
                 std::string body(arg.text());
-                if (spec.precision >= 0 && static_cast<size_t>(spec.precision) < body.size())
-                    body.resize(static_cast<size_t>(spec.precision));
-                out += Pad(std::move(body), spec);
+                if (directive.precision >= 0 && static_cast<size_t>(directive.precision) < body.size())
+                    body.resize(static_cast<size_t>(directive.precision));
+                out += Pad(std::move(body), directive);
                 break;
             }
             case 'f':
@@ -132,8 +132,8 @@ std::string FormatList(std::string_view format, std::initializer_list<FormatArg>
                     v = arg.floating();
                 else
                     Mismatch(format);
-                const char t = static_cast<char>(spec.type | 0x20);
-                const int precision = spec.precision >= 0 ? spec.precision : (t == 'f' ? 2 : 6);
+                const char t = static_cast<char>(directive.type | 0x20);
+                const int precision = directive.precision >= 0 ? directive.precision : (t == 'f' ? 2 : 6);
                 const char fmt[] = {'%', '.', '*', t == 'e' ? 'E' : t, '\0'};
                 char buffer[512];
                 int n = std::snprintf(buffer, sizeof buffer, fmt, precision, v);
@@ -145,7 +145,7 @@ std::string FormatList(std::string_view format, std::initializer_list<FormatArg>
                     std::snprintf(big.data(), big.size(), fmt, precision, v);
                     body.assign(big.data(), static_cast<size_t>(n));
                 }
-                out += Pad(std::move(body), spec);
+                out += Pad(std::move(body), directive);
                 break;
             }
             default:
