@@ -1,0 +1,76 @@
+// The viewer program in snapshot mode: one frame of the running window
+// written as PNG, and the exit statuses of the runs that cannot show one.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <QImage>
+#include <cstdio>
+#include <filesystem>
+#include <string>
+
+#include "app_fixtures.h"
+#include "sampledata/data_folder.h"
+
+namespace wbx {
+namespace {
+
+using testing::TTempDir;
+
+struct TRun {
+    int Status = -1;
+    std::string Stderr;
+};
+
+// Runs the viewer headless with arguments (each quoted as given).
+TRun RunViewer(const std::vector<std::string>& arguments, const TTempDir& dir) {
+    std::string command = std::string("QT_QPA_PLATFORM=offscreen '") + WBX_VIEWER_EXECUTABLE + "'";
+    for (const std::string& argument : arguments) command += " '" + argument + "'";
+    const std::string errors = dir / "stderr.txt";
+    command += " 2>'" + errors + "'";
+    TRun run;
+    const int status = std::system(command.c_str());
+    run.Status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    run.Stderr = testing::ReadText(errors);
+    return run;
+}
+
+class SnapshotTest : public ::testing::Test {
+protected:
+    void SetUp() override { sampledata::GenerateDataFolder(data); }
+    TTempDir dir;
+    std::string data = dir / "data";
+    std::string png = dir / "frame.png";
+};
+
+TEST_F(SnapshotTest, WritesThePresentedFrameOfTheDressedFigure) {
+    const TRun run = RunViewer({"--data", data, "--snapshot", png}, dir);
+    ASSERT_EQ(run.Status, 0) << run.Stderr;
+    QImage frame(QString::fromStdString(png));
+    ASSERT_EQ(frame.size(), QSize(640, 480));
+    // The device's frame, not the window: no lists, grey where nothing is drawn.
+    EXPECT_EQ(frame.pixel(30, 130), 0xFF888888);
+    EXPECT_EQ(frame.pixel(639, 479), 0xFF888888);
+    EXPECT_NE(frame.pixel(320, 240), 0xFF888888);
+}
+
+TEST_F(SnapshotTest, RunsThatCannotShowAFrameEndWithTheirStatus) {
+    // The folder given is not a data folder: 2, without a prompt.
+    TRun run = RunViewer({"--data", dir / "nowhere", "--snapshot", png}, dir);
+    EXPECT_EQ(run.Status, 2);
+    EXPECT_NE(run.Stderr.find("nowhere"), std::string::npos) << run.Stderr;
+
+    // No first model: 3.
+    std::filesystem::remove_all(data + "/character/models/tpv/type1");
+    run = RunViewer({"--data", data, "--snapshot", png}, dir);
+    EXPECT_EQ(run.Status, 3) << run.Stderr;
+
+    // A damaged first model: its error on stderr, 1.
+    testing::WriteBytes(data + "/character/models/tpv/type1/base.pdt", testing::TBytes{1, 0, 0, 0, 9, 0, 0});
+    run = RunViewer({"--data", data, "--snapshot", png}, dir);
+    EXPECT_EQ(run.Status, 1);
+    EXPECT_NE(run.Stderr.find("base.pdt"), std::string::npos) << run.Stderr;
+    EXPECT_FALSE(std::filesystem::exists(png));
+}
+
+}  // namespace
+}  // namespace wbx
