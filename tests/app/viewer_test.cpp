@@ -12,6 +12,7 @@
 #include "app/composition.h"
 #include "app/datafolder.h"
 #include "app/layer.h"
+#include "d3d9/adapterprofile.h"
 #include "d3d9/callrecorder.h"
 #include "d3d9/devicecontrol.h"
 #include "device/korvane.h"
@@ -30,6 +31,7 @@ namespace {
 using testing::FigurePixels;
 using testing::kGrey;
 using testing::TextureTexels;
+using testing::TTempDir;
 using testing::UserSelects;
 using testing::ViewerTest;
 
@@ -329,20 +331,23 @@ std::vector<std::string> UnregisteredClasses(const std::string& log, size_t& las
     return classes;
 }
 
-TEST_F(ViewerTest, ShutDownFreesFramesLightMeshTexturesSceneThenTheDevice) {
+// The debug log of one form's shut-down (frames, light, mesh, textures, scene, device).
+std::string ShutDownLog(const TTempDir& dir, TFormServices services) {
     const bool halt = HaltOnErrorSwitch, messages = DebugMessageSwitch, detailed = DetailedLogSwitch;
     SetLogFolder(dir.Path());
-    TFormServices services = Services();
     services.DebugOption = TKVDebugOption{kvoDebugMessage, kvoDetailedLog};
     {
         auto form = std::make_unique<TForm1>(services);
-        ASSERT_EQ(form->StartupOutcome(), TStartupOutcome::Running);
+        EXPECT_EQ(form->StartupOutcome(), TStartupOutcome::Running);
         std::filesystem::resize_file(LogFileName(), 0);  // only the shut-down
     }
     const std::string log = testing::ReadText(LogFileName());
     ResetLogFolder();
     HaltOnErrorSwitch = halt, DebugMessageSwitch = messages, DetailedLogSwitch = detailed;
+    return log;
+}
 
+void ExpectOrderlyShutDown(const std::string& log) {
     size_t lastUnregister = 0;
     EXPECT_EQ(UnregisteredClasses(log, lastUnregister),
               (std::vector<std::string>{"TOXLightGroup", "TKVVertexBuffer", "TKVIndexBuffer", "TKVTexture",
@@ -353,6 +358,35 @@ TEST_F(ViewerTest, ShutDownFreesFramesLightMeshTexturesSceneThenTheDevice) {
     EXPECT_GT(farewell, lastUnregister);
     // Nothing was left for the device component to clean up.
     EXPECT_EQ(log.find("明示的に解放されていません"), std::string::npos);
+}
+
+TEST_F(ViewerTest, ShutDownFreesFramesLightMeshTexturesSceneThenTheDevice) {
+    ExpectOrderlyShutDown(ShutDownLog(dir, Services()));
+    EXPECT_TRUE(reports.empty());
+
+    // The position cannot be stored (the settings folder is a file): reported,
+    // and the objects still go before the device.
+    testing::WriteText(dir / "blocked", "");
+    TFormServices services = Services();
+    services.SettingsFileName = dir / "blocked/wardrobix.ini";
+    ExpectOrderlyShutDown(ShutDownLog(dir, services));
+    EXPECT_EQ(reports.size(), 1u);
+}
+
+TEST_F(ViewerTest, WithoutTheTextureFormatNoLayerIsPaintedAndNothingBreaks) {
+    // The device refuses A1R5G5B5: the textures fall back to another format,
+    // which 16-bit layers must not be copied into.
+    SetDefaultAdapterProfile(WithoutTextureFormat(DefaultAdapterProfile(), D3DFMT_A1R5G5B5));
+    auto form = Create();
+    ResetDefaultAdapterProfile();
+    ASSERT_EQ(form->StartupOutcome(), TStartupOutcome::Running);
+    ASSERT_NE(form->FrontTexture->Format, D3DFMT_A1R5G5B5);
+    UserSelects(form->cbUpper, 2);
+    EXPECT_TRUE(reports.empty());
+    const std::vector<uint8_t> cleared(size_t{256} * 512 * 2, 0);
+    EXPECT_EQ(TextureTexels(*form->FrontTexture), cleared);
+    EXPECT_EQ(TextureTexels(*form->BackTexture), cleared);
+    EXPECT_TRUE(Frame(*form));
 }
 
 TEST(IdleLoop, DoneStopsTheCallsUntilTheNextEventAndDelaysLastOneCall) {
