@@ -75,9 +75,9 @@ TForm1::TForm1(TFormServices services, QWidget* parent)
                           Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint),
       services_(std::move(services)),
       presented_([this] { return ScreenRefreshRate(); }) {
-    // A new frame repaints the client area around the lists: they are opaque
-    // and lie on top, so repainting them with every frame would be wasted.
-    presented_.OnPresent = [this] { update(FrameRegion()); };
+    // A new frame repaints the client area (the lists on it repaint too: the
+    // figure may pass under their rounded corners).
+    presented_.OnPresent = [this] { update(); };
     // The window as its resource describes it.
     QFont font;
     font.setFamilies(
@@ -466,15 +466,6 @@ void TForm1::SetWindowPos(int left, int top, int width, int height) {
     move(left, top);
     setFixedSize(std::max(clientWidth, 0), std::max(clientHeight, 0));
     show();
-}
-
-QRegion TForm1::FrameRegion() const {
-    QRegion region(rect());
-    for (const QObject* child : children()) {
-        const auto* widget = qobject_cast<const QWidget*>(child);
-        if (widget != nullptr && widget->isVisible() && !widget->isWindow()) region -= widget->geometry();
-    }
-    return region;
 }
 
 double TForm1::ScreenRefreshRate() const {

@@ -226,8 +226,6 @@ private:
     void SetFixedDeviceStates();
     void ComposeTexture(TKVTexture* texture, const TLayerOrder& order);
     double ScreenRefreshRate() const;
-    // The client area less the opaque child controls lying on it.
-    QRegion FrameRegion() const;
 
     TFormServices services_;
     TPresentedFrame presented_;  // the device window's frames
