@@ -17,6 +17,9 @@
 #include "d3d9/devicecontrol.h"
 #include "device/korvane.h"
 #include "device/vertexbuffer.h"
+#include "math/angle_tables.h"
+#include "math/matrix.h"
+#include "math/vector.h"
 #include "sampledata/damage.h"
 #include "sampledata/layer_file.h"
 #include "scene/frame.h"
@@ -109,6 +112,34 @@ TEST_F(ViewerTest, BackTextureFromAQuarterToThreeQuartersOfATurn) {
     ASSERT_TRUE(Frame(*form));
     EXPECT_NE(form->PresentedImage(), front);
     EXPECT_GT(FigurePixels(form->PresentedImage()), 640 * 480 / 20);
+}
+
+TEST_F(ViewerTest, ThePoseTurnsTiltsAndScalesTheFigureAboutItsModelPoint) {
+    auto form = Create();
+    form->Yaw = 300;
+    form->Pitch = 200;
+    form->Zoom = 1.5f;
+    form->UpdateModelPose();
+    // Rows Zoom * (R, Up, Dir), translation -36 * Zoom * Up, R = normalize(Up x Dir).
+    const Vec3 up{0, CosTable[200], -SinTable[200]};
+    const Vec3 dir{-SinTable[300], 0, CosTable[300]};
+    Vec3 right;
+    Vec3Cross(up, dir, right);
+    Vec3Normalize(right, right);
+    const Matrix& m = form->ModelFrame->LocalMatrix;
+    const std::array<Vec3, 4> rows = {right, up, dir, up};
+    const std::array<float, 4> scales = {1.5f, 1.5f, 1.5f, -36 * 1.5f};
+    for (int r = 0; r < 4; ++r) {
+        EXPECT_NEAR(m(r, 0), scales[r] * rows[r].x, 1e-4) << r;
+        EXPECT_NEAR(m(r, 1), scales[r] * rows[r].y, 1e-4) << r;
+        EXPECT_NEAR(m(r, 2), scales[r] * rows[r].z, 1e-4) << r;
+    }
+    // The model point (0, 36, 0) stays at the origin.
+    Vec3 pivot;
+    Vec3Transform(Vec3{0, 36, 0}, m, pivot);
+    EXPECT_NEAR(pivot.x, 0, 1e-4);
+    EXPECT_NEAR(pivot.y, 0, 1e-4);
+    EXPECT_NEAR(pivot.z, 0, 1e-4);
 }
 
 TEST_F(ViewerTest, PartSelectionRecomposesBothTexturesAndTheNextFrameShowsIt) {
