@@ -288,6 +288,30 @@ void PutBytes(std::array<uint8_t, 64>& block, size_t at, const T& value) {
     std::memcpy(block.data() + at, &value, sizeof value);
 }
 
+// The viewer draws the figure alpha-blended without writing depth and with
+// both faces of every triangle, so triangles land in index order and a later
+// one covers an earlier one wherever both are opaque. Within each part the
+// triangles therefore go from the back (-z) to the front (+z): seen from the
+// front (yaw 0) the near surface is drawn last and covers the far one; seen
+// from behind (yaw 2048) the far surface is drawn last, and as front and back
+// share texels in the planar projection it shows the back texture almost where
+// the near surface would. Interleaved near and far strips instead give
+// stripes wherever a hem crosses a limb.
+void SortBackToFront(FigureMesh& mesh) {
+    const auto depth = [&](const ModelTriangle& t) {
+        return mesh.Positions[t.A].Z + mesh.Positions[t.B].Z + mesh.Positions[t.C].Z;
+    };
+    size_t start = 0;
+    while (start < mesh.Triangles.size()) {
+        size_t end = start + 1;
+        while (end < mesh.Triangles.size() && mesh.TriangleParts[end] == mesh.TriangleParts[start]) ++end;
+        std::stable_sort(mesh.Triangles.begin() + static_cast<std::ptrdiff_t>(start),
+                         mesh.Triangles.begin() + static_cast<std::ptrdiff_t>(end),
+                         [&](const ModelTriangle& a, const ModelTriangle& b) { return depth(a) < depth(b); });
+        start = end;
+    }
+}
+
 }  // namespace
 
 FigureMesh BuildFigure(const FigureProportions& proportions) {
@@ -295,6 +319,7 @@ FigureMesh BuildFigure(const FigureProportions& proportions) {
     AppendTrunk(mesh, proportions);
     AppendLimbs(mesh, proportions);
     ComputeNormals(mesh);
+    SortBackToFront(mesh);
     return mesh;
 }
 
