@@ -54,10 +54,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     sized.SetSize(1, 1);  // what a refused load leaves
     stream.SetPosition(0);
     sized.LoadFromStream(stream);
-    // A texture the image could fill: at most the image's pixel count as
-    // its bytes hold it (one byte per pixel at the least), raised to the
-    // device's size rules. Anything more is memory the file does not warrant.
+    // A texture the image could fill: at most the image's pixel count as its
+    // rows can be stored (one bit per pixel at the least, which sizes the
+    // texture even when LoadBMP then refuses the bit count). Anything more is
+    // memory the file does not warrant.
     const uint64_t texels = uint64_t{sized.TextureWidth} * sized.TextureHeight;
-    if (sized.Texture != nullptr && texels > 64 * 64 && texels > 4 * uint64_t{size}) __builtin_trap();
+    if (sized.Texture != nullptr && texels > 1 && texels > 8 * uint64_t{size}) __builtin_trap();
     return 0;
 }

@@ -1,8 +1,8 @@
 #pragma once
 // Measures the heap requests of a piece of work: the largest single request
 // and the sum of all requests, through replaced global allocation functions
-// (allocation_meter.cpp; replaceable functions exist once per program).
-// Only the thread that runs the work is measured while metering is on.
+// (once per program), or in sanitizer builds through the sanitizer
+// allocator's hooks. Only the thread that runs the work is measured.
 
 #include <cstddef>
 
@@ -18,6 +18,8 @@ struct AllocationReport {
 void BeginMetering();
 // Ends it and returns what was requested since BeginMetering.
 AllocationReport EndMetering();
+// Counts one request of size bytes when this thread is metering.
+void Record(std::size_t size);
 
 // The report of work().
 template <class F>

@@ -10,6 +10,8 @@
 #include <QTest>
 #include <algorithm>
 #include <cstdlib>
+#include <fstream>
+#include <iterator>
 #include <random>
 
 #include "app/inifile.h"
@@ -229,6 +231,28 @@ TEST_F(ViewerHardening, WithTheStoredOptionsAnUnwritableLogIsNeverTouched) {
     ResetLogFolder();
     EXPECT_TRUE(reports.empty()) << reports.front();
     EXPECT_FALSE(std::filesystem::exists(blocker + "/log"));
+}
+
+TEST_F(ViewerHardening, SnapshotModeIsCleanUnderValgrind) {
+#ifdef WBX_SANITIZE
+    GTEST_SKIP() << "valgrind cannot run a sanitizer build";
+#else
+    if (std::system("valgrind --version > /dev/null 2>&1") != 0) GTEST_SKIP() << "no valgrind";
+    // Memory errors and lost blocks fail the run; what the toolkit keeps
+    // reachable until exit does not.
+    const std::string log = dir / "valgrind.log";
+    const std::string command =
+        "env QT_QPA_PLATFORM=offscreen HOME='" + dir.Path() +
+        "' valgrind --tool=memcheck --error-exitcode=99 " +
+        "--leak-check=full --show-leak-kinds=definite,indirect --errors-for-leak-kinds=definite,indirect '" +
+        WBX_VIEWER_EXECUTABLE + "' --data '" + data + "' --snapshot '" + (dir / "shot.png") + "' > '" + log +
+        "' 2>&1";
+    const int status = std::system(command.c_str());
+    std::ifstream in(log);
+    const std::string report((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    EXPECT_EQ(status, 0) << report;
+    EXPECT_NE(report.find("ERROR SUMMARY: 0 errors"), std::string::npos) << report;
+#endif
 }
 
 }  // namespace
