@@ -6,6 +6,8 @@
 //         first, so that the fuzzer reaches the drawing with any rectangle.
 //         Its result is checked against a plain re-statement of the drawing
 //         rule (clip to the texture, draw pixels with bit 15 set).
+// Every input is also drawn the way the viewer composes: through its layer
+// cache, into plain memory; both ways must agree texel for texel.
 // Refusals are stream errors (EStreamError); anything else - a crash, a
 // sanitizer report, another exception, a wrong texel - is a finding.
 
@@ -15,6 +17,7 @@
 #include <vector>
 
 #include "app/layer.h"
+#include "app/layercache.h"
 #include "common/fuzz_support.h"
 #include "common/layer_reference.h"
 #include "device/texture.h"
@@ -70,6 +73,25 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                     __builtin_trap();
         }
     }
+
+    // The viewer's own path: the content through the layer cache, drawn into
+    // plain memory of exactly 512 rows, must fail alike or give the same texels.
+    static wbx::TLayerCache cache;
+    cache.Clear();  // the scratch file may keep its size and time across inputs
+    std::vector<uint8_t> surface(size_t{2} * kLayerTextureWidth * kLayerTextureHeight, 0);
+    bool cached = false;
+    try {
+        if (wbx::TMemoryStream* content = cache.Content(file.Name())) {
+            wbx::DrawLayerContent(*content, surface.data(), 2 * kLayerTextureWidth);
+            cached = true;
+        }
+    } catch (const wbx::EStreamError&) {
+    }
+    if (cached != drawn) __builtin_trap();
+    for (int32_t row = 0; row < kLayerTextureHeight; ++row)
+        if (std::memcmp(bits + int64_t{row} * locked.Pitch, &surface[size_t(row) * 2 * kLayerTextureWidth],
+                        2 * kLayerTextureWidth) != 0)
+            __builtin_trap();
     texture.UnlockRect();
     return 0;
 }
