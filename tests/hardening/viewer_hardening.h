@@ -22,8 +22,10 @@ inline constexpr int kSoakFrames = 20000;
 inline constexpr int kFramesPerSelection = 10;
 inline constexpr int kFramesPerModelSwitch = 100;
 
-// Bytes of heap the process has in use now (the sanitizer's allocator in
-// sanitizer builds, glibc's otherwise).
+// Bytes of heap the process has in use now: the sanitizer allocator's count
+// in sanitizer builds (every thread); otherwise glibc's main arena, which
+// holds the GUI thread's allocations (the rasteriser's helper thread may
+// allocate from an arena of its own).
 size_t HeapInUse();
 // Open file descriptors of the process.
 int OpenFileCount();
