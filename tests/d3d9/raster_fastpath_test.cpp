@@ -48,7 +48,8 @@ Scene MakeScene(std::mt19937& rng, TextureImage* texture) {
     auto pick = [&](std::initializer_list<DWORD> values) { return *(values.begin() + rng() % values.size()); };
     auto unit = [&]() { return static_cast<float>(rng() % 10000) / 10000.0f; };
     Scene scene;
-    scene.DepthFormat = static_cast<D3DFORMAT>(pick({D3DFMT_UNKNOWN, D3DFMT_D16, D3DFMT_D24S8, D3DFMT_D32}));
+    scene.DepthFormat =
+        static_cast<D3DFORMAT>(pick({D3DFMT_UNKNOWN, D3DFMT_D16, D3DFMT_D24S8, D3DFMT_D32, D3DFMT_D15S1}));
     PipelineState& s = scene.State;
     s = DefaultState(kSize, kSize, scene.DepthFormat != D3DFMT_UNKNOWN);
     DWORD* rs = s.RenderStates;
@@ -113,22 +114,33 @@ TEST(RasterFastPath, MatchesTheReferenceBitForBit) {
         const bool textured = sceneIndex % 5 != 0;
         TextureImage texture = MakeTexture(rng, formats[rng() % 8]);
         const Scene scene = MakeScene(rng, textured ? &texture : nullptr);
-        Canvas canvases[2] = {Canvas(kSize, kSize, scene.DepthFormat, 0xFF406080),
-                              Canvas(kSize, kSize, scene.DepthFormat, 0xFF406080)};
-        for (int path = 0; path < 2; ++path) {
+        // The reference, then the fast path with each instruction set of its
+        // vectorised routine that this processor runs (and none).
+        std::vector<PixelIsa> variants{PixelIsa::Scalar};
+        for (PixelIsa isa : {PixelIsa::Sse2, PixelIsa::Avx2})
+            if (QuadSpanFor(isa) != nullptr) variants.push_back(isa);
+        std::vector<Canvas> canvases;  // built in place: a Canvas's surfaces point into its own memory
+        canvases.reserve(variants.size() + 1);
+        for (size_t i = 0; i <= variants.size(); ++i) canvases.emplace_back(kSize, kSize, scene.DepthFormat, 0xFF406080);
+        for (size_t path = 0; path < canvases.size(); ++path) {
             Rasterizer r;
-            r.SetReferencePixelPath(path == 1);
+            r.SetReferencePixelPath(path == 0);
+            if (path > 0) r.SetPixelIsa(variants[path - 1]);
             Canvas& c = canvases[path];
             if (c.HasDepth) {
                 r.Clear(c.Targets(), scene.State.Viewport, 0, nullptr, D3DCLEAR_ZBUFFER | D3DCLEAR_STENCIL, 0, 0.6f, 7);
             }
             DrawIndexed(r, scene.State, c, scene.Vertices, kMeshFVF, scene.Indices);
-            if (path == 0) fastDraws += r.LastDrawUsedFastPath();
+            if (path == 1) fastDraws += r.LastDrawUsedFastPath();
             // A second pass over the first exercises the depth test against written depth.
             DrawIndexed(r, scene.State, c, scene.Vertices, kMeshFVF, scene.Indices);
         }
-        ASSERT_EQ(canvases[0].Color, canvases[1].Color) << "colour differs in scene " << sceneIndex;
-        ASSERT_EQ(canvases[0].DepthBits, canvases[1].DepthBits) << "depth differs in scene " << sceneIndex;
+        for (size_t path = 1; path < canvases.size(); ++path) {
+            ASSERT_EQ(canvases[0].Color, canvases[path].Color)
+                << "colour differs in scene " << sceneIndex << ", variant " << path - 1;
+            ASSERT_EQ(canvases[0].DepthBits, canvases[path].DepthBits)
+                << "depth differs in scene " << sceneIndex << ", variant " << path - 1;
+        }
     }
     // Most of these combinations are ones the fast path covers.
     EXPECT_GT(fastDraws, 150);

@@ -243,7 +243,9 @@ inline Lanes BlendSourceAlpha(Lanes source, Lanes destination) {
 
 }  // namespace
 
-PixelProcessor::PixelProcessor(const PipelineState& state, const RenderTargets& targets, bool referenceOnly) {
+PixelProcessor::PixelProcessor(const PipelineState& state, const RenderTargets& targets, bool referenceOnly,
+                               PixelIsa isa)
+    : quadSpan_(QuadSpanFor(isa)) {
     const DWORD* rs = state.RenderStates;
     const Surface& color = targets.Color;
     if (color.Bits == nullptr || color.Width <= 0 || color.Height <= 0 || color.Pitch < color.Width * 4 ||
@@ -582,7 +584,7 @@ constexpr int kTex1555 = 15;
 
 template <int TexBytes, bool Linear, int DepthBytes, int BlendKind>
 struct FastSpan {
-    // Whether the four-pixel routine covers this combination.
+    // Whether the vectorised row routine (quadspan.h) covers this combination.
     static constexpr bool kQuad =
         TexBytes == kTex1555 && Linear && (DepthBytes == 0 || DepthBytes == 2) && BlendKind != 2;
 
@@ -727,208 +729,53 @@ struct FastSpan {
         const Lanes flatSpecular = LanesFromBytes(flatSpecularBytes);
         const Lanes white = LanesFromArgb(0xFFFFFFFFu);
 
-#if defined(__SSE2__)
-        // Four whole pixels of the viewer's kind of draw (linear 1-5-5-5
-        // texture, 16-bit or no depth, no blending or SRCALPHA/INVSRCALPHA,
-        // no alpha test), with each value held for the four pixels at once,
-        // channel by channel. The arithmetic is the per-pixel path's, step for
-        // step. Returns false, having touched nothing, when a texel footprint
-        // leaves the texture (addressing needed): the caller then does them
-        // one by one.
-        const __m128i ones = _mm_set1_epi32(-1);
-        const __m128i byteMask = _mm_set1_epi32(255);
-        const __m128i c255 = _mm_set1_epi32(255);
-        const __m128i round128 = _mm_set1_epi32(128);
-        const __m128i colorTexMask = colorFromTexture ? ones : _mm_setzero_si128();
-        const __m128i colorDiffMask = colorFromDiffuse ? ones : _mm_setzero_si128();
-        const __m128i alphaTexMask = alphaFromTexture ? ones : _mm_setzero_si128();
-        const __m128i alphaDiffMask = alphaFromDiffuse ? ones : _mm_setzero_si128();
-        auto select = [&](__m128i value, __m128i mask) {  // value where mask, else 255
-            return _mm_or_si128(_mm_and_si128(value, mask), _mm_andnot_si128(mask, c255));
-        };
-        auto mul255 = [&](__m128i a, __m128i b) {  // round(a b / 255), 32-bit lanes holding 0..255
-            const __m128i t = _mm_add_epi32(_mm_mullo_epi16(a, b), round128);
-            return _mm_srli_epi32(_mm_add_epi32(t, _mm_srli_epi32(t, 8)), 8);
-        };
-        auto toBytes = [&](float row, float dx, __m128 fx, __m128 w) {  // ToByte((row + dx fx) w)
-            const __m128 value = _mm_mul_ps(_mm_add_ps(_mm_set1_ps(row), _mm_mul_ps(_mm_set1_ps(dx), fx)), w);
-            __m128 scaled = _mm_add_ps(_mm_mul_ps(value, _mm_set1_ps(255.0f)), _mm_set1_ps(0.5f));
-            scaled = _mm_min_ps(_mm_max_ps(scaled, _mm_setzero_ps()), _mm_set1_ps(255.0f));
-            return _mm_cvttps_epi32(scaled);
-        };
-        auto QuadPixels = [&](int batch, const float ws[4], const int tx[4], const int ty[4], float zRow,
-                              float zDx, const float colorRow[8], const float colorDx[8],
-                              uint8_t* colorRowBits, uint8_t* depthRowBits) -> bool {
-            for (int i = 0; i < 4; ++i) {
-                if (static_cast<unsigned>(tx[i] >> 8) >= static_cast<unsigned>(level.Width - 1) ||
-                    static_cast<unsigned>(ty[i] >> 8) >= static_cast<unsigned>(level.Height - 1)) {
-                    return false;
-                }
-            }
-            const __m128 fx =
-                _mm_cvtepi32_ps(_mm_add_epi32(_mm_set1_epi32(batch - originX), _mm_setr_epi32(0, 1, 2, 3)));
-            // Depth: quantised as QuantizeDepth does for 16 bits, compared with the stored values.
-            __m128i visible = ones;
-            __m128i depthValue = _mm_setzero_si128(), stored = _mm_setzero_si128();
-            if constexpr (DepthBytes == 2) {
-                const __m128 zv = _mm_add_ps(_mm_set1_ps(zRow), _mm_mul_ps(_mm_set1_ps(zDx), fx));
-                const __m128 clamped = _mm_min_ps(_mm_max_ps(zv, _mm_setzero_ps()), _mm_set1_ps(1.0f));
-                depthValue = _mm_cvttps_epi32(
-                    _mm_add_ps(_mm_mul_ps(clamped, _mm_set1_ps(65535.0f)), _mm_set1_ps(0.5f)));
-                stored = _mm_unpacklo_epi16(
-                    _mm_loadl_epi64(reinterpret_cast<const __m128i*>(depthRowBits + 2 * batch)),
-                    _mm_setzero_si128());
-                switch (depthFunc) {
-                    case D3DCMP_NEVER:
-                        visible = _mm_setzero_si128();
-                        break;
-                    case D3DCMP_LESS:
-                        visible = _mm_cmplt_epi32(depthValue, stored);
-                        break;
-                    case D3DCMP_EQUAL:
-                        visible = _mm_cmpeq_epi32(depthValue, stored);
-                        break;
-                    case D3DCMP_LESSEQUAL:
-                        visible = _mm_xor_si128(_mm_cmpgt_epi32(depthValue, stored), ones);
-                        break;
-                    case D3DCMP_GREATER:
-                        visible = _mm_cmpgt_epi32(depthValue, stored);
-                        break;
-                    case D3DCMP_NOTEQUAL:
-                        visible = _mm_xor_si128(_mm_cmpeq_epi32(depthValue, stored), ones);
-                        break;
-                    case D3DCMP_GREATEREQUAL:
-                        visible = _mm_xor_si128(_mm_cmplt_epi32(depthValue, stored), ones);
-                        break;
-                    default:
-                        break;
-                }
-                if (_mm_movemask_epi8(visible) == 0) return true;  // all four hidden
-            }
-            // Texels: the 2 x 2 footprints, two 32-bit loads per pixel.
-            uint32_t top[4], bottom[4];
-            for (int i = 0; i < 4; ++i) {
-                const uint8_t* t = level.Bits + static_cast<ptrdiff_t>(ty[i] >> 8) * level.Pitch +
-                                   static_cast<ptrdiff_t>(tx[i] >> 8) * 2;
-                top[i] = Load32(t);
-                bottom[i] = Load32(t + level.Pitch);
-            }
-            const __m128i txv = _mm_loadu_si128(reinterpret_cast<const __m128i*>(tx));
-            const __m128i tyv = _mm_loadu_si128(reinterpret_cast<const __m128i*>(ty));
-            const __m128i fxw = _mm_and_si128(txv, byteMask), fyw = _mm_and_si128(tyv, byteMask);
-            const __m128i across =
-                _mm_or_si128(_mm_slli_epi32(fxw, 16), _mm_sub_epi32(_mm_set1_epi32(256), fxw));
-            const __m128i down =
-                _mm_or_si128(_mm_slli_epi32(fyw, 16), _mm_sub_epi32(_mm_set1_epi32(256), fyw));
-            const __m128i rawTop = _mm_loadu_si128(reinterpret_cast<const __m128i*>(top));
-            const __m128i rawBottom = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bottom));
-            const __m128i fields = _mm_set1_epi16(31);
-            auto widen = [&](__m128i raw, int shift) {
-                const __m128i v = _mm_and_si128(_mm_srli_epi16(raw, shift), fields);
-                return _mm_srli_epi16(
-                    _mm_add_epi16(_mm_mullo_epi16(v, _mm_set1_epi16(527)), _mm_set1_epi16(23)), 6);
-            };
-            const bool alphaBit = level.Format == D3DFMT_A1R5G5B5;
-            auto alphaOf = [&](__m128i raw) {
-                return alphaBit ? _mm_and_si128(_mm_srai_epi16(raw, 15), _mm_set1_epi16(255))
-                                : _mm_set1_epi16(255);
-            };
-            // One channel filtered: across each row with (256 - fx, fx), then down with (256 - fy, fy).
-            auto filter = [&](__m128i topChannel, __m128i bottomChannel) {
-                const __m128i t =
-                    _mm_srli_epi32(_mm_add_epi32(_mm_madd_epi16(topChannel, across), round128), 8);
-                const __m128i b =
-                    _mm_srli_epi32(_mm_add_epi32(_mm_madd_epi16(bottomChannel, across), round128), 8);
-                const __m128i pair = _mm_or_si128(t, _mm_slli_epi32(b, 16));
-                return _mm_srli_epi32(_mm_add_epi32(_mm_madd_epi16(pair, down), round128), 8);
-            };
-            const __m128i texB = filter(widen(rawTop, 0), widen(rawBottom, 0));
-            const __m128i texG = filter(widen(rawTop, 5), widen(rawBottom, 5));
-            const __m128i texR = filter(widen(rawTop, 10), widen(rawBottom, 10));
-            const __m128i texA = filter(alphaOf(rawTop), alphaOf(rawBottom));
-            // Interpolated colours (or the flat ones).
-            const __m128 w = _mm_loadu_ps(ws);
-            __m128i difR, difG, difB, difA;
-            if (flat) {
-                difR = _mm_set1_epi32(static_cast<int>(flatColor[0]));
-                difG = _mm_set1_epi32(static_cast<int>(flatColor[1]));
-                difB = _mm_set1_epi32(static_cast<int>(flatColor[2]));
-                difA = _mm_set1_epi32(static_cast<int>(flatColor[3]));
-            } else {
-                difR = toBytes(colorRow[0], colorDx[0], fx, w);
-                difG = toBytes(colorRow[1], colorDx[1], fx, w);
-                difB = toBytes(colorRow[2], colorDx[2], fx, w);
-                difA = toBytes(colorRow[3], colorDx[3], fx, w);
-            }
-            // The stage, then specular.
-            const __m128i alpha = mul255(select(texA, alphaTexMask), select(difA, alphaDiffMask));
-            __m128i red = mul255(select(texR, colorTexMask), select(difR, colorDiffMask));
-            __m128i green = mul255(select(texG, colorTexMask), select(difG, colorDiffMask));
-            __m128i blue = mul255(select(texB, colorTexMask), select(difB, colorDiffMask));
-            if (specular) {
-                __m128i sr, sg, sb;
-                if (flat) {
-                    sr = _mm_set1_epi32(static_cast<int>(flatColor[4]));
-                    sg = _mm_set1_epi32(static_cast<int>(flatColor[5]));
-                    sb = _mm_set1_epi32(static_cast<int>(flatColor[6]));
-                } else {
-                    sr = toBytes(colorRow[4], colorDx[4], fx, w);
-                    sg = toBytes(colorRow[5], colorDx[5], fx, w);
-                    sb = toBytes(colorRow[6], colorDx[6], fx, w);
-                }
-                red = _mm_min_epi16(_mm_add_epi32(red, sr), c255);
-                green = _mm_min_epi16(_mm_add_epi32(green, sg), c255);
-                blue = _mm_min_epi16(_mm_add_epi32(blue, sb), c255);
-            }
-            uint8_t* pixels = colorRowBits + static_cast<ptrdiff_t>(batch) * 4;
-            const __m128i destination = _mm_loadu_si128(reinterpret_cast<const __m128i*>(pixels));
-            __m128i result;
-            if constexpr (BlendKind == 1) {
-                // (s a + d (255 - a) + 127) / 255 = (t + 1 + (t >> 8)) >> 8; alpha 0 gives d exactly.
-                const __m128i inverse = _mm_sub_epi32(c255, alpha);
-                auto blend = [&](__m128i s, __m128i d) {
-                    const __m128i t =
-                        _mm_add_epi32(_mm_add_epi32(_mm_mullo_epi16(s, alpha), _mm_mullo_epi16(d, inverse)),
-                                      _mm_set1_epi32(127));
-                    return _mm_srli_epi32(
-                        _mm_add_epi32(_mm_add_epi32(t, _mm_set1_epi32(1)), _mm_srli_epi32(t, 8)), 8);
-                };
-                const __m128i da = targetHasAlpha ? _mm_srli_epi32(destination, 24) : c255;
-                result = _mm_or_si128(
-                    _mm_or_si128(
-                        blend(blue, _mm_and_si128(destination, byteMask)),
-                        _mm_slli_epi32(blend(green, _mm_and_si128(_mm_srli_epi32(destination, 8), byteMask)),
-                                       8)),
-                    _mm_or_si128(
-                        _mm_slli_epi32(blend(red, _mm_and_si128(_mm_srli_epi32(destination, 16), byteMask)),
-                                       16),
-                        _mm_slli_epi32(blend(alpha, da), 24)));
-            } else {
-                result = _mm_or_si128(_mm_or_si128(blue, _mm_slli_epi32(green, 8)),
-                                      _mm_or_si128(_mm_slli_epi32(red, 16), _mm_slli_epi32(alpha, 24)));
-            }
-            const __m128i keep = _mm_set1_epi32(static_cast<int>(~writeMask));
-            result = _mm_or_si128(_mm_and_si128(destination, keep), _mm_andnot_si128(keep, result));
-            // Hidden pixels keep their bytes.
-            result = _mm_or_si128(_mm_and_si128(visible, result), _mm_andnot_si128(visible, destination));
-            _mm_storeu_si128(reinterpret_cast<__m128i*>(pixels), result);
-            if constexpr (DepthBytes == 2) {
-                if (depthWrite) {
-                    const __m128i written =
-                        _mm_or_si128(_mm_and_si128(visible, depthValue), _mm_andnot_si128(visible, stored));
-                    // Values are at most 65535: pack without saturation by shifting the sign away first.
-                    const __m128i packed =
-                        _mm_packs_epi32(_mm_srai_epi32(_mm_slli_epi32(written, 16), 16), _mm_setzero_si128());
-                    _mm_storel_epi64(reinterpret_cast<__m128i*>(depthRowBits + 2 * batch), packed);
-                }
-            }
-            return true;
-        };
-#endif
+        // The vectorised row routine, where it covers the draw: the
+        // constants it reads over this triangle.
+        QuadSpanConstants quad;
+        // Its 16-bit depth is D16's (not D15S1's, whose field sits above a stencil bit).
+        const bool quadDepth = DepthBytes == 0 || (depthLayout.DepthBits == 16 && depthShift == 0);
+        // Its offsets into the texture and the colour target are 32-bit.
+        const bool quadOffsets = static_cast<int64_t>(level.Height) * level.Pitch < INT32_MAX &&
+                                 static_cast<int64_t>(p.scissor_.Y1) * colorPitch < INT32_MAX &&
+                                 static_cast<int64_t>(p.scissor_.Y1) * depthPitch < INT32_MAX;
+        const QuadSpanFunction quadSpan =
+            kQuad && !alphaTest && quadDepth && quadOffsets ? p.quadSpan_ : nullptr;
+        if (quadSpan != nullptr) {
+            quad.TexBits = level.Bits;
+            quad.TexPitch = level.Pitch;
+            quad.TexWidth = level.Width;
+            quad.TexHeight = level.Height;
+            quad.AlphaBit = level.Format == D3DFMT_A1R5G5B5;
+            quad.AddressU = addressing.AddressU;
+            quad.AddressV = addressing.AddressV;
+            quad.ColorTexture = colorFromTexture;
+            quad.ColorDiffuse = colorFromDiffuse;
+            quad.AlphaTexture = alphaFromTexture;
+            quad.AlphaDiffuse = alphaFromDiffuse;
+            quad.Specular = specular;
+            quad.Flat = flat;
+            std::memcpy(quad.FlatColor, flatColor, sizeof(quad.FlatColor));
+            quad.OriginX = originX;
+            quad.OriginY = originY;
+            quad.Z = z;
+            quad.Rhw = rhw;
+            quad.U = u;
+            quad.V = v;
+            for (int a = 0; a < 7; ++a) quad.Colors[a] = Plane{colorOrigin[a], colorDx[a], colorDy[a]};
+            quad.ColorBits = colorBits;
+            quad.ColorPitch = colorPitch;
+            quad.DepthBits = depthBits;
+            quad.DepthPitch = depthPitch;
+            quad.DepthBytes = DepthBytes;
+            quad.DepthFunc = depthFunc;
+            quad.DepthWrite = depthWrite;
+            quad.Blend = BlendKind == 1;
+            quad.TargetHasAlpha = targetHasAlpha;
+            quad.WriteMask = writeMask;
+        }
 
-        ForEachSpan(
-            t,
-            [&](int y, int x0, int x1) {
+        // Pixels [x0, x1) of row y, four at a time.
+        auto span = [&](int y, int x0, int x1) {
                 // Values at the start of the row, as EvalPlane computes them.
                 const float fy = static_cast<float>(y - originY);
                 const float zRow = z.Origin + z.Dy * fy;
@@ -948,14 +795,6 @@ struct FastSpan {
                     int tx[4] = {}, ty[4] = {};
                     Positions(batch - originX, rhwRow, rhwDx, uRow, uDx, vRow, vDx, level, ws, tx, ty);
                     const int count = std::min(batch + 4, x1) - batch;
-#if defined(__SSE2__)
-                    if constexpr (kQuad) {
-                        if (count == 4 && !alphaTest &&
-                            QuadPixels(batch, ws, tx, ty, zRow, zDx, colorRow, colorDx, colorRowBits,
-                                       depthRowBits))
-                            continue;
-                    }
-#endif
                     // Phase one, pixel by pixel: depth test, texel, colours.
                     // Phase two: the stage, alpha test, blend and writes. The
                     // four pixels of each phase are independent, so their work
@@ -1025,8 +864,37 @@ struct FastSpan {
                         }
                     }
                 }
+        };
+        if (quadSpan == nullptr) {
+            ForEachSpan(t, span, bands);
+            return;
+        }
+        // The covered pixels gathered into batches for the vectorised
+        // routine; a pixel it cannot draw goes through `span` on its own.
+        int32_t xs[kQuadSpanBatch], ys[kQuadSpanBatch];
+        int gathered = 0;
+        auto flush = [&] {
+            int done = 0;
+            while (done < gathered) {
+                done += quadSpan(quad, xs + done, ys + done, gathered - done);
+                if (done < gathered) {
+                    span(ys[done], xs[done], xs[done] + 1);
+                    ++done;
+                }
+            }
+            gathered = 0;
+        };
+        ForEachSpan(
+            t,
+            [&](int y, int x0, int x1) {
+                for (int x = x0; x < x1; ++x) {
+                    xs[gathered] = x;
+                    ys[gathered] = y;
+                    if (++gathered == kQuadSpanBatch) flush();
+                }
             },
             bands);
+        flush();
     }
 };
 

@@ -17,6 +17,7 @@
 
 #include <cstdint>
 
+#include "d3d9/raster/quadspan.h"
 #include "d3d9/raster/rasterizer.h"
 #include "d3d9/raster/sampler.h"
 #include "d3d9/raster/setup.h"
@@ -38,8 +39,10 @@ public:
     using TriangleFunction = void (*)(const PixelProcessor&, const TriangleSetup&, const RowBands& bands);
 
     // Compiles the state for one draw. The targets' memory must stay valid
-    // for the processor's use.
-    PixelProcessor(const PipelineState& state, const RenderTargets& targets, bool referenceOnly);
+    // for the processor's use. `isa` picks the variant of the vectorised row
+    // routine (none for PixelIsa::Scalar, or where the processor lacks it).
+    PixelProcessor(const PipelineState& state, const RenderTargets& targets, bool referenceOnly,
+                   PixelIsa isa = BestPixelIsa());
 
     // False when the colour target cannot be drawn into.
     bool CanDraw() const { return canDraw_; }
@@ -109,6 +112,7 @@ private:
     // Fast path: stage 0 reduced to (texture or white) x (diffuse or white)
     // for colour and for alpha.
     TriangleFunction fastTriangle_ = nullptr;
+    QuadSpanFunction quadSpan_ = nullptr;  // the row routine of the chosen instruction set, if any
     bool fastColorTexture_ = false, fastColorDiffuse_ = false;
     bool fastAlphaTexture_ = false, fastAlphaDiffuse_ = false;
 };

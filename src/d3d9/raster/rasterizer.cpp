@@ -71,6 +71,7 @@ struct Rasterizer::Impl {
     bool referenceOnly = false;
     bool lastFast = false;
     int threads = std::thread::hardware_concurrency() > 1 ? 2 : 1;
+    PixelIsa isa = BestPixelIsa();
     std::unique_ptr<BandWorker> worker;  // created on first use
 };
 
@@ -80,6 +81,11 @@ Rasterizer::~Rasterizer() = default;
 void Rasterizer::SetReferencePixelPath(bool on) { impl_->referenceOnly = on; }
 bool Rasterizer::LastDrawUsedFastPath() const { return impl_->lastFast; }
 void Rasterizer::SetThreadCount(int count) { impl_->threads = count > 1 ? 2 : 1; }
+bool Rasterizer::SetPixelIsa(PixelIsa isa) {
+    if (isa != PixelIsa::Scalar && QuadSpanFor(isa) == nullptr) return false;
+    impl_->isa = isa;
+    return true;
+}
 
 namespace {
 
@@ -337,7 +343,7 @@ void Rasterizer::Draw(const PipelineState& state, const VertexStream& vertices, 
     }
     if (last < first) return;
 
-    const PixelProcessor pixels(state, targets, impl_->referenceOnly);
+    const PixelProcessor pixels(state, targets, impl_->referenceOnly, impl_->isa);
     if (!pixels.CanDraw()) return;
     impl_->lastFast = pixels.UsesFastPath();
 

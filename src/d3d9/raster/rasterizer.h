@@ -16,6 +16,7 @@
 #include <memory>
 
 #include "d3d9/d3d9types.h"
+#include "d3d9/raster/quadspan.h"
 
 namespace wbx::raster {
 
@@ -110,6 +111,10 @@ public:
     // thread). The default is 2 on machines with more than one core. The
     // pixels are the same either way.
     void SetThreadCount(int count);
+    // The instruction set of the vectorised routine for the viewer's kind of
+    // draw: by default the widest this processor has. Returns false, changing
+    // nothing, for one it lacks. The pixels are the same with every one.
+    bool SetPixelIsa(PixelIsa isa);
 
 private:
     struct Impl;
