@@ -213,7 +213,13 @@ void TIniFile::Save() const {
     if (byteOrderMark_) text += "\xEF\xBB\xBF";
     for (size_t i = 0; i < lines_.size(); ++i) {
         text += lines_[i];
-        if (i + 1 < lines_.size() || finalLineEnd_) text += lineEnd_;
+        // A line that still ends in a carriage return (it ended in CR CR LF)
+        // gets CR LF, whatever the file's style: reading strips one CR before
+        // the line break, so the line reads back as it was.
+        if (!lines_[i].empty() && lines_[i].back() == '\r')
+            text += "\r\n";
+        else if (i + 1 < lines_.size() || finalLineEnd_)
+            text += lineEnd_;
     }
 
     const std::string folder = ExtractFilePath(fileName_);
