@@ -170,6 +170,9 @@ std::map<std::string, std::map<std::string, Bytes>> FuzzSeeds() {
     settings["bom_duplicate_section"] = Bytes(odd.begin(), odd.end());
     const std::string unterminated = "[app\npath\n=\n[]\nleft=99999999999";
     settings["malformed"] = Bytes(unterminated.begin(), unterminated.end());
+    // A line ending in CR CR LF in an LF file (once lost its CR through a write).
+    const std::string carriageReturns = "[app]\nleft=1\n\r\r\n[other]\r\nkey=\"qu\r\r\n";
+    settings["cr_cr_lf"] = Bytes(carriageReturns.begin(), carriageReturns.end());
     return seeds;
 }
 
