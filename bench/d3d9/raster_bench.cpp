@@ -8,8 +8,10 @@
 
 #include <chrono>
 #include <cstring>
+#include <functional>
 #include <thread>
 
+#include "d3d9/raster/bandworker.h"
 #include "d3d9/raster/vertexformat.h"
 #include "d3d9/raster/vertexprocessor.h"
 #include "raster_figure_scene.h"
@@ -35,7 +37,10 @@ void CountCoverage(benchmark::State& state, const Canvas& canvas) {
 // Instruction set of the vectorised pixel routine by benchmark argument:
 // 0 none (per-pixel fast path), 1 SSE2, 2 AVX2, 3 the widest available.
 bool PickIsa(benchmark::State& state, Rasterizer& r, int64_t arg) {
-    const PixelIsa isa = arg == 1 ? PixelIsa::Sse2 : arg == 2 ? PixelIsa::Avx2 : arg == 0 ? PixelIsa::Scalar : BestPixelIsa();
+    const PixelIsa isa = arg == 1   ? PixelIsa::Sse2
+                         : arg == 2 ? PixelIsa::Avx2
+                         : arg == 0 ? PixelIsa::Scalar
+                                    : BestPixelIsa();
     if (r.SetPixelIsa(isa)) return true;
     state.SkipWithError("instruction set not available");
     return false;
@@ -115,6 +120,37 @@ void BM_Present(benchmark::State& state) {
     }
 }
 BENCHMARK(BM_Present)->Unit(benchmark::kMicrosecond);
+
+// Handing an empty job to the second thread and waiting for it: back to
+// back (the worker has just finished), and after 16 ms of idleness (untimed;
+// the worker sleeps on its condition variable and must be woken).
+void BM_WorkerRoundTrip(benchmark::State& state) {
+    BandWorker worker;
+    const std::function<void(int)> job = [](int index) { benchmark::DoNotOptimize(index); };
+    worker.Run(job);
+    for (auto _ : state) {
+        if (state.range(0) != 0) {
+            state.PauseTiming();
+            std::this_thread::sleep_for(std::chrono::microseconds(16000));
+            state.ResumeTiming();
+        }
+        worker.Run(job);
+    }
+}
+BENCHMARK(BM_WorkerRoundTrip)
+    ->ArgNames({"idle"})
+    ->Arg(0)
+    ->MeasureProcessCPUTime()
+    ->UseRealTime()
+    ->Unit(benchmark::kMicrosecond);
+// A fixed count: the timed part is so short that a time budget would mean minutes of idling.
+BENCHMARK(BM_WorkerRoundTrip)
+    ->ArgNames({"idle"})
+    ->Arg(1)
+    ->Iterations(100)
+    ->MeasureProcessCPUTime()
+    ->UseRealTime()
+    ->Unit(benchmark::kMicrosecond);
 
 // Transform and lighting of the figure's vertices alone.
 void BM_VertexProcessing(benchmark::State& state) {

@@ -121,7 +121,8 @@ TEST(RasterFastPath, MatchesTheReferenceBitForBit) {
             if (QuadSpanFor(isa) != nullptr) variants.push_back(isa);
         std::vector<Canvas> canvases;  // built in place: a Canvas's surfaces point into its own memory
         canvases.reserve(variants.size() + 1);
-        for (size_t i = 0; i <= variants.size(); ++i) canvases.emplace_back(kSize, kSize, scene.DepthFormat, 0xFF406080);
+        for (size_t i = 0; i <= variants.size(); ++i)
+            canvases.emplace_back(kSize, kSize, scene.DepthFormat, 0xFF406080);
         for (size_t path = 0; path < canvases.size(); ++path) {
             Rasterizer r;
             r.SetReferencePixelPath(path == 0);

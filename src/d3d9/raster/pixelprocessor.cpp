@@ -244,8 +244,7 @@ inline Lanes BlendSourceAlpha(Lanes source, Lanes destination) {
 }  // namespace
 
 PixelProcessor::PixelProcessor(const PipelineState& state, const RenderTargets& targets, bool referenceOnly,
-                               PixelIsa isa)
-    : quadSpan_(QuadSpanFor(isa)) {
+                               PixelIsa isa) {
     const DWORD* rs = state.RenderStates;
     const Surface& color = targets.Color;
     if (color.Bits == nullptr || color.Width <= 0 || color.Height <= 0 || color.Pitch < color.Width * 4 ||
@@ -334,7 +333,7 @@ PixelProcessor::PixelProcessor(const PipelineState& state, const RenderTargets& 
     }
     if (readsSpecular) attributeMask_ |= 0x70u;
     canDraw_ = scissor_.X0 < scissor_.X1 && scissor_.Y0 < scissor_.Y1;
-    if (canDraw_ && !referenceOnly) ChooseFastPath();
+    if (canDraw_ && !referenceOnly) ChooseFastPath(isa);
 }
 
 uint32_t PixelProcessor::EvaluateStages(uint32_t diffuse, uint32_t specular,
@@ -584,7 +583,7 @@ constexpr int kTex1555 = 15;
 
 template <int TexBytes, bool Linear, int DepthBytes, int BlendKind>
 struct FastSpan {
-    // Whether the vectorised row routine (quadspan.h) covers this combination.
+    // Whether the vectorised pixel routine (quadspan.h) may cover this combination.
     static constexpr bool kQuad =
         TexBytes == kTex1555 && Linear && (DepthBytes == 0 || DepthBytes == 2) && BlendKind != 2;
 
@@ -678,6 +677,50 @@ struct FastSpan {
     }
 
     static void Run(const PixelProcessor& p, const TriangleSetup& t, const RowBands& bands) {
+        if constexpr (kQuad) {
+            if (p.quadSpan_ != nullptr) {
+                DrawPacked(p, t, bands);
+                return;
+            }
+        }
+        DrawRows(p, t, bands, nullptr);
+    }
+
+    // The covered pixels gathered into batches for the vectorised routine;
+    // a pixel it cannot draw goes through DrawRows on its own.
+    static void DrawPacked(const PixelProcessor& p, const TriangleSetup& t, const RowBands& bands) {
+        const QuadSpanFunction quadSpan = p.quadSpan_;
+        int32_t xs[kQuadSpanBatch], ys[kQuadSpanBatch];
+        int gathered = 0;
+        auto flush = [&] {
+            int done = 0;
+            while (done < gathered) {
+                done += quadSpan(p.quad_, t, xs + done, ys + done, gathered - done);
+                if (done < gathered) {
+                    const int pixel[2] = {xs[done], ys[done]};
+                    DrawRows(p, t, bands, pixel);
+                    ++done;
+                }
+            }
+            gathered = 0;
+        };
+        ForEachSpan(
+            t,
+            [&](int y, int x0, int x1) {
+                for (int x = x0; x < x1; ++x) {
+                    xs[gathered] = x;
+                    ys[gathered] = y;
+                    if (++gathered == kQuadSpanBatch) flush();
+                }
+            },
+            bands);
+        flush();
+    }
+
+    // Draws the rows of the triangle that `bands` owns, or with `onlyPixel`
+    // (x, y) that one pixel alone.
+    static void DrawRows(const PixelProcessor& p, const TriangleSetup& t, const RowBands& bands,
+                         const int* onlyPixel) {
         // Everything the loop reads is copied to locals first: the pixel
         // stores go through byte pointers, which the compiler must otherwise
         // assume may change the processor's or the setup's fields.
@@ -728,51 +771,6 @@ struct FastSpan {
         const uint32_t flatSpecularBytes[4] = {flatColor[4], flatColor[5], flatColor[6], 0};
         const Lanes flatSpecular = LanesFromBytes(flatSpecularBytes);
         const Lanes white = LanesFromArgb(0xFFFFFFFFu);
-
-        // The vectorised row routine, where it covers the draw: the
-        // constants it reads over this triangle.
-        QuadSpanConstants quad;
-        // Its 16-bit depth is D16's (not D15S1's, whose field sits above a stencil bit).
-        const bool quadDepth = DepthBytes == 0 || (depthLayout.DepthBits == 16 && depthShift == 0);
-        // Its offsets into the texture and the colour target are 32-bit.
-        const bool quadOffsets = static_cast<int64_t>(level.Height) * level.Pitch < INT32_MAX &&
-                                 static_cast<int64_t>(p.scissor_.Y1) * colorPitch < INT32_MAX &&
-                                 static_cast<int64_t>(p.scissor_.Y1) * depthPitch < INT32_MAX;
-        const QuadSpanFunction quadSpan =
-            kQuad && !alphaTest && quadDepth && quadOffsets ? p.quadSpan_ : nullptr;
-        if (quadSpan != nullptr) {
-            quad.TexBits = level.Bits;
-            quad.TexPitch = level.Pitch;
-            quad.TexWidth = level.Width;
-            quad.TexHeight = level.Height;
-            quad.AlphaBit = level.Format == D3DFMT_A1R5G5B5;
-            quad.AddressU = addressing.AddressU;
-            quad.AddressV = addressing.AddressV;
-            quad.ColorTexture = colorFromTexture;
-            quad.ColorDiffuse = colorFromDiffuse;
-            quad.AlphaTexture = alphaFromTexture;
-            quad.AlphaDiffuse = alphaFromDiffuse;
-            quad.Specular = specular;
-            quad.Flat = flat;
-            std::memcpy(quad.FlatColor, flatColor, sizeof(quad.FlatColor));
-            quad.OriginX = originX;
-            quad.OriginY = originY;
-            quad.Z = z;
-            quad.Rhw = rhw;
-            quad.U = u;
-            quad.V = v;
-            for (int a = 0; a < 7; ++a) quad.Colors[a] = Plane{colorOrigin[a], colorDx[a], colorDy[a]};
-            quad.ColorBits = colorBits;
-            quad.ColorPitch = colorPitch;
-            quad.DepthBits = depthBits;
-            quad.DepthPitch = depthPitch;
-            quad.DepthBytes = DepthBytes;
-            quad.DepthFunc = depthFunc;
-            quad.DepthWrite = depthWrite;
-            quad.Blend = BlendKind == 1;
-            quad.TargetHasAlpha = targetHasAlpha;
-            quad.WriteMask = writeMask;
-        }
 
         // Pixels [x0, x1) of row y, four at a time.
         auto span = [&](int y, int x0, int x1) {
@@ -865,36 +863,11 @@ struct FastSpan {
                     }
                 }
         };
-        if (quadSpan == nullptr) {
+        if (onlyPixel != nullptr) {
+            span(onlyPixel[1], onlyPixel[0], onlyPixel[0] + 1);
+        } else {
             ForEachSpan(t, span, bands);
-            return;
         }
-        // The covered pixels gathered into batches for the vectorised
-        // routine; a pixel it cannot draw goes through `span` on its own.
-        int32_t xs[kQuadSpanBatch], ys[kQuadSpanBatch];
-        int gathered = 0;
-        auto flush = [&] {
-            int done = 0;
-            while (done < gathered) {
-                done += quadSpan(quad, xs + done, ys + done, gathered - done);
-                if (done < gathered) {
-                    span(ys[done], xs[done], xs[done] + 1);
-                    ++done;
-                }
-            }
-            gathered = 0;
-        };
-        ForEachSpan(
-            t,
-            [&](int y, int x0, int x1) {
-                for (int x = x0; x < x1; ++x) {
-                    xs[gathered] = x;
-                    ys[gathered] = y;
-                    if (++gathered == kQuadSpanBatch) flush();
-                }
-            },
-            bands);
-        flush();
     }
 };
 
@@ -926,7 +899,7 @@ PixelProcessor::TriangleFunction PickDepth(int depthBytes, int blendKind) {
 
 }  // namespace
 
-void PixelProcessor::ChooseFastPath() {
+void PixelProcessor::ChooseFastPath(PixelIsa isa) {
     // Stages: at most stage 0, each of its operations a product of (texture
     // or white) and (diffuse or white).
     if (stageCount_ > 1) return;
@@ -1017,6 +990,42 @@ void PixelProcessor::ChooseFastPath() {
             break;
     }
     fastTriangle_ = chosen;
+
+    // The vectorised routine: its combinations, with D16's 16-bit depth (not
+    // D15S1's, whose field sits above a stencil bit) and 32-bit offsets into
+    // the texture and the targets.
+    const SampledLevel& level = samplers_[0].Levels[0];
+    const bool d16 = depthBytes == 2 && depth_.DepthBits == 16 && depth_.DepthShift == 0;
+    const bool combination =
+        texBytes == kTex1555 && linear && blendKind != 2 && !alphaTest_ && (depthBytes == 0 || d16);
+    const bool offsets = static_cast<int64_t>(level.Height) * level.Pitch < INT32_MAX &&
+                         static_cast<int64_t>(scissor_.Y1) * colorPitch_ < INT32_MAX &&
+                         static_cast<int64_t>(scissor_.Y1) * depthPitch_ < INT32_MAX;
+    if (!combination || !offsets) return;
+    quadSpan_ = QuadSpanFor(isa);
+    QuadSpanConstants& q = quad_;
+    q.TexBits = level.Bits;
+    q.TexPitch = level.Pitch;
+    q.TexWidth = level.Width;
+    q.TexHeight = level.Height;
+    q.AlphaBit = level.Format == D3DFMT_A1R5G5B5;
+    q.AddressU = samplers_[0].AddressU;
+    q.AddressV = samplers_[0].AddressV;
+    q.ColorTexture = fastColorTexture_;
+    q.ColorDiffuse = fastColorDiffuse_;
+    q.AlphaTexture = fastAlphaTexture_;
+    q.AlphaDiffuse = fastAlphaDiffuse_;
+    q.Specular = specularAdd_;
+    q.ColorBits = colorBits_;
+    q.ColorPitch = colorPitch_;
+    q.DepthBits = depthBits_;
+    q.DepthPitch = depthPitch_;
+    q.DepthBytes = depthBytes;
+    q.DepthFunc = depthFunc_;
+    q.DepthWrite = depthWrite_;
+    q.Blend = blendKind == 1;
+    q.TargetHasAlpha = targetHasAlpha_;
+    q.WriteMask = writeMask_;
 }
 
 }  // namespace wbx::raster

@@ -13,7 +13,9 @@
 // state is looked up per pixel. The fast path is a span routine specialised
 // per draw for the state combinations the viewer uses; it is built from the
 // same arithmetic and is tested against the reference pixel for pixel. Draws
-// whose states the fast path does not cover use the reference.
+// whose states the fast path does not cover use the reference. The viewer's
+// own combination goes further: its covered pixels are gathered and shaded
+// several at a time by a vectorised routine (quadspan.h).
 
 #include <cstdint>
 
@@ -72,7 +74,7 @@ private:
 
     uint32_t EvaluateStages(uint32_t diffuse, uint32_t specular, const uint32_t texels[kRasterStages]) const;
     uint32_t BlendAndMask(uint32_t source, uint32_t destination) const;
-    void ChooseFastPath();
+    void ChooseFastPath(PixelIsa isa);
     void DrawTriangleReference(const TriangleSetup& t, const RowBands& bands) const;
 
     bool canDraw_ = false;
@@ -112,7 +114,8 @@ private:
     // Fast path: stage 0 reduced to (texture or white) x (diffuse or white)
     // for colour and for alpha.
     TriangleFunction fastTriangle_ = nullptr;
-    QuadSpanFunction quadSpan_ = nullptr;  // the row routine of the chosen instruction set, if any
+    QuadSpanFunction quadSpan_ = nullptr;  // the vectorised routine, where it covers the draw
+    QuadSpanConstants quad_;               // what it reads
     bool fastColorTexture_ = false, fastColorDiffuse_ = false;
     bool fastAlphaTexture_ = false, fastAlphaDiffuse_ = false;
 };

@@ -10,7 +10,8 @@ namespace wbx::raster {
 
 #if defined(__x86_64__) || defined(__i386__)
 // The AVX2 variant (quadspanavx2.cpp); call only where the processor has AVX2.
-int QuadSpanAvx2(const QuadSpanConstants& c, const int32_t* xs, const int32_t* ys, int count);
+int QuadSpanAvx2(const QuadSpanConstants& c, const TriangleSetup& t, const int32_t* xs, const int32_t* ys,
+                 int count);
 #endif
 
 namespace {
@@ -104,8 +105,9 @@ struct Sse2Lanes {
     static Int Madd16(Int a, Int b) { return _mm_madd_epi16(a, b); }
 };
 
-int QuadSpanSse2(const QuadSpanConstants& c, const int32_t* xs, const int32_t* ys, int count) {
-    return QuadSpanKernel<Sse2Lanes>(c, xs, ys, count);
+int QuadSpanSse2(const QuadSpanConstants& c, const TriangleSetup& t, const int32_t* xs, const int32_t* ys,
+                 int count) {
+    return QuadSpanKernel<Sse2Lanes>(c, t, xs, ys, count);
 }
 #endif
 

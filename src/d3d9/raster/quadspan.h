@@ -21,7 +21,7 @@ namespace wbx::raster {
 // Instruction sets the pixel routine comes in. Scalar: none.
 enum class PixelIsa { Scalar, Sse2, Avx2 };
 
-// What the routine reads that stays fixed over a triangle.
+// What the routine reads that stays fixed over a draw.
 struct QuadSpanConstants {
     // Level 0 of the texture, A1R5G5B5 or X1R5G5B5 (not owned).
     const uint8_t* TexBits = nullptr;
@@ -31,14 +31,7 @@ struct QuadSpanConstants {
     DWORD AddressU = D3DTADDRESS_WRAP, AddressV = D3DTADDRESS_WRAP;
     // Stage 0 as (texture or white) x (diffuse or white), for colour and alpha.
     bool ColorTexture = true, ColorDiffuse = true, AlphaTexture = true, AlphaDiffuse = true;
-    bool Specular = false;       // add the specular colour
-    bool Flat = false;           // colours are FlatColor, not interpolated
-    uint32_t FlatColor[8] = {};  // diffuse r, g, b, a, specular r, g, b as bytes (flat shading)
-    // The triangle's planes (setup.h): depth, 1 / w, u / w and v / w of
-    // stage 0, and colour / w in FlatColor's order, with their origin.
-    int OriginX = 0, OriginY = 0;
-    Plane Z, Rhw, U, V;
-    Plane Colors[7];
+    bool Specular = false;  // add the specular colour
     // Targets (not owned). Depth: DepthBytes 0 (no test) or 2 (D16).
     uint8_t* ColorBits = nullptr;
     int ColorPitch = 0;  // bytes
@@ -52,14 +45,15 @@ struct QuadSpanConstants {
     uint32_t WriteMask = 0;  // bits of the pixel word drawing may change
 };
 
-// Shades the `count` distinct pixels (xs[i], ys[i]) of one triangle, packed
+// Shades the `count` distinct pixels (xs[i], ys[i]) of triangle `t`, packed
 // so that every lane does useful work whatever the triangle's shape, and
 // returns count; or returns the index of the first pixel of a group it
 // cannot draw (a texel footprint in the border of a D3DTADDRESS_BORDER
 // texture), having drawn the pixels before it and none from it on. The
 // caller draws a few pixels from there another way and calls again with
 // the rest.
-using QuadSpanFunction = int (*)(const QuadSpanConstants& c, const int32_t* xs, const int32_t* ys, int count);
+using QuadSpanFunction = int (*)(const QuadSpanConstants& c, const TriangleSetup& t, const int32_t* xs,
+                                 const int32_t* ys, int count);
 // Pixels a caller gathers before a call; a multiple of every variant's width.
 constexpr int kQuadSpanBatch = 64;
 

@@ -6,10 +6,12 @@
 
 #include <immintrin.h>
 
+#include <bit>
 #include <cstdint>
 #include <cstring>
 #include <type_traits>
 
+#include "d3d9/raster/pixelprocessor.h"
 #include "d3d9/raster/quadspan.h"
 #include "d3d9/raster/sampler.h"
 
@@ -103,8 +105,9 @@ struct Avx2Lanes {
 
 }  // namespace
 
-int QuadSpanAvx2(const QuadSpanConstants& c, const int32_t* xs, const int32_t* ys, int count) {
-    return QuadSpanKernel<Avx2Lanes>(c, xs, ys, count);
+int QuadSpanAvx2(const QuadSpanConstants& c, const TriangleSetup& t, const int32_t* xs, const int32_t* ys,
+                 int count) {
+    return QuadSpanKernel<Avx2Lanes>(c, t, xs, ys, count);
 }
 
 }  // namespace wbx::raster

@@ -1,5 +1,5 @@
 #pragma once
-// The body of the vectorised row routine (quadspan.h), written once over a
+// The body of the vectorised pixel routine (quadspan.h), written once over a
 // lane type V that each instruction-set variant supplies (quadspan.cpp for
 // SSE2, quadspanavx2.cpp for AVX2). Only those two files include this, each
 // compiled for its own instruction set; everything here therefore has
@@ -10,15 +10,17 @@
 // same kind applied lane by lane.
 //
 // Every step mirrors the per-pixel routine's arithmetic: interpolation as
-// (row + dx fx) x w in single precision, texel positions by FloorToInt,
+// ((Origin + Dy fy) + Dx fx) x w in single precision (no fused multiply-add), texel positions by FloorToInt,
 // 5-bit channels widened as round(v 255 / 31), the two-pass 8-bit linear
 // filter, products round(a b / 255), saturated specular add, and the blend
 // (s a + d (255 - a) + 127) / 255.
 
+#include <bit>
 #include <cstdint>
 #include <cstring>
 #include <type_traits>
 
+#include "d3d9/raster/pixelprocessor.h"
 #include "d3d9/raster/quadspan.h"
 #include "d3d9/raster/sampler.h"
 
@@ -26,7 +28,8 @@ namespace wbx::raster {
 namespace {
 
 template <class V>
-int QuadSpanKernel(const QuadSpanConstants& c, const int32_t* xs, const int32_t* ys, int fragmentCount) {
+int QuadSpanKernel(const QuadSpanConstants& c, const TriangleSetup& t, const int32_t* xs, const int32_t* ys,
+                   int fragmentCount) {
     using Int = typename V::Int;
     using Float = typename V::Float;
     constexpr int kLanes = V::kLanes;
@@ -54,6 +57,14 @@ int QuadSpanKernel(const QuadSpanConstants& c, const int32_t* xs, const int32_t*
     const bool depth = c.DepthBytes == 2 && c.DepthBits != nullptr;
     const int texWidth = c.TexWidth, texHeight = c.TexHeight, texPitch = c.TexPitch;
     const uint8_t* const texBits = c.TexBits;
+    // The triangle's planes (attribute / w; colours in r, g, b, a, specular r, g, b order).
+    const Plane* const colors = t.Attr + kAttrDiffuse;
+    const Plane& planeU = t.Attr[kAttrTexCoord];
+    const Plane& planeV = t.Attr[kAttrTexCoord + 1];
+    const bool flat = t.FlatColors;
+    uint32_t flatColor[7] = {};
+    if (flat)
+        for (int a = 0; a < 7; ++a) flatColor[a] = ToByte(t.Flat[a]);
 
     auto select = [&](Int value, Int mask) {  // value where mask, else 255
         return V::Or(V::And(value, mask), V::AndNot(mask, c255Pair));
@@ -97,25 +108,27 @@ int QuadSpanKernel(const QuadSpanConstants& c, const int32_t* xs, const int32_t*
             std::memcpy(px, xs + first, sizeof(px));
             std::memcpy(py, ys + first, sizeof(py));
         } else {
-            for (int i = 0; i < count; ++i) {
-                px[i] = xs[first + i];
-                py[i] = ys[first + i];
+            // Lanes past the end repeat the first pixel, so that every lane
+            // addresses memory that exists; they stay invisible.
+            for (int i = 0; i < kLanes; ++i) {
+                px[i] = xs[first + (i < count ? i : 0)];
+                py[i] = ys[first + (i < count ? i : 0)];
             }
         }
         Int visible = V::CmpGt(V::Set(count), V::Iota());
         const Int pixelX = V::Load(px), pixelY = V::Load(py);
-        const Float fx = V::ToFloat(V::Sub(pixelX, V::Set(c.OriginX)));
-        const Float fy = V::ToFloat(V::Sub(pixelY, V::Set(c.OriginY)));
+        const Float fx = V::ToFloat(V::Sub(pixelX, V::Set(t.OriginX)));
+        const Float fy = V::ToFloat(V::Sub(pixelY, V::Set(t.OriginY)));
 
         // Depth, quantised as QuantizeDepth does for 16 bits.
         Int depthValue = zero, stored = zero;
-        alignas(32) uint16_t depthWords[kLanes] = {};
+        alignas(32) uint16_t depthWords[kLanes];
         alignas(32) int32_t depthAt[kLanes];  // byte offsets of the lanes' depth words
         if (depth) {
-            const Float clamped = V::MinF(V::MaxF(eval(c.Z, fx, fy), V::SetF(0.0f)), V::SetF(1.0f));
+            const Float clamped = V::MinF(V::MaxF(eval(t.Z, fx, fy), V::SetF(0.0f)), V::SetF(1.0f));
             depthValue = V::Trunc(V::AddF(V::MulF(clamped, V::SetF(65535.0f)), V::SetF(0.5f)));
             V::Store(depthAt, V::Add(V::MulLo32(pixelY, V::Set(c.DepthPitch)), V::Add(pixelX, pixelX)));
-            for (int i = 0; i < count; ++i) std::memcpy(&depthWords[i], c.DepthBits + depthAt[i], 2);
+            for (int i = 0; i < kLanes; ++i) std::memcpy(&depthWords[i], c.DepthBits + depthAt[i], 2);
             stored = V::LoadWidened16(depthWords);
             Int pass = ones;
             switch (c.DepthFunc) {
@@ -148,9 +161,9 @@ int QuadSpanKernel(const QuadSpanConstants& c, const int32_t* xs, const int32_t*
         }
 
         // w and the fixed-point texel positions.
-        const Float w = V::DivF(V::SetF(1.0f), eval(c.Rhw, fx, fy));
-        const Int tx = position(c.U, fx, fy, w, texWidth);
-        const Int ty = position(c.V, fx, fy, w, texHeight);
+        const Float w = V::DivF(V::SetF(1.0f), eval(t.Rhw, fx, fy));
+        const Int tx = position(planeU, fx, fy, w, texWidth);
+        const Int ty = position(planeV, fx, fy, w, texHeight);
 
         // The 2 x 2 footprints of the visible pixels: two texels from the
         // row y (`top`) and two from y + 1 (`bottom`) per lane, read
@@ -223,23 +236,23 @@ int QuadSpanKernel(const QuadSpanConstants& c, const int32_t* xs, const int32_t*
 
         // The interpolated colours (or the flat ones), the stage, then specular.
         Int difBR, difGA;
-        if (c.Flat) {
-            difBR = V::Set(static_cast<int>(c.FlatColor[2] | (c.FlatColor[0] << 16)));
-            difGA = V::Set(static_cast<int>(c.FlatColor[1] | (c.FlatColor[3] << 16)));
+        if (flat) {
+            difBR = V::Set(static_cast<int>(flatColor[2] | (flatColor[0] << 16)));
+            difGA = V::Set(static_cast<int>(flatColor[1] | (flatColor[3] << 16)));
         } else {
-            difBR = pair(toBytes(c.Colors[2], fx, fy, w), toBytes(c.Colors[0], fx, fy, w));
-            difGA = pair(toBytes(c.Colors[1], fx, fy, w), toBytes(c.Colors[3], fx, fy, w));
+            difBR = pair(toBytes(colors[2], fx, fy, w), toBytes(colors[0], fx, fy, w));
+            difGA = pair(toBytes(colors[1], fx, fy, w), toBytes(colors[3], fx, fy, w));
         }
         Int br = mul255(select(pair(texB, texR), texMaskBR), select(difBR, difMaskBR));
         Int ga = mul255(select(pair(texG, texA), texMaskGA), select(difGA, difMaskGA));
         if (c.Specular) {
             Int specBR, specG;
-            if (c.Flat) {
-                specBR = V::Set(static_cast<int>(c.FlatColor[6] | (c.FlatColor[4] << 16)));
-                specG = V::Set(static_cast<int>(c.FlatColor[5]));
+            if (flat) {
+                specBR = V::Set(static_cast<int>(flatColor[6] | (flatColor[4] << 16)));
+                specG = V::Set(static_cast<int>(flatColor[5]));
             } else {
-                specBR = pair(toBytes(c.Colors[6], fx, fy, w), toBytes(c.Colors[4], fx, fy, w));
-                specG = toBytes(c.Colors[5], fx, fy, w);
+                specBR = pair(toBytes(colors[6], fx, fy, w), toBytes(colors[4], fx, fy, w));
+                specG = toBytes(colors[5], fx, fy, w);
             }
             // Saturated at 255; alpha gains nothing.
             br = V::Min16(V::Add16(br, specBR), c255Pair);
@@ -274,8 +287,9 @@ int QuadSpanKernel(const QuadSpanConstants& c, const int32_t* xs, const int32_t*
         alignas(32) int32_t offsets[kLanes];
         V::Store(pixels, result);
         V::Store(offsets, colorOffsets);
-        for (int i = 0; i < kLanes; ++i) {
-            if (writtenBits & (1u << i)) std::memcpy(c.ColorBits + offsets[i], &pixels[i], 4);
+        for (unsigned bits = writtenBits; bits != 0; bits &= bits - 1) {
+            const int i = std::countr_zero(bits);
+            std::memcpy(c.ColorBits + offsets[i], &pixels[i], 4);
         }
         if (depth && c.DepthWrite) {
             alignas(32) uint32_t written[kLanes];
