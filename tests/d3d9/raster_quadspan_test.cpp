@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <limits>
 #include <random>
 #include <string>
 #include <utility>
@@ -213,6 +214,36 @@ TEST(RasterQuadSpan, RandomTrianglesMatchTheReference) {
             ASSERT_EQ(got[0].DepthBits, got[i].DepthBits)
                 << "round " << round << ", " << Name(Variants()[i - 1]);
         }
+    }
+}
+
+TEST(RasterQuadSpan, AbsurdTextureCoordinatesStayInsideTheTexture) {
+    // Huge, infinite and NaN texture coordinates clamp to extreme texel
+    // positions; every variant addresses them as the reference does and reads
+    // nothing outside the texture.
+    const float inf = std::numeric_limits<float>::infinity(), nan = std::numeric_limits<float>::quiet_NaN();
+    for (const DWORD mode : {D3DTADDRESS_WRAP, D3DTADDRESS_CLAMP, D3DTADDRESS_MIRROR}) {
+        FigureScene scene = MakeFigureScene(80, 60, 1, 1);
+        PipelineState& s = scene.State;
+        s.World = s.View = s.Projection = Identity();
+        s.SamplerStates[0][D3DSAMP_ADDRESSU] = s.SamplerStates[0][D3DSAMP_ADDRESSV] = mode;
+        const std::vector<MeshVertex> triangles{
+            {-1, 1, 0.5f, 0, 0, -1, 1e30f, -1e30f}, {1, 1, 0.5f, 0, 0, -1, -3e9f, 7e8f},
+            {-1, -1, 0.5f, 0, 0, -1, inf, 2},       {1, 1, 0.5f, 0, 0, -1, nan, -inf},
+            {1, -1, 0.5f, 0, 0, -1, 0.5f, nan},     {-1, -1, 0.5f, 0, 0, -1, -inf, 1e-30f}};
+        std::vector<Canvas> got;
+        for (size_t path = 0; path <= Variants().size(); ++path) {
+            Canvas canvas(80, 60, D3DFMT_D16, 0xFF102030);
+            Rasterizer r;
+            r.SetReferencePixelPath(path == 0);
+            if (path > 0) {
+                ASSERT_TRUE(r.SetPixelIsa(Variants()[path - 1]));
+            }
+            DrawList(r, s, canvas, triangles, kMeshFVF);
+            got.push_back(std::move(canvas));
+        }
+        for (size_t i = 1; i < got.size(); ++i)
+            EXPECT_EQ(got[0].Color, got[i].Color) << "mode " << mode << ", " << Name(Variants()[i - 1]);
     }
 }
 

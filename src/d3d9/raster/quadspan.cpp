@@ -111,13 +111,11 @@ int QuadSpanSse2(const QuadSpanConstants& c, const TriangleSetup& t, const int32
 }
 #endif
 
-bool HasAvx2() {
-#if (defined(__x86_64__) || defined(__i386__)) && (defined(__GNUC__) || defined(__clang__))
-    return __builtin_cpu_supports("avx2");
-#else
-    return false;
+#if defined(__x86_64__) || defined(__i386__)
+// Whether the processor (and the operating system, which must save the wide
+// registers) runs AVX2 code.
+bool HasAvx2() { return __builtin_cpu_supports("avx2"); }
 #endif
-}
 
 }  // namespace
 
