@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
-#include <thread>
 #include <vector>
 
 #include "d3d9/raster/bandworker.h"
@@ -70,7 +69,7 @@ struct Rasterizer::Impl {
     std::vector<TriangleSetup> binned;  // a draw's triangles, when they are drawn by two threads
     bool referenceOnly = false;
     bool lastFast = false;
-    int threads = std::thread::hardware_concurrency() > 1 ? 2 : 1;
+    int threads = 1;  // see SetThreadCount
     PixelIsa isa = BestPixelIsa();
     std::unique_ptr<BandWorker> worker;  // created on first use
 };
