@@ -32,12 +32,17 @@ wbx_ensure_packages() {
 
 wbx_jobs() { nproc 2>/dev/null || echo 2; }
 
-# wbx_build DIR [cmake args...]: configure (once) and build one tree.
-wbx_build() {
+# wbx_configure DIR [cmake args...]: configure one tree (once).
+wbx_configure() {
   local dir=$1
   shift
   if [ ! -f "$dir/CMakeCache.txt" ]; then
     cmake -S "$WBX_ROOT" -B "$dir" -G Ninja "$@"
   fi
-  cmake --build "$dir" -j "$(wbx_jobs)"
+}
+
+# wbx_build DIR [cmake args...]: configure (once) and build all of one tree.
+wbx_build() {
+  wbx_configure "$@"
+  cmake --build "$1" -j "$(wbx_jobs)"
 }
