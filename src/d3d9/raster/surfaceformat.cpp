@@ -5,6 +5,8 @@
 #include <memory>
 #include <mutex>
 
+#include "d3d9/formatinfo.h"
+
 namespace wbx::raster {
 
 namespace {
@@ -26,40 +28,9 @@ uint32_t Widen(uint32_t word, int shift, int bits) {
 }  // namespace
 
 int TexelBytes(D3DFORMAT format) {
-    switch (format) {
-        case D3DFMT_R3G3B2:
-        case D3DFMT_A8:
-        case D3DFMT_L8:
-        case D3DFMT_A4L4:
-            return 1;
-        case D3DFMT_R5G6B5:
-        case D3DFMT_X1R5G5B5:
-        case D3DFMT_A1R5G5B5:
-        case D3DFMT_A4R4G4B4:
-        case D3DFMT_X4R4G4B4:
-        case D3DFMT_A8R3G3B2:
-        case D3DFMT_A8L8:
-        case D3DFMT_V8U8:
-        case D3DFMT_L6V5U5:
-            return 2;
-        case D3DFMT_R8G8B8:
-            return 3;
-        case D3DFMT_A8R8G8B8:
-        case D3DFMT_X8R8G8B8:
-        case D3DFMT_A8B8G8R8:
-        case D3DFMT_X8B8G8R8:
-        case D3DFMT_A2R10G10B10:
-        case D3DFMT_A2B10G10R10:
-        case D3DFMT_G16R16:
-        case D3DFMT_X8L8V8U8:
-        case D3DFMT_Q8W8V8U8:
-        case D3DFMT_V16U16:
-            return 4;
-        case D3DFMT_A16B16G16R16:
-            return 8;
-        default:
-            return 0;
-    }
+    // The device's storage sizes, less what the sampler cannot read as a colour.
+    if (IsDepthFormat(format) || format == D3DFMT_P8 || format == D3DFMT_A8P8) return 0;
+    return static_cast<int>(FormatBytesPerPixel(format));
 }
 
 uint32_t DecodeTexel(D3DFORMAT format, const uint8_t* t) {
