@@ -9,6 +9,15 @@ namespace {
 
 int64_t Snap(float v) { return static_cast<int64_t>(std::floor(static_cast<double>(v) * kSubPixelScale + 0.5)); }
 
+// Clipping keeps screen positions within the guard band; anything far beyond
+// it (or NaN) comes from degenerate input and is not drawn. The bound keeps
+// every fixed-point product of the edge functions inside 64 bits.
+constexpr float kMaxScreenCoordinate = 1 << 20;
+
+bool Snappable(const ScreenVertex& v) {
+    return std::fabs(v.X) <= kMaxScreenCoordinate && std::fabs(v.Y) <= kMaxScreenCoordinate;
+}
+
 // floor(a / 2^kSubPixelBits) and ceil(...) for fixed-point values of either sign.
 int64_t FloorPixel(int64_t v) { return v >> kSubPixelBits; }
 int64_t CeilPixel(int64_t v) { return -((-v) >> kSubPixelBits); }
@@ -16,6 +25,7 @@ int64_t CeilPixel(int64_t v) { return -((-v) >> kSubPixelBits); }
 }  // namespace
 
 int64_t SnappedArea2(const ScreenVertex& v0, const ScreenVertex& v1, const ScreenVertex& v2) {
+    if (!Snappable(v0) || !Snappable(v1) || !Snappable(v2)) return 0;
     const int64_t x0 = Snap(v0.X), y0 = Snap(v0.Y);
     const int64_t x1 = Snap(v1.X), y1 = Snap(v1.Y);
     const int64_t x2 = Snap(v2.X), y2 = Snap(v2.Y);
@@ -25,6 +35,7 @@ int64_t SnappedArea2(const ScreenVertex& v0, const ScreenVertex& v1, const Scree
 bool SetupTriangle(const ScreenVertex& v0, const ScreenVertex& v1, const ScreenVertex& v2, DWORD cullMode,
                    const PixelRect& scissor, const ScreenVertex* flatSource, uint32_t attributeMask,
                    TriangleSetup& out) {
+    if (!Snappable(v0) || !Snappable(v1) || !Snappable(v2)) return false;
     const ScreenVertex* v[3] = {&v0, &v1, &v2};
     int64_t x[3], y[3];
     for (int i = 0; i < 3; ++i) {
