@@ -30,7 +30,7 @@
 #include "app/ucommon.h"
 #include "app/umain.h"
 #include "base/format.h"
-#include "sampledata/data_folder.h"
+#include "sampledata/datafolder.h"
 
 namespace {
 

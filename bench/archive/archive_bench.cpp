@@ -7,7 +7,7 @@
 #include <string>
 
 #include "archive/archive.h"
-#include "archive/byte_pair_decoder.h"
+#include "archive/bytepairdecoder.h"
 #include "base/format.h"
 #include "vra_test_support.h"
 

@@ -105,7 +105,8 @@ void BM_Clear(benchmark::State& state) {
     Rasterizer r;
     const D3DVIEWPORT9 viewport{0, 0, kWidth, kHeight, 0, 1};
     for (auto _ : state) {
-        r.Clear(canvas.Targets(), viewport, 0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0xFF888888, 1.0f, 0);
+        r.Clear(canvas.Targets(), viewport, 0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0xFF888888, 1.0f,
+                0);
         benchmark::DoNotOptimize(canvas.Color.data());
     }
 }
@@ -175,8 +176,8 @@ void BM_FigureDraw(benchmark::State& state) {
     Canvas canvas(kWidth, kHeight, D3DFMT_D16);
     Rasterizer r;
     r.SetThreadCount(1);
-    r.Clear(canvas.Targets(), scene.State.Viewport, 0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0xFF888888, 1.0f,
-            0);
+    r.Clear(canvas.Targets(), scene.State.Viewport, 0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER,
+            0xFF888888, 1.0f, 0);
     for (auto _ : state) {
         DrawFigure(r, scene, canvas);
         benchmark::DoNotOptimize(canvas.Color.data());
@@ -198,7 +199,8 @@ void BM_FillRate(benchmark::State& state) {
     Canvas canvas(kWidth, kHeight, D3DFMT_D16);
     Rasterizer r;
     r.SetThreadCount(1);
-    r.Clear(canvas.Targets(), s.Viewport, 0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0xFF888888, 1.0f, 0);
+    r.Clear(canvas.Targets(), s.Viewport, 0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0xFF888888, 1.0f,
+            0);
     for (auto _ : state) {
         DrawList(r, s, canvas, quad, kMeshFVF);
         benchmark::DoNotOptimize(canvas.Color.data());
@@ -217,7 +219,8 @@ void BM_TriangleRate(benchmark::State& state) {
         DrawFigureFrame(r, scene, canvas);
         benchmark::DoNotOptimize(canvas.Color.data());
     }
-    state.SetItemsProcessed(state.iterations() * static_cast<int64_t>(scene.Indices.size() / 3));  // items: triangles
+    state.SetItemsProcessed(state.iterations() *
+                            static_cast<int64_t>(scene.Indices.size() / 3));  // items: triangles
 }
 BENCHMARK(BM_TriangleRate)->Unit(benchmark::kMicrosecond);
 

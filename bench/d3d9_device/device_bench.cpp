@@ -24,8 +24,8 @@ public:
     void PresentFrame(const uint8_t* bits, int pitch, int width, int height) override {
         pixels_.resize(static_cast<size_t>(width) * static_cast<size_t>(height) * 4);
         for (int y = 0; y < height; ++y) {
-            std::memcpy(pixels_.data() + static_cast<size_t>(y) * width * 4, bits + static_cast<size_t>(y) * pitch,
-                        static_cast<size_t>(width) * 4);
+            std::memcpy(pixels_.data() + static_cast<size_t>(y) * width * 4,
+                        bits + static_cast<size_t>(y) * pitch, static_cast<size_t>(width) * 4);
         }
         benchmark::DoNotOptimize(pixels_.data());
     }

@@ -3,13 +3,13 @@
 
 #include <filesystem>
 
-#include "sampledata/body_map.h"
-#include "sampledata/data_folder.h"
+#include "sampledata/bodymap.h"
+#include "sampledata/datafolder.h"
 #include "sampledata/figure.h"
-#include "sampledata/item_painter.h"
-#include "sampledata/layer_canvas.h"
-#include "sampledata/layer_file.h"
-#include "sampledata/model_file.h"
+#include "sampledata/itempainter.h"
+#include "sampledata/layercanvas.h"
+#include "sampledata/layerfile.h"
+#include "sampledata/modelfile.h"
 #include "sampledata/random.h"
 
 namespace {

@@ -15,7 +15,7 @@
 #include <vector>
 
 #include "archive/archive.h"
-#include "archive/byte_pair_decoder.h"
+#include "archive/bytepairdecoder.h"
 #include "common/scratch_file.h"
 
 namespace {

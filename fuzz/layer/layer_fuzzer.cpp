@@ -21,7 +21,7 @@
 #include "common/fuzz_support.h"
 #include "common/layer_reference.h"
 #include "device/texture.h"
-#include "sampledata/compressed_file.h"
+#include "sampledata/compressedfile.h"
 
 namespace {
 

@@ -4,8 +4,8 @@
 #include <cstring>
 #include <vector>
 
-#include "archive/byte_pair_decoder.h"
-#include "archive/vra_format.h"
+#include "archive/bytepairdecoder.h"
+#include "archive/vraformat.h"
 #include "base/filestream.h"
 #include "base/format.h"
 

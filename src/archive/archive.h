@@ -4,7 +4,7 @@
 // IDs match without regard to the case of the ASCII letters A-Z; every other
 // byte (multibyte text included) must be equal as it is. Of two entries with
 // the same ID, the first in the directory wins. Stored entries come back as
-// they are, packed ones expanded (byte_pair_decoder.h).
+// they are, packed ones expanded (bytepairdecoder.h).
 //
 // Failures: EVRAError for a file that is not an archive, an ID that is not in
 // it, and a damaged directory (a negative entry count, a directory or entry
@@ -14,7 +14,7 @@
 #include <memory>
 #include <string>
 
-#include "archive/vra_error.h"
+#include "archive/vraerror.h"
 #include "base/stream.h"
 
 namespace wbx {

@@ -18,8 +18,7 @@ std::string SystemReason() { return std::strerror(errno); }
 TFileStream::TFileStream(const std::string& fileName, uint32_t mode) : fileName_(fileName) {
     if (mode == fmCreate || (mode & 0xFF00) == fmCreate) {
         fd_ = ::open(fileName.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-        if (fd_ < 0)
-            throw EFCreateError("Cannot create file \"" + fileName + "\". " + SystemReason());
+        if (fd_ < 0) throw EFCreateError("Cannot create file \"" + fileName + "\". " + SystemReason());
         return;
     }
     int flags = O_RDONLY;

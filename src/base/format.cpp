@@ -72,7 +72,8 @@ std::string FormatList(std::string_view format, std::initializer_list<FormatArg>
             directive.leftAlign = true;
             ++i;
         }
-        if (i < format.size() && format[i] >= '0' && format[i] <= '9') directive.width = ParseNumber(format, i);
+        if (i < format.size() && format[i] >= '0' && format[i] <= '9')
+            directive.width = ParseNumber(format, i);
         if (i < format.size() && format[i] == '.') {
             ++i;
             directive.precision = ParseNumber(format, i);

@@ -30,11 +30,11 @@ public:
           integer_(static_cast<int64_t>(value)),
           bits_(sizeof(T) <= 4 ? 32 : 64),
           unsigned_(std::is_unsigned_v<T>) {}
-    FormatArg(bool value) : kind_(Kind::Integer), integer_(value ? 1 : 0) {}  // NOLINT
-    FormatArg(double value) : kind_(Kind::Float), float_(value) {}            // NOLINT
-    FormatArg(float value) : kind_(Kind::Float), float_(value) {}             // NOLINT
-    FormatArg(std::string_view value) : kind_(Kind::Text), text_(value) {}    // NOLINT
-    FormatArg(const std::string& value) : kind_(Kind::Text), text_(value) {}  // NOLINT
+    FormatArg(bool value) : kind_(Kind::Integer), integer_(value ? 1 : 0) {}        // NOLINT
+    FormatArg(double value) : kind_(Kind::Float), float_(value) {}                  // NOLINT
+    FormatArg(float value) : kind_(Kind::Float), float_(value) {}                   // NOLINT
+    FormatArg(std::string_view value) : kind_(Kind::Text), text_(value) {}          // NOLINT
+    FormatArg(const std::string& value) : kind_(Kind::Text), text_(value) {}        // NOLINT
     FormatArg(const char* value) : kind_(Kind::Text), text_(value ? value : "") {}  // NOLINT
 
     Kind kind() const { return kind_; }

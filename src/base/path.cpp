@@ -24,8 +24,7 @@ std::string ExtractFileName(const std::string& fileName) {
 std::string ChangeFileExt(const std::string& fileName, const std::string& ext) {
     const size_t slash = fileName.rfind(PathDelim);
     const size_t dot = fileName.rfind('.');
-    if (dot == std::string::npos || (slash != std::string::npos && dot < slash))
-        return fileName + ext;
+    if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return fileName + ext;
     return fileName.substr(0, dot) + ext;
 }
 

@@ -81,9 +81,15 @@ int64_t TMemoryStream::Write(const void* buffer, int64_t count) {
 int64_t TMemoryStream::Seek(int64_t offset, SeekOrigin origin) {
     int64_t base = 0;
     switch (origin) {
-        case SeekOrigin::Begin: base = 0; break;
-        case SeekOrigin::Current: base = position_; break;
-        case SeekOrigin::End: base = Size(); break;
+        case SeekOrigin::Begin:
+            base = 0;
+            break;
+        case SeekOrigin::Current:
+            base = position_;
+            break;
+        case SeekOrigin::End:
+            base = Size();
+            break;
     }
     const int64_t target = base + offset;
     if (target < 0) throw EStreamError("Stream seek error");

@@ -15,7 +15,8 @@ struct TDecompressionStream::State {
 TDecompressionStream::TDecompressionStream(TStream& source) : source_(source), state_(new State) {
     state_->z.next_in = state_->input.data();
     state_->z.avail_in = 0;
-    if (inflateInit(&state_->z) != Z_OK) throw EZDecompressionError("Error initialising the decompression stream");
+    if (inflateInit(&state_->z) != Z_OK)
+        throw EZDecompressionError("Error initialising the decompression stream");
 }
 
 TDecompressionStream::~TDecompressionStream() { inflateEnd(&state_->z); }
@@ -40,7 +41,8 @@ int64_t TDecompressionStream::Read(void* buffer, int64_t count) {
             break;
         }
         if (rc != Z_OK && rc != Z_BUF_ERROR)
-            throw EZDecompressionError(std::string("Damaged compressed data: ") + (z.msg ? z.msg : "zlib error"));
+            throw EZDecompressionError(std::string("Damaged compressed data: ") +
+                                       (z.msg ? z.msg : "zlib error"));
     }
     const int64_t got = static_cast<int64_t>(want - z.avail_out);
     position_ += got;
@@ -53,20 +55,28 @@ int64_t TDecompressionStream::Write(const void*, int64_t) {
 
 int64_t TDecompressionStream::Seek(int64_t offset, SeekOrigin origin) {
     int64_t target = position_;
-    if (origin == SeekOrigin::Begin) target = offset;
-    else if (origin == SeekOrigin::Current) target = position_ + offset;
-    else throw EZDecompressionError("Invalid seek on a decompression stream");
+    if (origin == SeekOrigin::Begin)
+        target = offset;
+    else if (origin == SeekOrigin::Current)
+        target = position_ + offset;
+    else
+        throw EZDecompressionError("Invalid seek on a decompression stream");
     if (target < position_) throw EZDecompressionError("Invalid seek on a decompression stream");
     uint8_t scratch[4096];
     while (position_ < target) {
         const int64_t step = std::min<int64_t>(target - position_, sizeof scratch);
-        if (Read(scratch, step) < step) throw EZDecompressionError("Seek past the end of the compressed data");
+        if (Read(scratch, step) < step)
+            throw EZDecompressionError("Seek past the end of the compressed data");
     }
     return position_;
 }
 
-int64_t TDecompressionStream::Size() { throw EZDecompressionError("A decompression stream has no known size"); }
+int64_t TDecompressionStream::Size() {
+    throw EZDecompressionError("A decompression stream has no known size");
+}
 
-void TDecompressionStream::SetSize(int64_t) { throw EZDecompressionError("A decompression stream is read-only"); }
+void TDecompressionStream::SetSize(int64_t) {
+    throw EZDecompressionError("A decompression stream is read-only");
+}
 
 }  // namespace wbx

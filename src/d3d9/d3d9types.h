@@ -70,7 +70,8 @@ constexpr HRESULT D3DERR_DRIVERINVALIDCALL = MakeD3DHResult(2157);
 // Formats.
 constexpr DWORD MakeFourCC(char a, char b, char c, char d) {
     return static_cast<DWORD>(static_cast<uint8_t>(a)) | (static_cast<DWORD>(static_cast<uint8_t>(b)) << 8) |
-           (static_cast<DWORD>(static_cast<uint8_t>(c)) << 16) | (static_cast<DWORD>(static_cast<uint8_t>(d)) << 24);
+           (static_cast<DWORD>(static_cast<uint8_t>(c)) << 16) |
+           (static_cast<DWORD>(static_cast<uint8_t>(d)) << 24);
 }
 
 enum D3DFORMAT : DWORD {
@@ -139,7 +140,11 @@ enum D3DMULTISAMPLE_TYPE : DWORD { D3DMULTISAMPLE_NONE = 0, D3DMULTISAMPLE_NONMA
 
 enum D3DSWAPEFFECT : DWORD { D3DSWAPEFFECT_DISCARD = 1, D3DSWAPEFFECT_FLIP = 2, D3DSWAPEFFECT_COPY = 3 };
 
-enum D3DBACKBUFFER_TYPE : DWORD { D3DBACKBUFFER_TYPE_MONO = 0, D3DBACKBUFFER_TYPE_LEFT = 1, D3DBACKBUFFER_TYPE_RIGHT = 2 };
+enum D3DBACKBUFFER_TYPE : DWORD {
+    D3DBACKBUFFER_TYPE_MONO = 0,
+    D3DBACKBUFFER_TYPE_LEFT = 1,
+    D3DBACKBUFFER_TYPE_RIGHT = 2
+};
 
 constexpr UINT D3D_SDK_VERSION = 32;  // 31 (the 9.0b headers) is accepted as well
 constexpr UINT D3DADAPTER_DEFAULT = 0;

@@ -10,9 +10,9 @@
 #include "d3d9/formatinfo.h"
 #include "d3d9/indexbuffer.h"
 #include "d3d9/presentationtarget.h"
+#include "d3d9/raster/vertexformat.h"
 #include "d3d9/texture.h"
 #include "d3d9/vertexbuffer.h"
-#include "d3d9/raster/vertexformat.h"
 
 namespace wbx {
 

@@ -162,8 +162,9 @@ TBitmapInfoHeader ReadBitmapInfo(TStream& stream, int64_t start) {
     const int64_t rowBytes = (int64_t{info.Width} * bitsPerPixel + 31) / 32 * 4;
     const int64_t pixelBytes = stream.Size() - start - fileHeader.PixelOffset;
     if (pixelBytes < rowBytes || info.Height > pixelBytes / rowBytes)
-        throw EBitmapError(Format("Bitmap of %d x %d pixels at %d bits needs more bytes than the stream holds",
-                                  info.Width, info.Height, info.BitCount));
+        throw EBitmapError(
+            Format("Bitmap of %d x %d pixels at %d bits needs more bytes than the stream holds", info.Width,
+                   info.Height, info.BitCount));
     return info;
 }
 

@@ -1,7 +1,7 @@
 #pragma once
 // Three- and four-component single-precision vectors and the operations on
 // them, including table-driven rotations by integer angles (angle unit: 1/4096
-// of a full turn, see angle_tables.h).
+// of a full turn, see angletables.h).
 //
 // Every operation evaluates in double precision and rounds each stored
 // component to single; sums run left to right in the order of the formulas
@@ -12,7 +12,7 @@
 
 #include <type_traits>
 
-#include "math/angle_tables.h"
+#include "math/angletables.h"
 
 namespace wbx {
 

@@ -9,7 +9,7 @@
 #include <string>
 
 #include "app_fixtures.h"
-#include "sampledata/data_folder.h"
+#include "sampledata/datafolder.h"
 
 namespace wbx {
 namespace {

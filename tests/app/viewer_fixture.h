@@ -16,7 +16,7 @@
 #include "d3d9/d3d9.h"
 #include "device/texture.h"
 #include "qt_app.h"
-#include "sampledata/data_folder.h"
+#include "sampledata/datafolder.h"
 
 namespace wbx::testing {
 

@@ -6,7 +6,7 @@
 
 #include <filesystem>
 
-#include "archive/vra_format.h"
+#include "archive/vraformat.h"
 #include "base/filestream.h"
 #include "vra_test_support.h"
 

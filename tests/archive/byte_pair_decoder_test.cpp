@@ -1,11 +1,10 @@
-#include "archive/byte_pair_decoder.h"
-
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <optional>
 
-#include "archive/vra_error.h"
+#include "archive/bytepairdecoder.h"
+#include "archive/vraerror.h"
 #include "vra_test_support.h"
 
 namespace wbx {

@@ -9,7 +9,7 @@
 #include <map>
 
 #include "archive/archive.h"
-#include "archive/byte_pair_decoder.h"
+#include "archive/bytepairdecoder.h"
 #include "base/filestream.h"
 #include "vra_test_support.h"
 

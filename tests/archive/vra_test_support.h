@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "archive/vra_format.h"
+#include "archive/vraformat.h"
 
 namespace wbx::vratest {
 

@@ -84,7 +84,8 @@ TEST(RasterCoverage, FanAroundAVertexCoversEachPixelOnce) {
         const int spokes = onCentres ? 8 : 13;
         for (int i = 0; i <= spokes; ++i) {
             const double angle = 2 * 3.14159265358979 * (i % spokes) / spokes;
-            float x = static_cast<float>(32 + 24 * std::cos(angle)), y = static_cast<float>(32 + 24 * std::sin(angle));
+            float x = static_cast<float>(32 + 24 * std::cos(angle)),
+                  y = static_cast<float>(32 + 24 * std::sin(angle));
             if (onCentres) {
                 x = std::round(x);
                 y = std::round(y);
@@ -122,7 +123,8 @@ TEST(RasterCoverage, CullingFollowsScreenWinding) {
         DWORD Cull;
         bool DrawsClockwise, DrawsCounter;
     };
-    for (const Case& k : {Case{D3DCULL_CCW, true, false}, Case{D3DCULL_CW, false, true}, Case{D3DCULL_NONE, true, true}}) {
+    for (const Case& k :
+         {Case{D3DCULL_CCW, true, false}, Case{D3DCULL_CW, false, true}, Case{D3DCULL_NONE, true, true}}) {
         Rasterizer r;
         PipelineState s = CountingState(16, 16);
         s.RenderStates[D3DRS_CULLMODE] = k.Cull;
@@ -154,8 +156,8 @@ TEST(RasterCoverage, NearAndFarPlanesClipInHomogeneousSpace) {
     Rasterizer r;
     Canvas c(64, 64, D3DFMT_UNKNOWN);
     DrawList(r, UnlitState(64, 64), c,
-             std::vector<ColorVertex>{{-0.5f, -0.5f, -1, 0xFFFFFFFF}, {0.5f, -0.5f, -1, 0xFFFFFFFF},
-                                      {0, 0.5f, 1, 0xFFFFFFFF}},
+             std::vector<ColorVertex>{
+                 {-0.5f, -0.5f, -1, 0xFFFFFFFF}, {0.5f, -0.5f, -1, 0xFFFFFFFF}, {0, 0.5f, 1, 0xFFFFFFFF}},
              kColorFVF);
     int above = 0;
     for (int y = 0; y < 64; ++y) {
@@ -171,8 +173,8 @@ TEST(RasterCoverage, NearAndFarPlanesClipInHomogeneousSpace) {
     // Beyond the far plane (z > w) likewise: z = 2y + 1 leaves the lower half.
     Canvas f(64, 64, D3DFMT_UNKNOWN);
     DrawList(r, UnlitState(64, 64), f,
-             std::vector<ColorVertex>{{-0.5f, -0.5f, 0, 0xFFFFFFFF}, {0.5f, -0.5f, 0, 0xFFFFFFFF},
-                                      {0, 0.5f, 2, 0xFFFFFFFF}},
+             std::vector<ColorVertex>{
+                 {-0.5f, -0.5f, 0, 0xFFFFFFFF}, {0.5f, -0.5f, 0, 0xFFFFFFFF}, {0, 0.5f, 2, 0xFFFFFFFF}},
              kColorFVF);
     for (int y = 0; y < 32; ++y)
         for (int x = 0; x < 64; ++x) EXPECT_EQ(f.Rgb(x, y), 0u) << x << "," << y;
@@ -181,7 +183,8 @@ TEST(RasterCoverage, NearAndFarPlanesClipInHomogeneousSpace) {
     // Wholly behind the viewer: nothing.
     Canvas g(64, 64, D3DFMT_UNKNOWN);
     DrawList(r, UnlitState(64, 64), g,
-             std::vector<ColorVertex>{{-1, -1, -0.5f, 0xFFFFFFFF}, {1, -1, -0.5f, 0xFFFFFFFF}, {0, 1, -0.1f, 0xFFFFFFFF}},
+             std::vector<ColorVertex>{
+                 {-1, -1, -0.5f, 0xFFFFFFFF}, {1, -1, -0.5f, 0xFFFFFFFF}, {0, 1, -0.1f, 0xFFFFFFFF}},
              kColorFVF);
     EXPECT_EQ(g.CountNot(0), 0);
 }
@@ -200,9 +203,10 @@ TEST(RasterCoverage, TriangleThroughTheEyeWithPerspectiveStaysInFront) {
     p._34 = 1;
     p._43 = -10.0f / 9.0f;
     s.Projection = p;
-    DrawList(r, s, c,
-             std::vector<ColorVertex>{{-5, -1, -3, 0xFFFFFFFF}, {5, -1, -3, 0xFFFFFFFF}, {0, -1, 8, 0xFFFFFFFF}},
-             kColorFVF);
+    DrawList(
+        r, s, c,
+        std::vector<ColorVertex>{{-5, -1, -3, 0xFFFFFFFF}, {5, -1, -3, 0xFFFFFFFF}, {0, -1, 8, 0xFFFFFFFF}},
+        kColorFVF);
     EXPECT_GT(c.CountNot(0), 100);
     for (int y = 0; y <= 32; ++y)
         for (int x = 0; x < 64; ++x) EXPECT_EQ(c.Rgb(x, y), 0u) << x << "," << y;
@@ -215,7 +219,8 @@ TEST(RasterCoverage, ViewportScissorsAndOffsetsDrawing) {
     s.Viewport = {10, 5, 20, 10, 0, 1};
     // Clip space covering far more than the viewport.
     DrawList(r, s, c,
-             std::vector<ColorVertex>{{-3, -3, 0.5f, 0xFFFFFFFF}, {3, -3, 0.5f, 0xFFFFFFFF}, {0, 9, 0.5f, 0xFFFFFFFF}},
+             std::vector<ColorVertex>{
+                 {-3, -3, 0.5f, 0xFFFFFFFF}, {3, -3, 0.5f, 0xFFFFFFFF}, {0, 9, 0.5f, 0xFFFFFFFF}},
              kColorFVF);
     for (int y = 0; y < 40; ++y)
         for (int x = 0; x < 40; ++x)
@@ -223,7 +228,8 @@ TEST(RasterCoverage, ViewportScissorsAndOffsetsDrawing) {
     // Viewport mapping: (-1, 1) lands on the viewport's top-left pixel centre.
     Canvas d(40, 40, D3DFMT_UNKNOWN);
     DrawList(r, s, d,
-             std::vector<ColorVertex>{{-1, 1, 0.5f, 0xFFFFFFFF}, {-0.5f, 1, 0.5f, 0xFFFFFFFF}, {-1, 0, 0.5f, 0xFFFFFFFF}},
+             std::vector<ColorVertex>{
+                 {-1, 1, 0.5f, 0xFFFFFFFF}, {-0.5f, 1, 0.5f, 0xFFFFFFFF}, {-1, 0, 0.5f, 0xFFFFFFFF}},
              kColorFVF);
     EXPECT_NE(d.Rgb(10, 5), 0u);
     EXPECT_EQ(d.Rgb(15, 5), 0u);  // x = -0.5 maps to 15: a right edge, excluded
@@ -301,23 +307,29 @@ TEST(RasterCoverage, AbsurdCoordinatesAreClippedOrDropped) {
     // Far outside the screen but finite: clipped to the guard band, the
     // triangle covers the whole target.
     Canvas c(16, 16, D3DFMT_UNKNOWN);
-    DrawList(r, UnlitState(16, 16), c,
-             std::vector<ColorVertex>{{-1e5f, -1e5f, 0.5f, 0xFFFFFFFF}, {1e5f, -1e5f, 0.5f, 0xFFFFFFFF},
-                                      {0, 1e5f, 0.5f, 0xFFFFFFFF}},
-             kColorFVF);
+    DrawList(
+        r, UnlitState(16, 16), c,
+        std::vector<ColorVertex>{
+            {-1e5f, -1e5f, 0.5f, 0xFFFFFFFF}, {1e5f, -1e5f, 0.5f, 0xFFFFFFFF}, {0, 1e5f, 0.5f, 0xFFFFFFFF}},
+        kColorFVF);
     EXPECT_EQ(c.CountNot(0), 16 * 16);
     // Near the float range the cut points lose all precision; what is drawn
     // is then undefined, but it stays inside the target (checked by the
     // sanitizer build) and nothing hangs.
     DrawList(r, UnlitState(16, 16), c,
-             std::vector<ColorVertex>{{-1e37f, -1e37f, 0.5f, 0xFFFFFFFF}, {1e37f, -1e37f, 0.5f, 0xFFFFFFFF},
+             std::vector<ColorVertex>{{-1e37f, -1e37f, 0.5f, 0xFFFFFFFF},
+                                      {1e37f, -1e37f, 0.5f, 0xFFFFFFFF},
                                       {0, 1e37f, 0.5f, 0xFFFFFFFF}},
              kColorFVF);
     // NaN and infinity: nothing drawn, nothing crashes.
     Canvas d(16, 16, D3DFMT_UNKNOWN);
     DrawList(r, UnlitState(16, 16), d,
-             std::vector<ColorVertex>{{nan, 0, 0.5f, 0xFFFFFFFF}, {1, 0, 0.5f, 0xFFFFFFFF}, {0, 1, 0.5f, 0xFFFFFFFF},
-                                      {inf, -inf, 0.5f, 0xFFFFFFFF}, {1, 0, 0.5f, 0xFFFFFFFF}, {0, 1, 0.5f, 0xFFFFFFFF}},
+             std::vector<ColorVertex>{{nan, 0, 0.5f, 0xFFFFFFFF},
+                                      {1, 0, 0.5f, 0xFFFFFFFF},
+                                      {0, 1, 0.5f, 0xFFFFFFFF},
+                                      {inf, -inf, 0.5f, 0xFFFFFFFF},
+                                      {1, 0, 0.5f, 0xFFFFFFFF},
+                                      {0, 1, 0.5f, 0xFFFFFFFF}},
              kColorFVF, D3DPT_TRIANGLELIST, 2);
     EXPECT_EQ(d.CountNot(0), 0);
     // Pre-transformed vertices far outside the guard band are dropped.

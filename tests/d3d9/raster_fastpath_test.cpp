@@ -32,7 +32,8 @@ D3DMATRIX Perspective() {
 }
 
 TextureImage MakeTexture(std::mt19937& rng, D3DFORMAT format) {
-    const int bytes = (format == D3DFMT_A8R8G8B8 || format == D3DFMT_X8R8G8B8) ? 4 : (format == D3DFMT_L8 ? 1 : 2);
+    const int bytes =
+        (format == D3DFMT_A8R8G8B8 || format == D3DFMT_X8R8G8B8) ? 4 : (format == D3DFMT_L8 ? 1 : 2);
     const int w = 1 << (rng() % 4 + 2), h = 1 << (rng() % 4 + 2);
     TextureImage t(w + (rng() % 2 ? 0 : 3), h, format, bytes);  // sometimes not a power of two
     for (auto& b : t.Bits) b = static_cast<uint8_t>(rng());
@@ -45,7 +46,9 @@ TextureImage MakeTexture(std::mt19937& rng, D3DFORMAT format) {
 }
 
 Scene MakeScene(std::mt19937& rng, TextureImage* texture) {
-    auto pick = [&](std::initializer_list<DWORD> values) { return *(values.begin() + rng() % values.size()); };
+    auto pick = [&](std::initializer_list<DWORD> values) {
+        return *(values.begin() + rng() % values.size());
+    };
     auto unit = [&]() { return static_cast<float>(rng() % 10000) / 10000.0f; };
     Scene scene;
     scene.DepthFormat =
@@ -64,8 +67,8 @@ Scene MakeScene(std::mt19937& rng, TextureImage* texture) {
     rs[D3DRS_ALPHAFUNC] = pick({D3DCMP_GREATER, D3DCMP_LESS, D3DCMP_GREATEREQUAL, D3DCMP_EQUAL});
     rs[D3DRS_ALPHAREF] = rng() % 256;
     rs[D3DRS_ALPHABLENDENABLE] = rng() % 4 != 0;
-    rs[D3DRS_SRCBLEND] = pick({D3DBLEND_SRCALPHA, D3DBLEND_SRCALPHA, D3DBLEND_ZERO, D3DBLEND_ONE, D3DBLEND_DESTCOLOR,
-                               D3DBLEND_INVDESTALPHA});
+    rs[D3DRS_SRCBLEND] = pick({D3DBLEND_SRCALPHA, D3DBLEND_SRCALPHA, D3DBLEND_ZERO, D3DBLEND_ONE,
+                               D3DBLEND_DESTCOLOR, D3DBLEND_INVDESTALPHA});
     rs[D3DRS_DESTBLEND] = pick({D3DBLEND_INVSRCALPHA, D3DBLEND_INVSRCALPHA, D3DBLEND_ONE, D3DBLEND_SRCCOLOR,
                                 D3DBLEND_INVSRCCOLOR, D3DBLEND_ZERO});
     rs[D3DRS_BLENDOP] = pick({D3DBLENDOP_ADD, D3DBLENDOP_ADD, D3DBLENDOP_SUBTRACT, D3DBLENDOP_MAX});
@@ -81,8 +84,10 @@ Scene MakeScene(std::mt19937& rng, TextureImage* texture) {
         Bind(s, 0, {texture});
         DWORD* ss = s.SamplerStates[0];
         ss[D3DSAMP_MAGFILTER] = ss[D3DSAMP_MINFILTER] = pick({D3DTEXF_POINT, D3DTEXF_LINEAR});
-        ss[D3DSAMP_ADDRESSU] = pick({D3DTADDRESS_WRAP, D3DTADDRESS_CLAMP, D3DTADDRESS_MIRROR, D3DTADDRESS_BORDER});
-        ss[D3DSAMP_ADDRESSV] = pick({D3DTADDRESS_WRAP, D3DTADDRESS_CLAMP, D3DTADDRESS_MIRROR, D3DTADDRESS_BORDER});
+        ss[D3DSAMP_ADDRESSU] =
+            pick({D3DTADDRESS_WRAP, D3DTADDRESS_CLAMP, D3DTADDRESS_MIRROR, D3DTADDRESS_BORDER});
+        ss[D3DSAMP_ADDRESSV] =
+            pick({D3DTADDRESS_WRAP, D3DTADDRESS_CLAMP, D3DTADDRESS_MIRROR, D3DTADDRESS_BORDER});
         ss[D3DSAMP_BORDERCOLOR] = rng();
     }
     s.Material.Diffuse = {unit(), unit(), unit(), unit()};
@@ -98,8 +103,9 @@ Scene MakeScene(std::mt19937& rng, TextureImage* texture) {
     light.Direction = {unit() - 0.5f, unit() - 0.5f, 1};
     for (int i = 0; i < 36; ++i) {
         // Triangles around the view, some crossing the near plane.
-        scene.Vertices.push_back({(unit() - 0.5f) * 6, (unit() - 0.5f) * 6, (unit() - 0.7f) * 6, unit() - 0.5f,
-                                  unit() - 0.5f, -1, (unit() - 0.25f) * 3, (unit() - 0.25f) * 3});
+        scene.Vertices.push_back({(unit() - 0.5f) * 6, (unit() - 0.5f) * 6, (unit() - 0.7f) * 6,
+                                  unit() - 0.5f, unit() - 0.5f, -1, (unit() - 0.25f) * 3,
+                                  (unit() - 0.25f) * 3});
         scene.Indices.push_back(static_cast<uint16_t>(i));
     }
     return scene;
@@ -129,7 +135,8 @@ TEST(RasterFastPath, MatchesTheReferenceBitForBit) {
             if (path > 0) r.SetPixelIsa(variants[path - 1]);
             Canvas& c = canvases[path];
             if (c.HasDepth) {
-                r.Clear(c.Targets(), scene.State.Viewport, 0, nullptr, D3DCLEAR_ZBUFFER | D3DCLEAR_STENCIL, 0, 0.6f, 7);
+                r.Clear(c.Targets(), scene.State.Viewport, 0, nullptr, D3DCLEAR_ZBUFFER | D3DCLEAR_STENCIL, 0,
+                        0.6f, 7);
             }
             DrawIndexed(r, scene.State, c, scene.Vertices, kMeshFVF, scene.Indices);
             if (path == 1) fastDraws += r.LastDrawUsedFastPath();
@@ -163,7 +170,8 @@ TEST(RasterFastPath, TheViewersStatesUseIt) {
     s.StageStates[0][D3DTSS_ALPHAARG2] = D3DTA_DIFFUSE;
     Rasterizer r;
     Canvas c(kSize, kSize);
-    const std::vector<MeshVertex> v{{-1, 1, 0.5f, 0, 0, -1, 0, 0}, {1, 1, 0.5f, 0, 0, -1, 1, 0}, {-1, -1, 0.5f, 0, 0, -1, 0, 1}};
+    const std::vector<MeshVertex> v{
+        {-1, 1, 0.5f, 0, 0, -1, 0, 0}, {1, 1, 0.5f, 0, 0, -1, 1, 0}, {-1, -1, 0.5f, 0, 0, -1, 0, 1}};
     DrawList(r, s, c, v, kMeshFVF);
     EXPECT_TRUE(r.LastDrawUsedFastPath());
 }

@@ -25,7 +25,8 @@ struct FigureScene {
 inline float FigureRadius(float y) {
     const float t = y / 72.0f;
     const float body = t < 0.78f ? 9.0f + 9.0f * std::sin(t * 3.14159265f * 1.3f) : 0.0f;
-    const float head = t > 0.8f ? 7.5f * std::sqrt(std::max(0.0f, 1.0f - std::pow((t - 0.9f) / 0.1f, 2.0f))) : 0.0f;
+    const float head =
+        t > 0.8f ? 7.5f * std::sqrt(std::max(0.0f, 1.0f - std::pow((t - 0.9f) / 0.1f, 2.0f))) : 0.0f;
     const float neck = (t > 0.76f && t < 0.84f) ? 3.5f : 0.0f;
     return std::max({body, head, neck, 0.5f}) + (t < 0.45f ? 3.0f * std::cos(t * 40.0f) * 0.2f : 0.0f);
 }
@@ -50,8 +51,9 @@ inline FigureScene MakeFigureScene(int width, int height, int rings, int segment
     }
     for (int i = 0; i < rings; ++i) {
         for (int j = 0; j < segments; ++j) {
-            const uint16_t a = static_cast<uint16_t>(i * (segments + 1) + j), b = static_cast<uint16_t>(a + 1),
-                           c = static_cast<uint16_t>(a + segments + 1), d = static_cast<uint16_t>(c + 1);
+            const uint16_t a = static_cast<uint16_t>(i * (segments + 1) + j),
+                           b = static_cast<uint16_t>(a + 1), c = static_cast<uint16_t>(a + segments + 1),
+                           d = static_cast<uint16_t>(c + 1);
             scene.Indices.insert(scene.Indices.end(), {a, c, b, b, c, d});
         }
     }
@@ -60,9 +62,12 @@ inline FigureScene MakeFigureScene(int width, int height, int rings, int segment
     for (int y = 0; y < 512; ++y) {
         for (int x = 0; x < 256; ++x) {
             const int band = y / 64;
-            const bool seeThrough = (band == 3 && (x / 16) % 2 == 0) || (band == 6 && ((x + y) / 24) % 3 == 0);
-            const int r = (band * 4 + 8) & 31, g = ((x / 32 + y / 32) % 2) ? 24 : 12, b = (31 - band * 3) & 31;
-            const uint16_t texel = static_cast<uint16_t>((seeThrough ? 0 : 0x8000) | (r << 10) | (g << 5) | b);
+            const bool seeThrough =
+                (band == 3 && (x / 16) % 2 == 0) || (band == 6 && ((x + y) / 24) % 3 == 0);
+            const int r = (band * 4 + 8) & 31, g = ((x / 32 + y / 32) % 2) ? 24 : 12,
+                      b = (31 - band * 3) & 31;
+            const uint16_t texel =
+                static_cast<uint16_t>((seeThrough ? 0 : 0x8000) | (r << 10) | (g << 5) | b);
             scene.Texture.Set16(x, y, texel);
         }
     }
@@ -97,10 +102,12 @@ inline FigureScene MakeFigureScene(int width, int height, int rings, int segment
     // Dir and the translation -36 Up.
     const float angle = static_cast<float>(yaw) * 2.0f * 3.14159265f / 4096.0f;
     // Quarter turns exactly, as the angle tables give them.
-    const float c = yaw % 1024 == 0 ? static_cast<float>((yaw / 1024) % 2 == 0 ? ((yaw / 2048) % 2 == 0 ? 1 : -1) : 0)
-                                    : std::cos(angle);
-    const float sn = yaw % 1024 == 0 ? static_cast<float>((yaw / 1024) % 2 == 1 ? ((yaw / 1024) % 4 == 1 ? 1 : -1) : 0)
-                                     : std::sin(angle);
+    const float c = yaw % 1024 == 0
+                        ? static_cast<float>((yaw / 1024) % 2 == 0 ? ((yaw / 2048) % 2 == 0 ? 1 : -1) : 0)
+                        : std::cos(angle);
+    const float sn = yaw % 1024 == 0
+                         ? static_cast<float>((yaw / 1024) % 2 == 1 ? ((yaw / 1024) % 4 == 1 ? 1 : -1) : 0)
+                         : std::sin(angle);
     s.World = Identity();
     s.World._11 = c;
     s.World._13 = -sn;
@@ -149,8 +156,8 @@ inline void DrawFigure(Rasterizer& r, const FigureScene& scene, const Canvas& ca
 
 // Clear and draw the scene as one frame of the viewer does.
 inline void DrawFigureFrame(Rasterizer& r, const FigureScene& scene, const Canvas& canvas) {
-    r.Clear(canvas.Targets(), scene.State.Viewport, 0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0xFF888888, 1.0f,
-            0);
+    r.Clear(canvas.Targets(), scene.State.Viewport, 0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER,
+            0xFF888888, 1.0f, 0);
     DrawFigure(r, scene, canvas);
 }
 

@@ -198,7 +198,8 @@ TEST(RasterLighting, PointAndSpotLightsAttenuateAndCut) {
     spot.Falloff = 1.0f;
     s.ActiveLights[0] = spot;
     auto lightAt = [&](double angle) {  // vertex 2 units from the light, `angle` off the axis
-        const float x = static_cast<float>(2 * std::sin(angle)), z = static_cast<float>(-1 + 2 * std::cos(angle));
+        const float x = static_cast<float>(2 * std::sin(angle)),
+                    z = static_cast<float>(-1 + 2 * std::cos(angle));
         const float nx = static_cast<float>(-std::sin(angle)), nz = static_cast<float>(-std::cos(angle));
         return LightVertex(s, {x, 0, z}, {nx, 0, nz}).Diffuse[0];
     };
@@ -233,16 +234,17 @@ TEST(RasterLighting, TheViewersMaterialAndLightOnScreen) {
     PipelineState s = DefaultState(8, 8, false);
     s.RenderStates[D3DRS_SPECULARENABLE] = TRUE;
     s.RenderStates[D3DRS_CULLMODE] = D3DCULL_NONE;
-    s.Material = {Rgba(0.1f, 0.1f, 0.1f), Rgba(1, 1, 1), Rgba(0.1f, 0.1f, 0.1f), Rgba(0.5f, 0.5f, 0.5f), 0.0f};
+    s.Material = {Rgba(0.1f, 0.1f, 0.1f), Rgba(1, 1, 1), Rgba(0.1f, 0.1f, 0.1f), Rgba(0.5f, 0.5f, 0.5f),
+                  0.0f};
     AddLight(s, Directional({0, 0, -1}, Rgba(1, 1, 1), Rgba(1, 1, 1), Rgba(0.3f, 0.3f, 0.3f)));
     // Normals face the light (towards +z, the light shines along -z).
-    const std::vector<MeshVertex> facing{{-1, 1, 0.5f, 0, 0, 1, 0, 0}, {3, 1, 0.5f, 0, 0, 1, 0, 0},
-                                         {-1, -3, 0.5f, 0, 0, 1, 0, 0}};
+    const std::vector<MeshVertex> facing{
+        {-1, 1, 0.5f, 0, 0, 1, 0, 0}, {3, 1, 0.5f, 0, 0, 1, 0, 0}, {-1, -3, 0.5f, 0, 0, 1, 0, 0}};
     DrawList(r, s, c, facing, kMeshFVF);
     EXPECT_NEAR(static_cast<int>(c.Rgb(2, 2) & 0xFF), 255, 1);
     // Turned away: emissive and ambient only, 0.8.
-    const std::vector<MeshVertex> away{{-1, 1, 0.5f, 0, 0, -1, 0, 0}, {3, 1, 0.5f, 0, 0, -1, 0, 0},
-                                       {-1, -3, 0.5f, 0, 0, -1, 0, 0}};
+    const std::vector<MeshVertex> away{
+        {-1, 1, 0.5f, 0, 0, -1, 0, 0}, {3, 1, 0.5f, 0, 0, -1, 0, 0}, {-1, -3, 0.5f, 0, 0, -1, 0, 0}};
     DrawList(r, s, c, away, kMeshFVF);
     EXPECT_NEAR(static_cast<int>(c.Rgb(2, 2) & 0xFF), 204, 1);
 }

@@ -172,7 +172,8 @@ TEST(RasterSampling, TexelFormatsExpandLikeDirect3D) {
         std::memcpy(bytes, &k.Raw, 4);
         EXPECT_EQ(DecodeTexel(k.Format, bytes), k.Expected) << "format " << k.Format;
         if (const uint32_t* table = TexelLookupTable(k.Format)) {
-            EXPECT_EQ(table[k.Raw & (TexelBytes(k.Format) == 1 ? 0xFF : 0xFFFF)], k.Expected) << "format " << k.Format;
+            EXPECT_EQ(table[k.Raw & (TexelBytes(k.Format) == 1 ? 0xFF : 0xFFFF)], k.Expected)
+                << "format " << k.Format;
         }
     }
     EXPECT_EQ(TexelBytes(D3DFMT_DXT1), 0);
@@ -216,16 +217,16 @@ TEST(RasterStages, OperationsArgumentsAndSpecular) {
         uint32_t Expected;  // ARGB before blending; alpha checked through an alpha-only write
     };
     const Case cases[] = {
-        {"modulate", D3DTOP_MODULATE, D3DTA_TEXTURE, D3DTA_DIFFUSE, D3DTOP_MODULATE, D3DTA_TEXTURE, D3DTA_DIFFUSE, true,
-         0x20602010},  // C0*80 = 60, 40*80 = 20, 20*80 = 10; alpha 80*40 = 20
+        {"modulate", D3DTOP_MODULATE, D3DTA_TEXTURE, D3DTA_DIFFUSE, D3DTOP_MODULATE, D3DTA_TEXTURE,
+         D3DTA_DIFFUSE, true, 0x20602010},  // C0*80 = 60, 40*80 = 20, 20*80 = 10; alpha 80*40 = 20
         {"select texture", D3DTOP_SELECTARG1, D3DTA_TEXTURE, D3DTA_DIFFUSE, D3DTOP_SELECTARG1, D3DTA_TEXTURE,
          D3DTA_DIFFUSE, true, 0x80C04020},
         {"select diffuse", D3DTOP_SELECTARG2, D3DTA_TEXTURE, D3DTA_CURRENT, D3DTOP_SELECTARG2, D3DTA_TEXTURE,
          D3DTA_CURRENT, true, 0x40808080},
-        {"add saturates", D3DTOP_ADD, D3DTA_TEXTURE, D3DTA_DIFFUSE, D3DTOP_ADD, D3DTA_TEXTURE, D3DTA_DIFFUSE, true,
-         0xC0FFC0A0},
-        {"disable", D3DTOP_DISABLE, D3DTA_TEXTURE, D3DTA_DIFFUSE, D3DTOP_DISABLE, D3DTA_TEXTURE, D3DTA_DIFFUSE, true,
-         0x40808080},
+        {"add saturates", D3DTOP_ADD, D3DTA_TEXTURE, D3DTA_DIFFUSE, D3DTOP_ADD, D3DTA_TEXTURE, D3DTA_DIFFUSE,
+         true, 0xC0FFC0A0},
+        {"disable", D3DTOP_DISABLE, D3DTA_TEXTURE, D3DTA_DIFFUSE, D3DTOP_DISABLE, D3DTA_TEXTURE,
+         D3DTA_DIFFUSE, true, 0x40808080},
         {"no texture passes diffuse", D3DTOP_SELECTARG1, D3DTA_TEXTURE, D3DTA_DIFFUSE, D3DTOP_SELECTARG1,
          D3DTA_TEXTURE, D3DTA_DIFFUSE, false, 0x40808080},
         {"complement", D3DTOP_SELECTARG1, D3DTA_TEXTURE | D3DTA_COMPLEMENT, D3DTA_DIFFUSE, D3DTOP_SELECTARG1,
@@ -277,7 +278,8 @@ TEST(RasterStages, FlatShadingTakesTheFirstVertexColour) {
     Canvas c(16, 16, D3DFMT_UNKNOWN);
     PipelineState s = TexturedState(16, 16);
     s.RenderStates[D3DRS_SHADEMODE] = D3DSHADE_FLAT;
-    const std::vector<TLVertex> v{{0, 0, 0.5f, 1, 0xFF00FF00, 0, 0}, {16, 0, 0.5f, 1, 0xFFFF0000, 0, 0},
+    const std::vector<TLVertex> v{{0, 0, 0.5f, 1, 0xFF00FF00, 0, 0},
+                                  {16, 0, 0.5f, 1, 0xFFFF0000, 0, 0},
                                   {0, 16, 0.5f, 1, 0xFF0000FF, 0, 0}};
     DrawList(r, s, c, v, kTLFVF);
     EXPECT_EQ(c.Rgb(1, 1), 0x00FF00u);
@@ -297,9 +299,10 @@ TEST(RasterStages, ColorsAndCoordinatesArePerspectiveCorrect) {
     PipelineState s = TexturedState(64, 4);
     s.RenderStates[D3DRS_CULLMODE] = D3DCULL_NONE;
     const float near = 1.0f, far = 0.25f;  // rhw
-    const std::vector<TLVertex> v{{-0.5f, -0.5f, 0.5f, near, 0xFF000000, 0, 0}, {63.5f, -0.5f, 0.5f, far, 0xFFFFFFFF, 1, 0},
-                                  {63.5f, 3.5f, 0.5f, far, 0xFFFFFFFF, 1, 1}, {-0.5f, -0.5f, 0.5f, near, 0xFF000000, 0, 0},
-                                  {63.5f, 3.5f, 0.5f, far, 0xFFFFFFFF, 1, 1}, {-0.5f, 3.5f, 0.5f, near, 0xFF000000, 0, 1}};
+    const std::vector<TLVertex> v{
+        {-0.5f, -0.5f, 0.5f, near, 0xFF000000, 0, 0}, {63.5f, -0.5f, 0.5f, far, 0xFFFFFFFF, 1, 0},
+        {63.5f, 3.5f, 0.5f, far, 0xFFFFFFFF, 1, 1},   {-0.5f, -0.5f, 0.5f, near, 0xFF000000, 0, 0},
+        {63.5f, 3.5f, 0.5f, far, 0xFFFFFFFF, 1, 1},   {-0.5f, 3.5f, 0.5f, near, 0xFF000000, 0, 1}};
     DrawList(r, s, c, v, kTLFVF);
     // At screen fraction t the colour is t far / ((1 - t) near + t far).
     for (int x : {0, 16, 31, 48, 63}) {
@@ -321,26 +324,42 @@ struct BlendCase {
 double BlendChannel(const BlendCase& k, double s, double sa, double d, double da) {
     auto factor = [&](DWORD f, double own) {
         switch (f) {
-            case D3DBLEND_ZERO: return 0.0;
-            case D3DBLEND_ONE: return 1.0;
-            case D3DBLEND_SRCCOLOR: return s;
-            case D3DBLEND_INVSRCCOLOR: return 1 - s;
-            case D3DBLEND_SRCALPHA: return sa;
-            case D3DBLEND_INVSRCALPHA: return 1 - sa;
-            case D3DBLEND_DESTALPHA: return da;
-            case D3DBLEND_INVDESTALPHA: return 1 - da;
-            case D3DBLEND_DESTCOLOR: return d;
-            case D3DBLEND_INVDESTCOLOR: return 1 - d;
-            default: return own;
+            case D3DBLEND_ZERO:
+                return 0.0;
+            case D3DBLEND_ONE:
+                return 1.0;
+            case D3DBLEND_SRCCOLOR:
+                return s;
+            case D3DBLEND_INVSRCCOLOR:
+                return 1 - s;
+            case D3DBLEND_SRCALPHA:
+                return sa;
+            case D3DBLEND_INVSRCALPHA:
+                return 1 - sa;
+            case D3DBLEND_DESTALPHA:
+                return da;
+            case D3DBLEND_INVDESTALPHA:
+                return 1 - da;
+            case D3DBLEND_DESTCOLOR:
+                return d;
+            case D3DBLEND_INVDESTCOLOR:
+                return 1 - d;
+            default:
+                return own;
         }
     };
     const double a = s * factor(k.Src, 0), b = d * factor(k.Dest, 0);
     switch (k.Op) {
-        case D3DBLENDOP_SUBTRACT: return std::max(a - b, 0.0);
-        case D3DBLENDOP_REVSUBTRACT: return std::max(b - a, 0.0);
-        case D3DBLENDOP_MIN: return std::min(s, d);
-        case D3DBLENDOP_MAX: return std::max(s, d);
-        default: return std::min(a + b, 1.0);
+        case D3DBLENDOP_SUBTRACT:
+            return std::max(a - b, 0.0);
+        case D3DBLENDOP_REVSUBTRACT:
+            return std::max(b - a, 0.0);
+        case D3DBLENDOP_MIN:
+            return std::min(s, d);
+        case D3DBLENDOP_MAX:
+            return std::max(s, d);
+        default:
+            return std::min(a + b, 1.0);
     }
 }
 
@@ -400,7 +419,8 @@ TEST(RasterOutput, AlphaTestWithReference128) {
         DrawList(r, s, c, Quad(0, 0, 2, 2, 0, 0, 1, 1, (alpha << 24) | 0xFFFFFF, 0.25f), kTLFVF);
         const bool passes = alpha > 128;
         EXPECT_EQ(c.Rgb(0, 0), passes ? 0xFFFFFFu : 0u) << alpha;
-        EXPECT_EQ(c.DepthAt(0, 0), passes ? QuantizeDepth(0.25f, DepthLayoutOf(D3DFMT_D16)) : 0xFFFFu) << alpha;
+        EXPECT_EQ(c.DepthAt(0, 0), passes ? QuantizeDepth(0.25f, DepthLayoutOf(D3DFMT_D16)) : 0xFFFFu)
+            << alpha;
     }
     // ALPHAREF keeps only its low 8 bits.
     Rasterizer r;
@@ -420,8 +440,8 @@ TEST(RasterOutput, DepthOrderingInEachFormat) {
             r.SetReferencePixelPath(reference);
             Canvas c(4, 4, format);
             const RenderTargets t = c.Targets();
-            r.Clear(t, {0, 0, 4, 4, 0, 1}, 0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER | D3DCLEAR_STENCIL, 0xFF000000,
-                    1.0f, 0x5A);
+            r.Clear(t, {0, 0, 4, 4, 0, 1}, 0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER | D3DCLEAR_STENCIL,
+                    0xFF000000, 1.0f, 0x5A);
             PipelineState s = TexturedState(4, 4);
             s.RenderStates[D3DRS_ZENABLE] = D3DZB_TRUE;
             // Near red, then far green (rejected), then equally near blue (LESSEQUAL: drawn).
@@ -440,7 +460,8 @@ TEST(RasterOutput, DepthOrderingInEachFormat) {
             if (layout.StencilBits == 8) {
                 EXPECT_EQ(word & 0xFF, 0x5Au) << format;
             }
-            EXPECT_EQ((word >> layout.DepthShift) & ((layout.DepthBits == 32) ? 0xFFFFFFFFu : ((1u << layout.DepthBits) - 1)),
+            EXPECT_EQ((word >> layout.DepthShift) &
+                          ((layout.DepthBits == 32) ? 0xFFFFFFFFu : ((1u << layout.DepthBits) - 1)),
                       QuantizeDepth(0.3f, layout))
                 << format;
         }
@@ -530,7 +551,8 @@ TEST(RasterClear, DepthAndStencilInTheirOwnPrecision) {
     EXPECT_EQ(d.DepthAt(0, 0), 0x00000011u);
     // A viewport larger than the surfaces is cut to them.
     Canvas e(4, 4, D3DFMT_D32);
-    r.Clear(e.Targets(), {1, 1, 1000, 1000, 0, 1}, 0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0xFFFFFFFF, 0.0f, 0);
+    r.Clear(e.Targets(), {1, 1, 1000, 1000, 0, 1}, 0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0xFFFFFFFF,
+            0.0f, 0);
     EXPECT_EQ(e.CountNot(0), 9);
     EXPECT_EQ(e.DepthAt(3, 3), 0u);
     EXPECT_EQ(e.DepthAt(0, 0), 0xFFFFFFFFu);

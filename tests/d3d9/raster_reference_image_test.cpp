@@ -58,11 +58,11 @@ void ExpectMatchesReference(const Canvas& canvas, const std::string& name) {
     const bool ok = static_cast<double>(outliers) <= kAllowedOutliers * static_cast<double>(actual.size());
     if (!ok) {
         WritePng(actualPath, canvas.Width, canvas.Height, actual);
-        WritePng(std::string(WBX_TEST_BINARY_DIR) + "/" + name + ".difference.png", canvas.Width, canvas.Height,
-                 difference);
+        WritePng(std::string(WBX_TEST_BINARY_DIR) + "/" + name + ".difference.png", canvas.Width,
+                 canvas.Height, difference);
     }
-    EXPECT_TRUE(ok) << name << ": " << outliers << " pixels differ by more than " << kTolerance << " (worst " << worst
-                    << "); see " << actualPath;
+    EXPECT_TRUE(ok) << name << ": " << outliers << " pixels differ by more than " << kTolerance << " (worst "
+                    << worst << "); see " << actualPath;
 }
 
 // Draws the viewer-like figure frame at `yaw` and compares it with `name`.
@@ -83,7 +83,8 @@ TEST(RasterReferenceImage, LitTexturedBlendedFigure) {
 // MakeFigureScene and rendered once, offline, by the shared d3d9ref tool.
 // Our image agrees to within 2 per channel on all but a handful of pixels.
 TEST(RasterReferenceImage, FigureAgreesWithWinesDirect3D9) {
-    for (const int yaw : {0, 2048}) ExpectFigureMatches(640, 480, yaw, "wine_figure_yaw" + std::to_string(yaw));
+    for (const int yaw : {0, 2048})
+        ExpectFigureMatches(640, 480, yaw, "wine_figure_yaw" + std::to_string(yaw));
 }
 
 // The same figure opaque, depth-written, with mode 5's alpha test (GREATER

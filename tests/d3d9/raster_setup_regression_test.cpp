@@ -27,8 +27,10 @@ TEST(RasterSetup, PositionsBeyondAnyScreenAreNotDrawn) {
     TriangleSetup out{};
     ASSERT_TRUE(SetupTriangle(At(0, 0), At(5, 0), At(5, 5), D3DCULL_NONE, screen, nullptr, 0, out));
     for (const float bad : {nan, inf, -inf, 3.0e12f, -2.0e7f}) {
-        EXPECT_FALSE(SetupTriangle(At(bad, 0), At(5, 0), At(5, 5), D3DCULL_NONE, screen, nullptr, 0, out)) << bad;
-        EXPECT_FALSE(SetupTriangle(At(0, 0), At(5, bad), At(5, 5), D3DCULL_NONE, screen, nullptr, 0, out)) << bad;
+        EXPECT_FALSE(SetupTriangle(At(bad, 0), At(5, 0), At(5, 5), D3DCULL_NONE, screen, nullptr, 0, out))
+            << bad;
+        EXPECT_FALSE(SetupTriangle(At(0, 0), At(5, bad), At(5, 5), D3DCULL_NONE, screen, nullptr, 0, out))
+            << bad;
         EXPECT_EQ(SnappedArea2(At(0, 0), At(5, 0), At(bad, bad)), 0) << bad;
     }
 }

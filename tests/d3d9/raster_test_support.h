@@ -55,7 +55,9 @@ struct Canvas {
         ColorSurface = {Color.data(), pitch, width, height, D3DFMT_X8R8G8B8};
         if (HasDepth) {
             const int bytes = (depthFormat == D3DFMT_D16 || depthFormat == D3DFMT_D16_LOCKABLE ||
-                               depthFormat == D3DFMT_D15S1) ? 2 : 4;
+                               depthFormat == D3DFMT_D15S1)
+                                  ? 2
+                                  : 4;
             const int depthPitch = width * bytes + 8;
             DepthBits.assign(static_cast<size_t>(depthPitch) * height, 0xFF);
             DepthSurface = {DepthBits.data(), depthPitch, width, height, depthFormat};
@@ -119,7 +121,8 @@ constexpr DWORD kMeshFVF = D3DFVF_XYZ | D3DFVF_NORMAL | D3DFVF_TEX1;
 template <class Vertex>
 void DrawList(Rasterizer& r, const PipelineState& s, const Canvas& c, const std::vector<Vertex>& v, DWORD fvf,
               D3DPRIMITIVETYPE type = D3DPT_TRIANGLELIST, UINT primitives = 0) {
-    VertexStream stream{reinterpret_cast<const uint8_t*>(v.data()), sizeof(Vertex), static_cast<UINT>(v.size()), fvf};
+    VertexStream stream{reinterpret_cast<const uint8_t*>(v.data()), sizeof(Vertex),
+                        static_cast<UINT>(v.size()), fvf};
     DrawCall call;
     call.Type = type;
     call.Indexed = false;
@@ -128,11 +131,13 @@ void DrawList(Rasterizer& r, const PipelineState& s, const Canvas& c, const std:
 }
 
 template <class Vertex>
-void DrawIndexed(Rasterizer& r, const PipelineState& s, const Canvas& c, const std::vector<Vertex>& v, DWORD fvf,
-                 const std::vector<uint16_t>& indices, D3DPRIMITIVETYPE type = D3DPT_TRIANGLELIST,
+void DrawIndexed(Rasterizer& r, const PipelineState& s, const Canvas& c, const std::vector<Vertex>& v,
+                 DWORD fvf, const std::vector<uint16_t>& indices, D3DPRIMITIVETYPE type = D3DPT_TRIANGLELIST,
                  UINT primitives = 0) {
-    VertexStream stream{reinterpret_cast<const uint8_t*>(v.data()), sizeof(Vertex), static_cast<UINT>(v.size()), fvf};
-    IndexStream index{reinterpret_cast<const uint8_t*>(indices.data()), false, static_cast<UINT>(indices.size())};
+    VertexStream stream{reinterpret_cast<const uint8_t*>(v.data()), sizeof(Vertex),
+                        static_cast<UINT>(v.size()), fvf};
+    IndexStream index{reinterpret_cast<const uint8_t*>(indices.data()), false,
+                      static_cast<UINT>(indices.size())};
     DrawCall call;
     call.Type = type;
     call.PrimitiveCount = primitives != 0 ? primitives : static_cast<UINT>(indices.size() / 3);
@@ -144,11 +149,16 @@ struct TextureImage {
     int Width, Height, Pitch;
     D3DFORMAT Format;
     std::vector<uint8_t> Bits;
-    TextureImage(int w, int h, D3DFORMAT f, int bytes) : Width(w), Height(h), Pitch(w * bytes + 4), Format(f) {
+    TextureImage(int w, int h, D3DFORMAT f, int bytes)
+        : Width(w), Height(h), Pitch(w * bytes + 4), Format(f) {
         Bits.assign(static_cast<size_t>(Pitch) * h, 0);
     }
-    void Set16(int x, int y, uint16_t v) { std::memcpy(&Bits[static_cast<size_t>(y) * Pitch + 2 * x], &v, 2); }
-    void Set32(int x, int y, uint32_t v) { std::memcpy(&Bits[static_cast<size_t>(y) * Pitch + 4 * x], &v, 4); }
+    void Set16(int x, int y, uint16_t v) {
+        std::memcpy(&Bits[static_cast<size_t>(y) * Pitch + 2 * x], &v, 2);
+    }
+    void Set32(int x, int y, uint32_t v) {
+        std::memcpy(&Bits[static_cast<size_t>(y) * Pitch + 4 * x], &v, 4);
+    }
     Surface View() { return {Bits.data(), Pitch, Width, Height, Format}; }
 };
 
@@ -177,8 +187,8 @@ inline bool WritePng(const std::string& path, int width, int height, const std::
     }
     uLongf packedSize = compressBound(static_cast<uLong>(raw.size()));
     std::string packed(packedSize, '\0');
-    if (compress2(reinterpret_cast<Bytef*>(packed.data()), &packedSize, reinterpret_cast<const Bytef*>(raw.data()),
-                  static_cast<uLong>(raw.size()), 9) != Z_OK) {
+    if (compress2(reinterpret_cast<Bytef*>(packed.data()), &packedSize,
+                  reinterpret_cast<const Bytef*>(raw.data()), static_cast<uLong>(raw.size()), 9) != Z_OK) {
         return false;
     }
     packed.resize(packedSize);
@@ -234,7 +244,8 @@ inline bool ReadPng(const std::string& path, int& width, int& height, std::vecto
     const size_t rowBytes = static_cast<size_t>(width) * 3;
     std::string raw((rowBytes + 1) * height, '\0');
     uLongf rawSize = static_cast<uLongf>(raw.size());
-    if (uncompress(reinterpret_cast<Bytef*>(raw.data()), &rawSize, reinterpret_cast<const Bytef*>(packed.data()),
+    if (uncompress(reinterpret_cast<Bytef*>(raw.data()), &rawSize,
+                   reinterpret_cast<const Bytef*>(packed.data()),
                    static_cast<uLong>(packed.size())) != Z_OK ||
         rawSize != raw.size()) {
         return false;
@@ -247,20 +258,28 @@ inline bool ReadPng(const std::string& path, int& width, int& height, std::vecto
             const int a = i >= 3 ? row[i - 3] : 0, b = previous[i], c = i >= 3 ? previous[i - 3] : 0;
             int predictor = 0;
             switch (filter) {
-                case 1: predictor = a; break;
-                case 2: predictor = b; break;
-                case 3: predictor = (a + b) / 2; break;
+                case 1:
+                    predictor = a;
+                    break;
+                case 2:
+                    predictor = b;
+                    break;
+                case 3:
+                    predictor = (a + b) / 2;
+                    break;
                 case 4: {
                     const int p = a + b - c, pa = std::abs(p - a), pb = std::abs(p - b), pc = std::abs(p - c);
                     predictor = (pa <= pb && pa <= pc) ? a : (pb <= pc ? b : c);
                     break;
                 }
-                default: break;
+                default:
+                    break;
             }
             row[i] = static_cast<uint8_t>(static_cast<uint8_t>(raw[y * (rowBytes + 1) + 1 + i]) + predictor);
         }
         for (int x = 0; x < width; ++x)
-            rgb[static_cast<size_t>(y) * width + x] = (row[3 * x] << 16) | (row[3 * x + 1] << 8) | row[3 * x + 2];
+            rgb[static_cast<size_t>(y) * width + x] =
+                (row[3 * x] << 16) | (row[3 * x + 1] << 8) | row[3 * x + 2];
         previous = row;
     }
     return true;

@@ -11,8 +11,8 @@
 
 #include "allocation_meter.h"
 #include "archive/archive.h"
-#include "archive/byte_pair_decoder.h"
-#include "archive/vra_format.h"
+#include "archive/bytepairdecoder.h"
+#include "archive/vraformat.h"
 #include "hardening_support.h"
 #include "samples.h"
 #include "vra_test_support.h"

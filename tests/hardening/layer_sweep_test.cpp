@@ -17,7 +17,7 @@
 #include "app/layer.h"
 #include "common/layer_reference.h"
 #include "hardening_support.h"
-#include "sampledata/compressed_file.h"
+#include "sampledata/compressedfile.h"
 #include "samples.h"
 
 namespace wbx::hardening {

@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "sampledata/layer_file.h"
-#include "sampledata/model_file.h"
+#include "sampledata/layerfile.h"
+#include "sampledata/modelfile.h"
 
 namespace wbx::hardening {
 

@@ -1,10 +1,9 @@
-#include "math/angle_tables.h"
-
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <numbers>
 
+#include "math/angletables.h"
 #include "math/vector.h"
 
 namespace wbx {

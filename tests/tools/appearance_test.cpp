@@ -10,8 +10,8 @@
 #include "figure_preview.h"
 #include "format_readers.h"
 #include "generated_folder.h"
-#include "sampledata/data_folder.h"
-#include "sampledata/part_catalogue.h"
+#include "sampledata/datafolder.h"
+#include "sampledata/partcatalogue.h"
 
 namespace wbx::testing {
 namespace {

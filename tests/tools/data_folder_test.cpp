@@ -1,7 +1,5 @@
 // The generated data folder: names, masks, layers, awkward entries, models,
 // determinism and failure to write.
-#include "sampledata/data_folder.h"
-
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -11,8 +9,9 @@
 #include "base/filestream.h"
 #include "format_readers.h"
 #include "generated_folder.h"
+#include "sampledata/datafolder.h"
 #include "sampledata/figure.h"
-#include "sampledata/part_catalogue.h"
+#include "sampledata/partcatalogue.h"
 
 namespace wbx::testing {
 namespace {

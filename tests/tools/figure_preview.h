@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "format_readers.h"
-#include "sampledata/model_file.h"
+#include "sampledata/modelfile.h"
 
 namespace wbx::testing {
 

@@ -4,7 +4,7 @@
 
 #include <filesystem>
 
-#include "sampledata/data_folder.h"
+#include "sampledata/datafolder.h"
 
 namespace wbx::testing {
 

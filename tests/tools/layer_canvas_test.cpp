@@ -1,7 +1,7 @@
 // Painting onto the canonical figure and the conversion to a cropped layer.
-#include "sampledata/layer_canvas.h"
-
 #include <gtest/gtest.h>
+
+#include "sampledata/layercanvas.h"
 
 namespace wbx::testing {
 namespace {

@@ -4,9 +4,9 @@
 
 #include "base/zstream.h"
 #include "format_readers.h"
-#include "sampledata/compressed_file.h"
+#include "sampledata/compressedfile.h"
 #include "sampledata/damage.h"
-#include "sampledata/layer_file.h"
+#include "sampledata/layerfile.h"
 
 namespace wbx::testing {
 namespace {

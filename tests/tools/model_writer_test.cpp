@@ -6,7 +6,7 @@
 #include "base/stream.h"
 #include "format_readers.h"
 #include "sampledata/damage.h"
-#include "sampledata/model_file.h"
+#include "sampledata/modelfile.h"
 
 namespace wbx::testing {
 namespace {

@@ -6,7 +6,7 @@
 #include <span>
 #include <stdexcept>
 
-#include "sampledata/layer_file.h"
+#include "sampledata/layerfile.h"
 
 namespace wbx::sampledata {
 namespace {

@@ -14,14 +14,14 @@
 // partner: column = 128 - x * kTexelsPerUnit, row = (kProjectionTopY - y) *
 // kTexelsPerUnit. Hence the texture layout is the same for every type and
 // every item fits every figure; front and back surfaces map to the same
-// texel (see item_painter.h for what that means for the back texture).
+// texel (see itempainter.h for what that means for the back texture).
 
 #include <array>
 #include <cstdint>
 #include <string>
 #include <vector>
 
-#include "sampledata/model_file.h"
+#include "sampledata/modelfile.h"
 #include "sampledata/vector3.h"
 
 namespace wbx::sampledata {

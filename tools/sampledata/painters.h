@@ -3,7 +3,7 @@
 // Each paints one layer of one item variant; the layer index tells front or
 // back (FaceOfLayer) and, for hair and body, which of the two layers of a side.
 
-#include "sampledata/item_painter.h"
+#include "sampledata/itempainter.h"
 
 namespace wbx::sampledata::painters {
 

@@ -29,8 +29,8 @@ private:
     std::condition_variable wake_;
     std::condition_variable done_;
     const std::function<void(int)>* job_ = nullptr;  // valid while a Run is in progress
-    uint64_t posted_ = 0;    // jobs handed over
-    uint64_t finished_ = 0;  // jobs the worker completed
+    uint64_t posted_ = 0;                            // jobs handed over
+    uint64_t finished_ = 0;                          // jobs the worker completed
     bool stop_ = false;
     std::thread thread_;  // last: starts after the fields it reads
 };

@@ -774,94 +774,91 @@ struct FastSpan {
 
         // Pixels [x0, x1) of row y, four at a time.
         auto span = [&](int y, int x0, int x1) {
-                // Values at the start of the row, as EvalPlane computes them.
-                const float fy = static_cast<float>(y - originY);
-                const float zRow = z.Origin + z.Dy * fy;
-                const float rhwRow = rhw.Origin + rhw.Dy * fy;
-                float colorRow[8];
-                for (int a = 0; a < 8; ++a) colorRow[a] = colorOrigin[a] + colorDy[a] * fy;
-                const float uRow = u.Origin + u.Dy * fy, vRow = v.Origin + v.Dy * fy;
-                const float zDx = z.Dx, rhwDx = rhw.Dx, uDx = u.Dx, vDx = v.Dx;
-                uint8_t* colorRowBits = colorBits + static_cast<ptrdiff_t>(y) * colorPitch;
-                uint8_t* depthRowBits =
-                    DepthBytes != 0 ? depthBits + static_cast<ptrdiff_t>(y) * depthPitch : nullptr;
+            // Values at the start of the row, as EvalPlane computes them.
+            const float fy = static_cast<float>(y - originY);
+            const float zRow = z.Origin + z.Dy * fy;
+            const float rhwRow = rhw.Origin + rhw.Dy * fy;
+            float colorRow[8];
+            for (int a = 0; a < 8; ++a) colorRow[a] = colorOrigin[a] + colorDy[a] * fy;
+            const float uRow = u.Origin + u.Dy * fy, vRow = v.Origin + v.Dy * fy;
+            const float zDx = z.Dx, rhwDx = rhw.Dx, uDx = u.Dx, vDx = v.Dx;
+            uint8_t* colorRowBits = colorBits + static_cast<ptrdiff_t>(y) * colorPitch;
+            uint8_t* depthRowBits =
+                DepthBytes != 0 ? depthBits + static_cast<ptrdiff_t>(y) * depthPitch : nullptr;
 
-                // Four pixels at a time: first what vectorises (w and texel
-                // positions), then each pixel on its own.
-                for (int batch = x0; batch < x1; batch += 4) {
-                    float ws[4];
-                    int tx[4] = {}, ty[4] = {};
-                    Positions(batch - originX, rhwRow, rhwDx, uRow, uDx, vRow, vDx, level, ws, tx, ty);
-                    const int count = std::min(batch + 4, x1) - batch;
-                    // Phase one, pixel by pixel: depth test, texel, colours.
-                    // Phase two: the stage, alpha test, blend and writes. The
-                    // four pixels of each phase are independent, so their work
-                    // overlaps in the processor.
-                    bool visible[4];
-                    uint32_t depthWord[4] = {}, depthValue[4] = {};
-                    Lanes texel[4], diffuse[4], specularColor[4];
-                    for (int i = 0; i < count; ++i) {
-                        const int x = batch + i;
-                        const float fx = static_cast<float>(x - originX);
-                        if constexpr (DepthBytes != 0) {
-                            const float z = zRow + zDx * fx;
-                            depthWord[i] = LoadDepthWord(depthRowBits + x * DepthBytes, DepthBytes);
-                            depthValue[i] = QuantizeDepth(z, depthLayout);
-                            visible[i] =
-                                Compare(depthFunc, depthValue[i], (depthWord[i] >> depthShift) & fieldMask);
-                            if (!visible[i]) continue;
-                        } else {
-                            visible[i] = true;
-                        }
-                        const float w = ws[i];
-                        texel[i] = white;
-                        if constexpr (TexBytes != 0) texel[i] = SampleAt(addressing, level, tx[i], ty[i]);
-                        diffuse[i] = flat ? flatDiffuse : LanesFromInterpolated(colorRow, colorDx, fx, w);
-                        if (specular) {
-                            specularColor[i] =
-                                flat ? flatSpecular : LanesFromInterpolated(colorRow + 4, colorDx + 4, fx, w);
-                        }
-                    }
-                    for (int i = 0; i < count; ++i) {
+            // Four pixels at a time: first what vectorises (w and texel
+            // positions), then each pixel on its own.
+            for (int batch = x0; batch < x1; batch += 4) {
+                float ws[4];
+                int tx[4] = {}, ty[4] = {};
+                Positions(batch - originX, rhwRow, rhwDx, uRow, uDx, vRow, vDx, level, ws, tx, ty);
+                const int count = std::min(batch + 4, x1) - batch;
+                // Phase one, pixel by pixel: depth test, texel, colours.
+                // Phase two: the stage, alpha test, blend and writes. The
+                // four pixels of each phase are independent, so their work
+                // overlaps in the processor.
+                bool visible[4];
+                uint32_t depthWord[4] = {}, depthValue[4] = {};
+                Lanes texel[4], diffuse[4], specularColor[4];
+                for (int i = 0; i < count; ++i) {
+                    const int x = batch + i;
+                    const float fx = static_cast<float>(x - originX);
+                    if constexpr (DepthBytes != 0) {
+                        const float z = zRow + zDx * fx;
+                        depthWord[i] = LoadDepthWord(depthRowBits + x * DepthBytes, DepthBytes);
+                        depthValue[i] = QuantizeDepth(z, depthLayout);
+                        visible[i] =
+                            Compare(depthFunc, depthValue[i], (depthWord[i] >> depthShift) & fieldMask);
                         if (!visible[i]) continue;
-                        const int x = batch + i;
-                        // The stage: (texture or white) x (diffuse or white), colour and alpha.
-                        Lanes color = MulLanes(SelectOrWhite(texel[i], textureMask),
-                                               SelectOrWhite(diffuse[i], diffuseMask));
-                        const uint32_t alpha = LaneAlpha(color);
-                        if (alphaTest && !Compare(alphaFunc, alpha, alphaRef)) continue;
-                        if constexpr (BlendKind == 1) {
-                            // Src x 0 + Dst x 1 leaves the destination as it is.
-                            if (alpha == 0 && !depthWrite) continue;
-                        }
-                        if (specular) color = AddSaturated(color, specularColor[i]);
-                        uint8_t* pixel = colorRowBits + static_cast<ptrdiff_t>(x) * 4;
-                        const uint32_t destination = Load32(pixel);
-                        uint32_t result;
-                        if constexpr (BlendKind == 0) {
-                            result = LanesToArgb(color);
-                        } else if constexpr (BlendKind == 1) {
-                            // A target without alpha reads destination alpha as 1; its
-                            // alpha byte is masked off below anyway.
-                            result = LanesToArgb(BlendSourceAlpha(
-                                color,
-                                LanesFromArgb(targetHasAlpha ? destination : destination | 0xFF000000u)));
-                        } else {
-                            result = p.BlendAndMask(LanesToArgb(color), destination);
-                        }
-                        if constexpr (BlendKind != 2)
-                            result = (destination & ~writeMask) | (result & writeMask);
-                        Store32(pixel, result);
-                        if constexpr (DepthBytes != 0) {
-                            if (depthWrite) {
-                                const uint32_t field = fieldMask << depthShift;
-                                StoreDepthWord(
-                                    depthRowBits + x * DepthBytes, DepthBytes,
-                                    (depthWord[i] & ~field) | ((depthValue[i] << depthShift) & field));
-                            }
+                    } else {
+                        visible[i] = true;
+                    }
+                    const float w = ws[i];
+                    texel[i] = white;
+                    if constexpr (TexBytes != 0) texel[i] = SampleAt(addressing, level, tx[i], ty[i]);
+                    diffuse[i] = flat ? flatDiffuse : LanesFromInterpolated(colorRow, colorDx, fx, w);
+                    if (specular) {
+                        specularColor[i] =
+                            flat ? flatSpecular : LanesFromInterpolated(colorRow + 4, colorDx + 4, fx, w);
+                    }
+                }
+                for (int i = 0; i < count; ++i) {
+                    if (!visible[i]) continue;
+                    const int x = batch + i;
+                    // The stage: (texture or white) x (diffuse or white), colour and alpha.
+                    Lanes color = MulLanes(SelectOrWhite(texel[i], textureMask),
+                                           SelectOrWhite(diffuse[i], diffuseMask));
+                    const uint32_t alpha = LaneAlpha(color);
+                    if (alphaTest && !Compare(alphaFunc, alpha, alphaRef)) continue;
+                    if constexpr (BlendKind == 1) {
+                        // Src x 0 + Dst x 1 leaves the destination as it is.
+                        if (alpha == 0 && !depthWrite) continue;
+                    }
+                    if (specular) color = AddSaturated(color, specularColor[i]);
+                    uint8_t* pixel = colorRowBits + static_cast<ptrdiff_t>(x) * 4;
+                    const uint32_t destination = Load32(pixel);
+                    uint32_t result;
+                    if constexpr (BlendKind == 0) {
+                        result = LanesToArgb(color);
+                    } else if constexpr (BlendKind == 1) {
+                        // A target without alpha reads destination alpha as 1; its
+                        // alpha byte is masked off below anyway.
+                        result = LanesToArgb(BlendSourceAlpha(
+                            color, LanesFromArgb(targetHasAlpha ? destination : destination | 0xFF000000u)));
+                    } else {
+                        result = p.BlendAndMask(LanesToArgb(color), destination);
+                    }
+                    if constexpr (BlendKind != 2) result = (destination & ~writeMask) | (result & writeMask);
+                    Store32(pixel, result);
+                    if constexpr (DepthBytes != 0) {
+                        if (depthWrite) {
+                            const uint32_t field = fieldMask << depthShift;
+                            StoreDepthWord(depthRowBits + x * DepthBytes, DepthBytes,
+                                           (depthWord[i] & ~field) | ((depthValue[i] << depthShift) & field));
                         }
                     }
                 }
+            }
         };
         if (onlyPixel != nullptr) {
             span(onlyPixel[1], onlyPixel[0], onlyPixel[0] + 1);

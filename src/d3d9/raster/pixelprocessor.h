@@ -30,7 +30,7 @@ namespace wbx::raster {
 // One pixel to shade, with its interpolated inputs.
 struct Fragment {
     int X = 0, Y = 0;
-    float Z = 0;  // depth in [0, 1]
+    float Z = 0;                      // depth in [0, 1]
     float Color[kAttrTexCoord] = {};  // diffuse r, g, b, a, specular r, g, b, unused; 0..1
     float Tex[kRasterStages][2] = {};
     float Derivatives[kRasterStages][4] = {};  // du/dx, dv/dx, du/dy, dv/dy

@@ -63,9 +63,9 @@ bool Finite4(const float v[4]) {
 
 struct Rasterizer::Impl {
     // Scratch, kept between draws so a steady scene allocates nothing.
-    std::vector<ShadedVertex> shaded;  // per vertex of the draw's range
-    std::vector<ScreenVertex> screen;  // projected, for vertices inside every plane
-    std::vector<uint8_t> outcode;      // Clipper::Outcode per vertex
+    std::vector<ShadedVertex> shaded;   // per vertex of the draw's range
+    std::vector<ScreenVertex> screen;   // projected, for vertices inside every plane
+    std::vector<uint8_t> outcode;       // Clipper::Outcode per vertex
     std::vector<TriangleSetup> binned;  // a draw's triangles, when they are drawn by two threads
     bool referenceOnly = false;
     bool lastFast = false;
@@ -204,8 +204,8 @@ private:
         if (fillMode_ == D3DFILL_SOLID || (fillMode_ != D3DFILL_WIREFRAME && fillMode_ != D3DFILL_POINT)) {
             for (int i = 1; i + 1 < count; ++i) {
                 TriangleSetup setup;
-                if (!SetupTriangle(v[0], v[i], v[i + 1], cullMode_, pixels_.Scissor(), flat, pixels_.AttributeMask(),
-                                   setup)) {
+                if (!SetupTriangle(v[0], v[i], v[i + 1], cullMode_, pixels_.Scissor(), flat,
+                                   pixels_.AttributeMask(), setup)) {
                     continue;
                 }
                 if (bin_ != nullptr) {
@@ -219,7 +219,8 @@ private:
         // Wireframe and point modes cull as the solid mode does.
         int64_t area = 0;
         for (int i = 1; i + 1 < count; ++i) area += SnappedArea2(v[0], v[i], v[i + 1]);
-        if (area == 0 || (cullMode_ == D3DCULL_CCW && area < 0) || (cullMode_ == D3DCULL_CW && area > 0)) return;
+        if (area == 0 || (cullMode_ == D3DCULL_CCW && area < 0) || (cullMode_ == D3DCULL_CW && area > 0))
+            return;
         if (fillMode_ == D3DFILL_POINT) {
             for (int i = 0; i < count; ++i) DrawPoint(v[i]);
             return;
@@ -255,8 +256,8 @@ private:
     void DrawPoint(const ScreenVertex& v) {
         const float px = std::ceil(v.X - 0.5f), py = std::ceil(v.Y - 0.5f);
         const PixelRect& r = pixels_.Scissor();
-        if (!(px >= static_cast<float>(r.X0) && px < static_cast<float>(r.X1) && py >= static_cast<float>(r.Y0) &&
-              py < static_cast<float>(r.Y1))) {
+        if (!(px >= static_cast<float>(r.X0) && px < static_cast<float>(r.X1) &&
+              py >= static_cast<float>(r.Y0) && py < static_cast<float>(r.Y1))) {
             return;
         }
         Fragment f;
@@ -301,7 +302,8 @@ void Rasterizer::Draw(const PipelineState& state, const VertexStream& vertices, 
     // sizes, whatever count the caller passes.
     const uint64_t streamLength = indexed ? indices->IndexCount : vertices.VertexCount;
     const uint64_t available = streamLength > call.StartIndex ? streamLength - call.StartIndex : 0;
-    const uint64_t primitives = std::min<uint64_t>(call.PrimitiveCount, PrimitivesFitting(call.Type, available));
+    const uint64_t primitives =
+        std::min<uint64_t>(call.PrimitiveCount, PrimitivesFitting(call.Type, available));
     const uint64_t used = VerticesFor(call.Type, primitives);
     if (primitives == 0 || used == 0) return;
 
@@ -338,7 +340,9 @@ void Rasterizer::Draw(const PipelineState& state, const VertexStream& vertices, 
         }
     } else {
         first = std::min<int64_t>(call.StartIndex, vertexCount);
-        last = std::min<int64_t>(static_cast<int64_t>(call.StartIndex) + static_cast<int64_t>(used), vertexCount) - 1;
+        last = std::min<int64_t>(static_cast<int64_t>(call.StartIndex) + static_cast<int64_t>(used),
+                                 vertexCount) -
+               1;
     }
     if (last < first) return;
 
@@ -354,16 +358,18 @@ void Rasterizer::Draw(const PipelineState& state, const VertexStream& vertices, 
     }
     // Solid triangles of a draw with two threads are set up first, then
     // drawn by both threads, each over its own bands of rows.
-    const bool solidTriangles = call.Type == D3DPT_TRIANGLELIST || call.Type == D3DPT_TRIANGLESTRIP ||
-                                call.Type == D3DPT_TRIANGLEFAN;
+    const bool solidTriangles =
+        call.Type == D3DPT_TRIANGLELIST || call.Type == D3DPT_TRIANGLESTRIP || call.Type == D3DPT_TRIANGLEFAN;
     const DWORD fill = state.RenderStates[D3DRS_FILLMODE];
-    const bool binning = impl_->threads > 1 && solidTriangles && fill != D3DFILL_WIREFRAME && fill != D3DFILL_POINT;
+    const bool binning =
+        impl_->threads > 1 && solidTriangles && fill != D3DFILL_WIREFRAME && fill != D3DFILL_POINT;
     impl_->binned.clear();
     DrawContext context(state, pixels, impl_->shaded, impl_->screen, impl_->outcode, format.Transformed,
                         binning ? &impl_->binned : nullptr);
     const VertexProcessor processor(state, format);
     for (size_t i = 0; i < rangeSize; ++i) {
-        processor.Process(vertices.Data + (static_cast<size_t>(first) + i) * vertices.Stride, impl_->shaded[i]);
+        processor.Process(vertices.Data + (static_cast<size_t>(first) + i) * vertices.Stride,
+                          impl_->shaded[i]);
         context.Prepare(i);
     }
 
@@ -469,24 +475,27 @@ void Rasterizer::Clear(const RenderTargets& targets, const D3DVIEWPORT9& viewpor
                                  static_cast<int>(std::min<int64_t>(vy0 + viewport.Height, INT32_MAX))};
     auto forEachArea = [&](const Surface& surface, auto&& fill) {
         const PixelRect surfaceRect{0, 0, surface.Width, surface.Height};
-        const PixelRect limit = Intersect(viewportRect.X0, viewportRect.Y0, viewportRect.X1, viewportRect.Y1,
-                                          surfaceRect);
+        const PixelRect limit =
+            Intersect(viewportRect.X0, viewportRect.Y0, viewportRect.X1, viewportRect.Y1, surfaceRect);
         if (rectCount == 0 || rects == nullptr) {
             fill(limit);
             return;
         }
-        for (DWORD i = 0; i < rectCount; ++i) fill(Intersect(rects[i].x1, rects[i].y1, rects[i].x2, rects[i].y2, limit));
+        for (DWORD i = 0; i < rectCount; ++i)
+            fill(Intersect(rects[i].x1, rects[i].y1, rects[i].x2, rects[i].y2, limit));
     };
 
     const Surface& target = targets.Color;
     if ((flags & D3DCLEAR_TARGET) && target.Bits != nullptr && target.Width > 0 && target.Height > 0) {
-        if ((target.Format == D3DFMT_X8R8G8B8 || target.Format == D3DFMT_A8R8G8B8) && target.Pitch >= target.Width * 4) {
+        if ((target.Format == D3DFMT_X8R8G8B8 || target.Format == D3DFMT_A8R8G8B8) &&
+            target.Pitch >= target.Width * 4) {
             forEachArea(target, [&](const PixelRect& r) { FillRows<uint32_t>(target, r, color, 0); });
         }
     }
 
     const Surface* depth = targets.Depth;
-    if ((flags & (D3DCLEAR_ZBUFFER | D3DCLEAR_STENCIL)) == 0 || depth == nullptr || depth->Bits == nullptr) return;
+    if ((flags & (D3DCLEAR_ZBUFFER | D3DCLEAR_STENCIL)) == 0 || depth == nullptr || depth->Bits == nullptr)
+        return;
     const DepthLayout layout = DepthLayoutOf(depth->Format);
     if (layout.DepthBits == 0 || depth->Width <= 0 || depth->Height <= 0 ||
         depth->Pitch < depth->Width * layout.BytesPerPixel) {

@@ -51,7 +51,7 @@ struct PipelineState {
     D3DMATRIX Projection{};
     D3DVIEWPORT9 Viewport{};
     D3DMATERIAL9 Material{};
-    int ActiveLightCount = 0;                   // enabled lights, lowest index first
+    int ActiveLightCount = 0;  // enabled lights, lowest index first
     D3DLIGHT9 ActiveLights[kMaxActiveLights] = {};
     TextureLevels Textures[kMaxTextureStages];  // per stage
 };
@@ -78,7 +78,7 @@ struct DrawCall {
 };
 
 struct RenderTargets {
-    Surface Color;                 // X8R8G8B8 back buffer
+    Surface Color;                   // X8R8G8B8 back buffer
     const Surface* Depth = nullptr;  // depth-stencil surface, or none
 };
 
@@ -98,8 +98,8 @@ public:
 
     // Clear with Direct3D 9's rules: no rectangles clears the viewport; given
     // rectangles are clipped to the viewport. Flags are D3DCLEAR_*.
-    void Clear(const RenderTargets& targets, const D3DVIEWPORT9& viewport, DWORD rectCount, const D3DRECT* rects,
-               DWORD flags, D3DCOLOR color, float z, DWORD stencil);
+    void Clear(const RenderTargets& targets, const D3DVIEWPORT9& viewport, DWORD rectCount,
+               const D3DRECT* rects, DWORD flags, D3DCOLOR color, float z, DWORD stencil);
 
     // Diagnostics for tests and benchmarks. With the reference path on, every
     // pixel goes through the plain per-pixel routine instead of the routines

@@ -44,10 +44,11 @@ void PrepareSampler(const TextureLevels& texture, const DWORD samplerStates[D3DS
     std::memcpy(&bias, &biasBits, sizeof(bias));
     out.LodBias = std::isfinite(bias) ? bias : 0.0f;
     // MIPFILTER NONE samples level 0 whatever the chain holds.
-    out.BaseLevel = out.MipFilter == D3DTEXF_NONE
-                        ? 0
-                        : static_cast<int>(std::min<DWORD>(samplerStates[D3DSAMP_MAXMIPLEVEL],
-                                                           static_cast<DWORD>(std::max(out.LevelCount - 1, 0))));
+    out.BaseLevel =
+        out.MipFilter == D3DTEXF_NONE
+            ? 0
+            : static_cast<int>(std::min<DWORD>(samplerStates[D3DSAMP_MAXMIPLEVEL],
+                                               static_cast<DWORD>(std::max(out.LevelCount - 1, 0))));
     const bool severalLevels = out.MipFilter != D3DTEXF_NONE && out.LevelCount - out.BaseLevel > 1;
     out.NeedsLod = out.MagFilter != out.MinFilter || severalLevels;
 }

@@ -7,7 +7,9 @@ namespace wbx::raster {
 
 namespace {
 
-int64_t Snap(float v) { return static_cast<int64_t>(std::floor(static_cast<double>(v) * kSubPixelScale + 0.5)); }
+int64_t Snap(float v) {
+    return static_cast<int64_t>(std::floor(static_cast<double>(v) * kSubPixelScale + 0.5));
+}
 
 // Clipping keeps screen positions within the guard band; anything far beyond
 // it (or NaN) comes from degenerate input and is not drawn. The bound keeps
@@ -74,7 +76,8 @@ bool SetupTriangle(const ScreenVertex& v0, const ScreenVertex& v1, const ScreenV
     }
 
     // Planes from the snapped positions, in double, stored as float.
-    const double fx0 = static_cast<double>(x[0]) / kSubPixelScale, fy0 = static_cast<double>(y[0]) / kSubPixelScale;
+    const double fx0 = static_cast<double>(x[0]) / kSubPixelScale,
+                 fy0 = static_cast<double>(y[0]) / kSubPixelScale;
     const double ex1 = static_cast<double>(x[1] - x[0]) / kSubPixelScale;
     const double ey1 = static_cast<double>(y[1] - y[0]) / kSubPixelScale;
     const double ex2 = static_cast<double>(x[2] - x[0]) / kSubPixelScale;
@@ -100,8 +103,9 @@ bool SetupTriangle(const ScreenVertex& v0, const ScreenVertex& v1, const ScreenV
             out.Flat[a] = flatSource->Attr[a];
             continue;
         }
-        out.Attr[a] = makePlane(static_cast<double>(v0.Attr[a]) * v0.Rhw, static_cast<double>(v1.Attr[a]) * v1.Rhw,
-                                static_cast<double>(v2.Attr[a]) * v2.Rhw);
+        out.Attr[a] =
+            makePlane(static_cast<double>(v0.Attr[a]) * v0.Rhw, static_cast<double>(v1.Attr[a]) * v1.Rhw,
+                      static_cast<double>(v2.Attr[a]) * v2.Rhw);
     }
     return true;
 }

@@ -85,7 +85,8 @@ struct RowBands {
 template <class SpanFunction>
 void ForEachSpan(const TriangleSetup& t, SpanFunction&& span, const RowBands& bands = RowBands{}) {
     int64_t row0 = t.EdgeOrigin[0], row1 = t.EdgeOrigin[1], row2 = t.EdgeOrigin[2];
-    for (int y = t.MinY; y <= t.MaxY; ++y, row0 += t.EdgeStepY[0], row1 += t.EdgeStepY[1], row2 += t.EdgeStepY[2]) {
+    for (int y = t.MinY; y <= t.MaxY;
+         ++y, row0 += t.EdgeStepY[0], row1 += t.EdgeStepY[1], row2 += t.EdgeStepY[2]) {
         if (!bands.Owns(y)) continue;
         int64_t e0 = row0, e1 = row1, e2 = row2;
         int x = t.MinX;

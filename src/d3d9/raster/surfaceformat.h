@@ -46,7 +46,8 @@ DepthLayout DepthLayoutOf(D3DFORMAT format);
 // field: round(z * (2^bits - 1)), unshifted.
 inline uint32_t QuantizeDepth(float z, const DepthLayout& layout) {
     const float clamped = z > 0.0f ? (z < 1.0f ? z : 1.0f) : 0.0f;
-    if (layout.DepthBits >= 32) return static_cast<uint32_t>(static_cast<double>(clamped) * 4294967295.0 + 0.5);
+    if (layout.DepthBits >= 32)
+        return static_cast<uint32_t>(static_cast<double>(clamped) * 4294967295.0 + 0.5);
     // Below 32 bits, single precision holds z (2^-24 steps) finely enough;
     // at 24 bits the rounding of 2^24 - 0.5 can reach 2^24, hence the min.
     const uint32_t maxValue = (1u << layout.DepthBits) - 1;

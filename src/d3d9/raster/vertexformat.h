@@ -19,7 +19,7 @@ struct VertexFormat {
     int Diffuse = -1;          // D3DCOLOR
     int Specular = -1;         // D3DCOLOR
     int TexCoordSetCount = 0;
-    int TexCoord[kMaxTexCoordSets] = {};    // offset of each set
+    int TexCoord[kMaxTexCoordSets] = {};      // offset of each set
     int TexCoordSize[kMaxTexCoordSets] = {};  // floats in each set (1..4)
     int Size = 0;  // bytes the format occupies; the stream's stride must be at least this
 };

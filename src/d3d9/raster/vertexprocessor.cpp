@@ -112,9 +112,9 @@ VertexProcessor::VertexProcessor(const PipelineState& state, const VertexFormat&
     specularSource_ = source(rs[D3DRS_SPECULARMATERIALSOURCE], state.Material.Specular);
     emissiveSource_ = source(rs[D3DRS_EMISSIVEMATERIALSOURCE], state.Material.Emissive);
 
-    lightCount_ = state.ActiveLightCount < 0 ? 0
+    lightCount_ = state.ActiveLightCount < 0                  ? 0
                   : state.ActiveLightCount > kMaxActiveLights ? kMaxActiveLights
-                                                               : state.ActiveLightCount;
+                                                              : state.ActiveLightCount;
     for (int i = 0; i < lightCount_; ++i) {
         const D3DLIGHT9& in = state.ActiveLights[i];
         struct Light& out = lights_[i];
@@ -129,7 +129,8 @@ VertexProcessor::VertexProcessor(const PipelineState& state, const VertexFormat&
         const double p[3] = {in.Position.x, in.Position.y, in.Position.z};
         const double d[3] = {in.Direction.x, in.Direction.y, in.Direction.z};
         for (int c = 0; c < 3; ++c) {
-            out.Position[c] = static_cast<float>(p[0] * view[0][c] + p[1] * view[1][c] + p[2] * view[2][c] + view[3][c]);
+            out.Position[c] =
+                static_cast<float>(p[0] * view[0][c] + p[1] * view[1][c] + p[2] * view[2][c] + view[3][c]);
             out.Direction[c] = static_cast<float>(d[0] * view[0][c] + d[1] * view[1][c] + d[2] * view[2][c]);
         }
         Normalize3(out.Direction);

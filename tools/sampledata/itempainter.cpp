@@ -1,4 +1,4 @@
-#include "sampledata/item_painter.h"
+#include "sampledata/itempainter.h"
 
 #include <algorithm>
 #include <stdexcept>

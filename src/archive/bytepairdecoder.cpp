@@ -1,11 +1,11 @@
-#include "archive/byte_pair_decoder.h"
+#include "archive/bytepairdecoder.h"
 
 #include <array>
 #include <cstring>
 #include <span>
 #include <vector>
 
-#include "archive/vra_error.h"
+#include "archive/vraerror.h"
 #include "base/format.h"
 
 namespace wbx {

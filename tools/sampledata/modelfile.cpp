@@ -1,10 +1,10 @@
-#include "sampledata/model_file.h"
+#include "sampledata/modelfile.h"
 
 #include <limits>
 #include <span>
 #include <stdexcept>
 
-#include "sampledata/byte_writer.h"
+#include "sampledata/bytewriter.h"
 
 namespace wbx::sampledata {
 namespace {

@@ -5,7 +5,7 @@
 #include <cmath>
 #include <cstdint>
 
-#include "sampledata/layer_canvas.h"
+#include "sampledata/layercanvas.h"
 
 namespace wbx::sampledata::shapes {
 

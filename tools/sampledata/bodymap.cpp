@@ -1,4 +1,4 @@
-#include "sampledata/body_map.h"
+#include "sampledata/bodymap.h"
 
 #include <algorithm>
 #include <cmath>

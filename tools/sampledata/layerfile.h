@@ -10,7 +10,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "sampledata/compressed_file.h"
+#include "sampledata/compressedfile.h"
 
 namespace wbx::sampledata {
 

@@ -1,17 +1,17 @@
-#include "sampledata/data_folder.h"
+#include "sampledata/datafolder.h"
 
 #include <algorithm>
 #include <cctype>
 
 #include "base/path.h"
-#include "sampledata/body_map.h"
+#include "sampledata/bodymap.h"
 #include "sampledata/figure.h"
-#include "sampledata/file_output.h"
-#include "sampledata/item_painter.h"
-#include "sampledata/layer_canvas.h"
-#include "sampledata/layer_file.h"
-#include "sampledata/model_file.h"
-#include "sampledata/part_catalogue.h"
+#include "sampledata/fileoutput.h"
+#include "sampledata/itempainter.h"
+#include "sampledata/layercanvas.h"
+#include "sampledata/layerfile.h"
+#include "sampledata/modelfile.h"
+#include "sampledata/partcatalogue.h"
 #include "sampledata/random.h"
 
 namespace wbx::sampledata {

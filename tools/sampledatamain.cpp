@@ -7,7 +7,7 @@
 #include <exception>
 #include <string>
 
-#include "sampledata/data_folder.h"
+#include "sampledata/datafolder.h"
 
 namespace {
 

@@ -1,8 +1,8 @@
 // Hair, body (skin, face, underwear) and face items.
 #include <cmath>
 
-#include "sampledata/paint_shapes.h"
 #include "sampledata/painters.h"
+#include "sampledata/paintshapes.h"
 
 namespace wbx::sampledata::painters {
 namespace {

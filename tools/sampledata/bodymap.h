@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "sampledata/figure.h"
-#include "sampledata/layer_file.h"
+#include "sampledata/layerfile.h"
 
 namespace wbx::sampledata {
 

@@ -1,4 +1,4 @@
-#include "math/angle_tables.h"
+#include "math/angletables.h"
 
 #include <cmath>
 #include <numbers>

@@ -1,4 +1,4 @@
-#include "sampledata/part_catalogue.h"
+#include "sampledata/partcatalogue.h"
 
 #include <stdexcept>
 

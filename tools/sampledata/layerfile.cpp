@@ -1,9 +1,9 @@
-#include "sampledata/layer_file.h"
+#include "sampledata/layerfile.h"
 
 #include <span>
 #include <stdexcept>
 
-#include "sampledata/byte_writer.h"
+#include "sampledata/bytewriter.h"
 
 namespace wbx::sampledata {
 

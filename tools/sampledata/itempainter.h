@@ -23,7 +23,7 @@
 
 #include <cstdint>
 
-#include "sampledata/layer_canvas.h"
+#include "sampledata/layercanvas.h"
 
 namespace wbx::sampledata {
 

@@ -1,4 +1,4 @@
-#include "sampledata/file_output.h"
+#include "sampledata/fileoutput.h"
 
 #include <filesystem>
 #include <system_error>

@@ -1,4 +1,4 @@
-#include "sampledata/layer_canvas.h"
+#include "sampledata/layercanvas.h"
 
 #include <algorithm>
 #include <cmath>

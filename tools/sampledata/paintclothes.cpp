@@ -1,8 +1,8 @@
 // Uppers, bottoms, shoes, outer wear and costumes.
 #include <cmath>
 
-#include "sampledata/paint_shapes.h"
 #include "sampledata/painters.h"
+#include "sampledata/paintshapes.h"
 
 namespace wbx::sampledata::painters {
 namespace {

@@ -1,8 +1,8 @@
 // Fashion items (scarf, belt, gloves) and accessories (bag, necklace, backpack).
 #include <cmath>
 
-#include "sampledata/paint_shapes.h"
 #include "sampledata/painters.h"
+#include "sampledata/paintshapes.h"
 
 namespace wbx::sampledata::painters {
 namespace {

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "sampledata/body_map.h"
+#include "sampledata/bodymap.h"
 
 namespace wbx::sampledata {
 

@@ -13,8 +13,8 @@
 #include <cstdint>
 #include <vector>
 
-#include "sampledata/body_map.h"
-#include "sampledata/layer_file.h"
+#include "sampledata/bodymap.h"
+#include "sampledata/layerfile.h"
 
 namespace wbx::sampledata {
 

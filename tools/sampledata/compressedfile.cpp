@@ -1,11 +1,11 @@
-#include "sampledata/compressed_file.h"
+#include "sampledata/compressedfile.h"
 
 #include <zlib.h>
 
 #include <limits>
 #include <stdexcept>
 
-#include "sampledata/byte_writer.h"
+#include "sampledata/bytewriter.h"
 
 namespace wbx::sampledata {
 

@@ -28,7 +28,7 @@ inline constexpr int kAngleSteps = 4096;     // steps per full turn
 inline constexpr int32_t kAngleMask = 4095;  // angle AND kAngleMask gives the table index
 using AngleTable = std::array<float, kAngleSteps>;
 
-// The tables (never null; storage lives in angle_tables.cpp). References bound
+// The tables (never null; storage lives in angletables.cpp). References bound
 // to static storage are constant-initialised, so they are valid at any time.
 extern const AngleTable& SinTable;
 extern const AngleTable& CosTable;
