@@ -7,6 +7,7 @@
 #include <QPainter>
 #include <QScreen>
 #include <QWheelEvent>
+#include <QWindow>
 #include <QWindowStateChangeEvent>
 #include <algorithm>
 #include <cstring>
@@ -181,7 +182,7 @@ void TForm1::FormCreate() {
         // 3. The stored position (used as it is, even off-screen), then the client size.
         const int left = ini.ReadInteger(kSettingsSection, "left", x());
         const int top = ini.ReadInteger(kSettingsSection, "top", y());
-        move(left, top);
+        MoveFrameTo(left, top);
         setFixedSize(kClientWidth, kClientHeight);
     }
 
@@ -460,12 +461,31 @@ void TForm1::RenderIdle(QObject*, bool& done) {
 
 void TForm1::SetWindowPos(int left, int top, int width, int height) {
     // The outer size less the borders is the client size; the window's size
-    // stays fixed at it.
+    // stays fixed at it. The device asks for the position the window has
+    // (it only resizes): that position is not sent again, so that a move the
+    // window manager has not carried out yet is not undone.
     const int clientWidth = width - (frameGeometry().width() - QWidget::width());
     const int clientHeight = height - (frameGeometry().height() - QWidget::height());
-    move(left, top);
     setFixedSize(std::max(clientWidth, 0), std::max(clientHeight, 0));
+    if (frameGeometry().topLeft() != QPoint(left, top)) MoveFrameTo(left, top);
     show();
+}
+
+void TForm1::MoveFrameTo(int left, int top) {
+    // Left and Top are the frame's corner, as on Windows. move() places the
+    // client area that far from the corner as the frame's size is known; a
+    // window shown a moment ago may not be framed by the window manager yet,
+    // and then the client area would land on the corner (and the window creep
+    // up by its title bar at every start). Such a window asks the window
+    // manager to put its frame there instead; the toolkit learns the new
+    // position when the window manager has moved it. Before the window exists
+    // the toolkit takes a position as the frame's anyway.
+    QWindow* window = windowHandle();
+    const bool frameKnown = frameGeometry() != geometry();
+    if (window != nullptr && window->handle() != nullptr && !frameKnown)
+        window->setFramePosition(QPoint(left, top));
+    else
+        move(left, top);
 }
 
 double TForm1::ScreenRefreshRate() const {

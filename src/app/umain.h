@@ -218,6 +218,8 @@ private:
     bool DispatchWheel(QWheelEvent* event, QPoint at);
     void ReportException(const std::string& message);
     bool PromptForFolder(std::string& folder);
+    // Puts the window's frame (not its client area) at left, top.
+    void MoveFrameTo(int left, int top);
     // Steps 6-17 of FormCreate and step 2 of FormDestroy.
     bool CreateScene();
     void FreeSceneObjects();
