@@ -1,7 +1,6 @@
 #include "app/umain.h"
 
 #include <QApplication>
-#include <QFileDialog>
 #include <QMessageBox>
 #include <QMouseEvent>
 #include <QPainter>
@@ -16,6 +15,7 @@
 #include "app/composition.h"
 #include "app/datafolder.h"
 #include "app/fileutils.h"
+#include "app/folderprompt.h"
 #include "app/inifile.h"
 #include "app/layer.h"
 #include "app/modelpose.h"
@@ -157,8 +157,10 @@ TComboBox* TForm1::MakeCombo(const char* name, int top) {
 
 void TForm1::FormCreate() {
     // 1. Caption, title and colour.
+    // (The application's name, not a display name: Qt would append a display
+    // name to the caption of every window, the folder prompt's included.)
     setWindowTitle(QStringLiteral("wardrobix"));
-    QGuiApplication::setApplicationDisplayName(QStringLiteral("wardrobix"));
+    QCoreApplication::setApplicationName(QStringLiteral("wardrobix"));
     QPalette palette = this->palette();
     palette.setColor(QPalette::Window, QColor(0x88, 0x88, 0x88));
     setPalette(palette);
@@ -172,7 +174,7 @@ void TForm1::FormCreate() {
         if (!CheckDataFolder(path)) {
             std::string chosen;
             if (PromptForFolder(chosen) && CheckDataFolder(chosen)) {
-                ini.WriteString(kSettingsSection, "path", BasePath);
+                StoreSettings([&] { ini.WriteString(kSettingsSection, "path", BasePath); });
             } else {
                 startupOutcome_ = TStartupOutcome::NoDataFolder;
                 Terminate();
@@ -294,11 +296,11 @@ void TForm1::SetFixedDeviceStates() {
 
 void TForm1::FormDestroy() {
     // 1. The window position, also after a start-up that ended early.
-    {
+    StoreSettings([this] {
         TIniFile ini(services_.SettingsFileName);
         ini.WriteInteger(kSettingsSection, "left", x());
         ini.WriteInteger(kSettingsSection, "top", y());
-    }
+    });
     // 2.
     FreeSceneObjects();
 }
@@ -318,10 +320,20 @@ void TForm1::FreeSceneObjects() {
 
 bool TForm1::PromptForFolder(std::string& folder) {
     if (services_.FolderPrompt) return services_.FolderPrompt(kFolderPromptCaption, folder);
-    const QString chosen = QFileDialog::getExistingDirectory(this, QString::fromUtf8(kFolderPromptCaption));
-    if (chosen.isEmpty()) return false;
-    folder = chosen.toStdString();
-    return true;
+    return ShowFolderPrompt(this, kFolderPromptCaption, folder);
+}
+
+void TForm1::StoreSettings(const std::function<void()>& write) {
+    if (!services_.WriteSettings) return;
+    try {
+        write();
+    } catch (const EIniFileException& error) {
+        // Only the stored value is lost; the session goes on. One report is
+        // enough: the user can do nothing about it that a second would help.
+        if (settingsWriteReported_) return;
+        settingsWriteReported_ = true;
+        ReportException(error.what());
+    }
 }
 
 void TForm1::ReportException(const std::string& message) {

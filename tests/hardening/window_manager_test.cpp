@@ -1,10 +1,13 @@
-// The window's position under a real window manager. A private X server
-// (Xvfb) runs openbox, which frames the window with borders and a title bar;
-// the viewer is started and closed (through the window manager, as a user
-// closes it) five times. Left and Top are the frame's corner: every run must
-// find its window where the previous run left it, and store the same corner
-// again. (Moving the client area to the stored corner let the window creep up
-// by the height of its title bar at every start.)
+// The viewer under a real window manager: a private X server (Xvfb) runs
+// openbox, which frames windows with borders and a title bar and closes them
+// on its close key, as a user's desktop does.
+//
+// - Position: the viewer is started and closed five times. Left and Top are
+//   the frame's corner: every run must find its window where the previous run
+//   left it, and store the same corner again. (Moving the client area to the
+//   stored corner let the window creep up by its title bar at every start.)
+// - The folder prompt's title bar reads exactly its caption (the toolkit
+//   appended the application's name to it).
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
@@ -19,6 +22,8 @@
 #include <memory>
 #include <string>
 #include <thread>
+#include <tuple>
+#include <utility>
 #include <vector>
 
 #include "app/inifile.h"
@@ -144,6 +149,38 @@ private:
     bool running_ = false;
 };
 
+// A viewer run in the session with the test's folder as its home.
+std::unique_ptr<Child> StartViewer(const WindowManagerSession& session, const std::string& viewer,
+                                   const std::string& home, const std::vector<std::string>& arguments) {
+    std::vector<std::string> argv{viewer};
+    argv.insert(argv.end(), arguments.begin(), arguments.end());
+    return std::make_unique<Child>(
+        argv, std::vector<std::string>{"DISPLAY=" + session.Display(), "QT_QPA_PLATFORM=xcb", "HOME=" + home,
+                                       "XDG_RUNTIME_DIR=" + home, "ASAN_OPTIONS=detect_leaks=0"});
+}
+
+// The visible windows of a process, each as "id name" (the name as the title bar shows it).
+std::vector<std::pair<std::string, std::string>> VisibleWindows(const WindowManagerSession& session,
+                                                                pid_t pid) {
+    std::vector<std::pair<std::string, std::string>> windows;
+    std::string ids;
+    Capture(session.OnDisplay("xdotool search --onlyvisible --pid " + std::to_string(pid) + " 2>/dev/null"),
+            ids);
+    size_t start = 0;
+    while (start < ids.size()) {
+        size_t end = ids.find('\n', start);
+        if (end == std::string::npos) end = ids.size();
+        const std::string id = ids.substr(start, end - start);
+        start = end + 1;
+        if (id.empty()) continue;
+        std::string name;
+        Capture(session.OnDisplay("xdotool getwindowname " + id), name);
+        if (!name.empty() && name.back() == '\n') name.pop_back();
+        windows.emplace_back(id, name);
+    }
+    return windows;
+}
+
 struct TCycle {
     std::string WindowPosition;  // as xdotool reports it once the window has settled
     int Left = 0;
@@ -172,9 +209,9 @@ TEST(WindowPosition, RestartsUnderAWindowManagerKeepTheFramesCorner) {
     std::vector<TCycle> cycles;
     for (int cycle = 0; cycle < 5; ++cycle) {
         SCOPED_TRACE(cycle);
-        Child run({viewer, "--data", root + "/data"},
-                  {"DISPLAY=" + session.Display(), "QT_QPA_PLATFORM=xcb", "HOME=" + root,
-                   "XDG_RUNTIME_DIR=" + root, "ASAN_OPTIONS=detect_leaks=0"});
+        const std::unique_ptr<Child> viewerRun =
+            StartViewer(session, viewer, root, {"--data", root + "/data"});
+        Child& run = *viewerRun;
         std::string window;
         ASSERT_TRUE(Capture(session.OnDisplay("timeout 30 xdotool search --sync --onlyvisible --pid " +
                                               std::to_string(run.Pid()) + " 2>/dev/null | head -n 1"),
@@ -208,6 +245,34 @@ TEST(WindowPosition, RestartsUnderAWindowManagerKeepTheFramesCorner) {
         EXPECT_EQ(cycles[i].Top, 15) << "run " << i;
         EXPECT_EQ(cycles[i].WindowPosition, cycles[0].WindowPosition) << "run " << i;
     }
+}
+
+TEST(FolderPrompt, TheTitleBarShowsTheCaptionAlone) {
+    for (const char* command : {"Xvfb", "openbox", "xdotool"})
+        if (!HaveCommand(command)) GTEST_SKIP() << command << " is not installed";
+    TempFolder folder("prompt");
+    const std::string root = folder.Path().string();
+    const std::string viewer = root + "/wardrobix";
+    std::filesystem::copy_file(WBX_VIEWER_EXECUTABLE,
+                               viewer);  // no settings file beside it: no stored folder
+    WindowManagerSession session(root);
+    ASSERT_TRUE(session.Running()) << "Xvfb with openbox did not start";
+
+    const std::unique_ptr<Child> run = StartViewer(session, viewer, root, {});
+    std::string prompt, title;
+    for (int i = 0; i < 300 && prompt.empty(); ++i) {
+        std::this_thread::sleep_for(100ms);
+        for (const auto& [id, name] : VisibleWindows(session, run->Pid()))
+            if (name.find("DAT") != std::string::npos) std::tie(prompt, title) = std::make_pair(id, name);
+    }
+    ASSERT_FALSE(prompt.empty()) << "no folder prompt appeared";
+    EXPECT_EQ(title, "DATを展開したパスを指定:");
+    // Cancelled: the viewer ends quietly.
+    std::string ignored;
+    Capture(session.OnDisplay("xdotool windowactivate --sync " + prompt + " key --clearmodifiers Escape"),
+            ignored);
+    ASSERT_TRUE(run->Wait(20s)) << "the viewer did not end after the prompt was cancelled";
+    EXPECT_TRUE(run->ExitedNormally());
 }
 
 }  // namespace
