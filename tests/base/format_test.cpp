@@ -34,6 +34,19 @@ TEST(Format, TextWidthAndPercent) {
     EXPECT_EQ(Format("%dx%d", 640u, 480u), "640x480");
 }
 
+TEST(Format, EveryDigitInWidthsAndPrecisions) {
+    // Widths and precisions are read digit by digit, 9 and 0 included.
+    EXPECT_EQ(Format("[%9d]", 42), "[       42]");
+    EXPECT_EQ(Format("[%-19s]", "ab"), "[ab                 ]");
+    EXPECT_EQ(Format("%.19f", 0.5), "0.5000000000000000000");
+    EXPECT_EQ(Format("%.9d", 7), "000000007");
+    EXPECT_EQ(Format("%90d", 1).size(), 90u);
+    // A precision of 0 cuts a text to nothing; without one it is whole.
+    EXPECT_EQ(Format("[%.0s]", "abc"), "[]");
+    EXPECT_EQ(Format("[%s]", "abc"), "[abc]");
+    EXPECT_EQ(Format("%.0f", 2.5), "2");
+}
+
 TEST(Format, MismatchedArgumentsRaise) {
     EXPECT_THROW(Format("%d", "text"), EConvertError);
     EXPECT_THROW(Format("%s", 5), EConvertError);
