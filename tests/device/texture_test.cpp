@@ -56,19 +56,24 @@ protected:
 TEST_F(TextureTest, SizesFollowTheDeviceRules) {
     struct Case {
         DWORD caps;
+        uint32_t requestWidth, requestHeight;
         uint32_t width, height;
     };
-    for (const Case& c : {Case{0, 200, 300}, Case{D3DPTEXTURECAPS_POW2, 256, 512},
-                          Case{D3DPTEXTURECAPS_POW2 | D3DPTEXTURECAPS_SQUAREONLY, 512, 512},
-                          Case{D3DPTEXTURECAPS_SQUAREONLY, 300, 300}}) {
-        SCOPED_TRACE(c.caps);
+    const DWORD pow2 = D3DPTEXTURECAPS_POW2;
+    const DWORD square = D3DPTEXTURECAPS_SQUAREONLY;
+    for (const Case& c : {Case{0, 200, 300, 200, 300}, Case{pow2, 200, 300, 256, 512},
+                          Case{pow2 | square, 200, 300, 512, 512}, Case{square, 200, 300, 300, 300},
+                          // Powers of two stay as they are; one texel more takes the next.
+                          Case{pow2, 256, 512, 256, 512}, Case{pow2, 1, 2, 1, 2},
+                          Case{pow2, 257, 513, 512, 1024}, Case{pow2 | square, 256, 512, 512, 512}}) {
+        SCOPED_TRACE(::testing::Message() << c.caps << ": " << c.requestWidth << " x " << c.requestHeight);
         UseTextureCaps(c.caps);
         Start();
         auto texture = MakeTexture();
-        texture->SetSize(200, 300);
+        texture->SetSize(c.requestWidth, c.requestHeight);
         ASSERT_NE(texture->Texture, nullptr);
-        EXPECT_EQ(texture->Width, 200u);
-        EXPECT_EQ(texture->Height, 300u);
+        EXPECT_EQ(texture->Width, c.requestWidth);
+        EXPECT_EQ(texture->Height, c.requestHeight);
         EXPECT_EQ(texture->TextureWidth, c.width);
         EXPECT_EQ(texture->TextureHeight, c.height);
         EXPECT_EQ(Desc(*texture).Width, c.width);
