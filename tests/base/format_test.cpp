@@ -32,6 +32,9 @@ TEST(Format, TextWidthAndPercent) {
     EXPECT_EQ(Format("%.2s", "abcdef"), "ab");
     EXPECT_EQ(Format("100%%"), "100%");
     EXPECT_EQ(Format("%dx%d", 640u, 480u), "640x480");
+    // %u shows a negative number as the unsigned number of its width.
+    EXPECT_EQ(Format("%u", -1), "4294967295");
+    EXPECT_EQ(Format("%u", int64_t{-1}), "18446744073709551615");
 }
 
 TEST(Format, EveryDigitInWidthsAndPrecisions) {
