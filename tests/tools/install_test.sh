@@ -7,8 +7,10 @@
 #   - the manual pages describe every option the programs' help lists, and
 #     every subcommand has a page of its own;
 #   - the installed viewer says its version (and commit), draws a snapshot of
-#     data made by the installed generator, and writes nothing into the
-#     prefix; the same after the prefix has been moved elsewhere.
+#     data made by the installed generator, reads its settings from the XDG
+#     folder (not beside itself, even as root) and writes nothing into the
+#     prefix; the same after the prefix has been moved elsewhere; the same
+#     program outside an installation reads the settings beside itself.
 #
 #   install_test.sh BUILD_DIR SOURCE_DIR APP_ID
 source "$(dirname "${BASH_SOURCE[0]}")/checks.sh"
@@ -93,6 +95,10 @@ check_page() {  # check_page PAGE COMMAND...
     grep -qF -- "$option" <<<"$text" || fail "$page.1 does not describe $option"
   done
 }
+# Every page written is installed.
+for page in "$source"/packaging/man/*.1; do
+  [ -f "$share/man/man1/$(basename "$page").gz" ] || fail "$(basename "$page") is not installed (missing from WBX_MAN_PAGES?)"
+done
 check_page wardrobix "$prefix/bin/wardrobix"
 check_page wardrobix-sample-data "$prefix/bin/wardrobix-sample-data"
 for subcommand in $(subcommands_of "$prefix/bin/wardrobix"); do
@@ -127,6 +133,8 @@ run_installed() {  # run_installed PREFIX LABEL
     fail "$label: the installed generator failed: $(cat "$work/generate.log")"
     return
   fi
+  # Installed, and run as whoever runs the tests (root included): the XDG file.
+  reads_settings_from "$prefix/bin/wardrobix" "$work/data-$label" xdg "$label"
   if ! env -i PATH=/usr/bin:/bin HOME="$home" QT_QPA_PLATFORM=offscreen \
     "$prefix/bin/wardrobix" --data "$work/data-$label" --snapshot "$work/shot-$label.png" >"$work/run.log" 2>&1; then
     fail "$label: the installed viewer's snapshot failed: $(cat "$work/run.log")"
@@ -140,5 +148,11 @@ run_installed() {  # run_installed PREFIX LABEL
 run_installed "$prefix" installed
 mv "$prefix" "$work/moved"
 run_installed "$work/moved" moved
+
+# The same program outside an installation (as in its build folder) keeps
+# its settings beside itself.
+mkdir -p "$work/uninstalled"
+cp "$work/moved/bin/wardrobix" "$work/uninstalled/"
+reads_settings_from "$work/uninstalled/wardrobix" "$work/data-moved" beside uninstalled
 
 finish "install"

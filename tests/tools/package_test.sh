@@ -6,8 +6,9 @@
 #   - its contents: the programs and the desktop files under /usr, owned by
 #     root, nothing else;
 #   - installed with dpkg into a throw-away root (unpacked with dpkg-deb when
-#     dpkg cannot be used), the viewer says its version and draws a snapshot
-#     from there, writing nothing into the root's /usr.
+#     dpkg cannot be used), the viewer says its version, draws a snapshot and
+#     reads its settings from the XDG folder, writing nothing into the root's
+#     /usr.
 #
 #   package_test.sh BUILD_DIR APP_ID
 source "$(dirname "${BASH_SOURCE[0]}")/checks.sh"
@@ -96,6 +97,7 @@ if ! out=$(env -i PATH=/usr/bin:/bin HOME="$work/home" QT_QPA_PLATFORM=offscreen
   fail "the installed viewer's snapshot failed: $out"
 fi
 [ -s "$work/shot.png" ] || fail "no snapshot written"
+reads_settings_from "$viewer" "$work/data" xdg package
 after=$(cd "$root/usr" && find . | LC_ALL=C sort)
 [ "$before" = "$after" ] || fail "the programs wrote into /usr: $(diff <(echo "$before") <(echo "$after"))"
 
