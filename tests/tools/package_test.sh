@@ -33,6 +33,9 @@ version=$(sed -n 's/^CMAKE_PROJECT_VERSION:[A-Z]*=//p' "$build/CMakeCache.txt")
 [ "$(dpkg-deb -f "$deb" Version)" = "$version" ] || fail "version $(dpkg-deb -f "$deb" Version), not $version"
 [ "$(dpkg-deb -f "$deb" Architecture)" = "$(dpkg --print-architecture)" ] ||
   fail "architecture $(dpkg-deb -f "$deb" Architecture)"
+maintainer=$(dpkg-deb -f "$deb" Maintainer)
+[[ $maintainer =~ ^[^\<\>]*[^[:space:]\<\>]\ \<[^\<\>@[:space:]]+@[^\<\>@[:space:]]+\>$ ]] ||
+  fail "Maintainer '$maintainer' is not 'Name <address>'"
 depends=$(dpkg-deb -f "$deb" Depends)
 echo "Depends: $depends"
 # Each dependency holds on this machine, where the programs ran: the package
