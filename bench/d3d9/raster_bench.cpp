@@ -11,9 +11,9 @@
 #include <functional>
 #include <thread>
 
-#include "d3d9/raster/bandworker.h"
 #include "d3d9/raster/vertexformat.h"
 #include "d3d9/raster/vertexprocessor.h"
+#include "d3d9/raster/workerthread.h"
 #include "raster_figure_scene.h"
 
 namespace wbx::raster::test {
@@ -126,7 +126,7 @@ BENCHMARK(BM_Present)->Unit(benchmark::kMicrosecond);
 // back (the worker has just finished), and after 16 ms of idleness (untimed;
 // the worker sleeps on its condition variable and must be woken).
 void BM_WorkerRoundTrip(benchmark::State& state) {
-    BandWorker worker;
+    WorkerThread worker;
     const std::function<void(int)> job = [](int index) { benchmark::DoNotOptimize(index); };
     worker.Run(job);
     for (auto _ : state) {

@@ -5,6 +5,7 @@
 
 #include <random>
 
+#include "d3d9/raster/spankernel.h"
 #include "raster_figure_scene.h"
 #include "raster_test_support.h"
 
@@ -124,7 +125,7 @@ TEST(RasterFastPath, MatchesTheReferenceBitForBit) {
         // vectorised routine that this processor runs (and none).
         std::vector<PixelIsa> variants{PixelIsa::Scalar};
         for (PixelIsa isa : {PixelIsa::Sse2, PixelIsa::Avx2})
-            if (QuadSpanFor(isa) != nullptr) variants.push_back(isa);
+            if (SpanKernelFor(isa, TexelKind::None) != nullptr) variants.push_back(isa);
         std::vector<Canvas> canvases;  // built in place: a Canvas's surfaces point into its own memory
         canvases.reserve(variants.size() + 1);
         for (size_t i = 0; i <= variants.size(); ++i)

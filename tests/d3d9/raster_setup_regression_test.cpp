@@ -17,6 +17,7 @@ ScreenVertex At(float x, float y) {
     v.Y = y;
     v.Z = 0.5f;
     v.Rhw = 1.0f;
+    SnapScreenVertex(v);
     return v;
 }
 

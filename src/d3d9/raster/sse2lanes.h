@@ -1,22 +1,15 @@
-#include "d3d9/raster/quadspan.h"
+#pragma once
+// Lane traits of the span kernels (spankernelbody.h) for SSE2: four 32-bit
+// lanes in one register. Include only from a file compiled for SSE2.
 
-#if defined(__SSE2__)
 #include <emmintrin.h>
 
-#include "d3d9/raster/quadspankernel.h"
-#endif
+#include <cstdint>
+#include <cstring>
 
 namespace wbx::raster {
-
-#if defined(__x86_64__) || defined(__i386__)
-// The AVX2 variant (quadspanavx2.cpp); call only where the processor has AVX2.
-int QuadSpanAvx2(const QuadSpanConstants& c, const TriangleSetup& t, const int32_t* xs, const int32_t* ys,
-                 int count);
-#endif
-
 namespace {
 
-#if defined(__SSE2__)
 // Four 32-bit lanes in SSE2 registers.
 struct Sse2Lanes {
     static constexpr int kLanes = 4;
@@ -44,6 +37,7 @@ struct Sse2Lanes {
     static Float DivF(Float a, Float b) { return _mm_div_ps(a, b); }
     static Float MinF(Float a, Float b) { return _mm_min_ps(a, b); }
     static Float MaxF(Float a, Float b) { return _mm_max_ps(a, b); }
+    static void StoreF(float* p, Float v) { _mm_storeu_ps(p, v); }
     static Float ToFloat(Int a) { return _mm_cvtepi32_ps(a); }
     static Int Trunc(Float a) { return _mm_cvttps_epi32(a); }
     static Int LessF(Float a, Float b) { return _mm_castps_si128(_mm_cmplt_ps(a, b)); }
@@ -68,6 +62,8 @@ struct Sse2Lanes {
     static Int Sra(Int a) {
         return _mm_srai_epi32(a, S);
     }
+    static Int SrlVar(Int a, int s) { return _mm_srl_epi32(a, _mm_cvtsi32_si128(s)); }
+    static Int SllVar(Int a, int s) { return _mm_sll_epi32(a, _mm_cvtsi32_si128(s)); }
     // The low 32 bits of a b, lane by lane (SSE2 has only the 32 x 32 -> 64 bit even-lane product).
     static Int MulLo32(Int a, Int b) {
         const __m128i even = _mm_mul_epu32(a, b);
@@ -105,39 +101,5 @@ struct Sse2Lanes {
     static Int Madd16(Int a, Int b) { return _mm_madd_epi16(a, b); }
 };
 
-int QuadSpanSse2(const QuadSpanConstants& c, const TriangleSetup& t, const int32_t* xs, const int32_t* ys,
-                 int count) {
-    return QuadSpanKernel<Sse2Lanes>(c, t, xs, ys, count);
-}
-#endif
-
-#if defined(__x86_64__) || defined(__i386__)
-// Whether the processor (and the operating system, which must save the wide
-// registers) runs AVX2 code.
-bool HasAvx2() { return __builtin_cpu_supports("avx2"); }
-#endif
-
 }  // namespace
-
-QuadSpanFunction QuadSpanFor(PixelIsa isa) {
-    switch (isa) {
-#if defined(__SSE2__)
-        case PixelIsa::Sse2:
-            return &QuadSpanSse2;
-#endif
-#if defined(__x86_64__) || defined(__i386__)
-        case PixelIsa::Avx2:
-            return HasAvx2() ? &QuadSpanAvx2 : nullptr;
-#endif
-        default:
-            return nullptr;
-    }
-}
-
-PixelIsa BestPixelIsa() {
-    if (QuadSpanFor(PixelIsa::Avx2) != nullptr) return PixelIsa::Avx2;
-    if (QuadSpanFor(PixelIsa::Sse2) != nullptr) return PixelIsa::Sse2;
-    return PixelIsa::Scalar;
-}
-
 }  // namespace wbx::raster

@@ -1,4 +1,4 @@
-// The vectorised pixel routine of the viewer's kind of draw, in every
+// The span kernels, in every
 // instruction-set variant this processor runs, against the per-pixel
 // reference: addressing at the texture's edges (wrap seam, clamp, mirror,
 // border), fully transparent texels, depth formats, flat shading, both blend
@@ -12,6 +12,7 @@
 #include <utility>
 #include <vector>
 
+#include "d3d9/raster/spankernel.h"
 #include "raster_figure_scene.h"
 #include "raster_test_support.h"
 
@@ -22,7 +23,7 @@ namespace {
 std::vector<PixelIsa> Variants() {
     std::vector<PixelIsa> v{PixelIsa::Scalar};
     for (PixelIsa isa : {PixelIsa::Sse2, PixelIsa::Avx2})
-        if (QuadSpanFor(isa) != nullptr) v.push_back(isa);
+        if (SpanKernelFor(isa, TexelKind::None) != nullptr) v.push_back(isa);
     return v;
 }
 
@@ -64,20 +65,22 @@ void ExpectVariantsMatch(const FigureScene& scene, int width, int height, D3DFOR
     }
 }
 
-TEST(RasterQuadSpan, TheViewersDrawUsesTheWidestVariant) {
+TEST(RasterSpanKernel, TheViewersDrawUsesTheWidestVariant) {
     const PixelIsa best = BestPixelIsa();
 #if defined(__SSE2__)
     EXPECT_NE(best, PixelIsa::Scalar);
 #endif
-    EXPECT_EQ(QuadSpanFor(PixelIsa::Scalar), nullptr);
-    EXPECT_EQ(QuadSpanFor(best) != nullptr, best != PixelIsa::Scalar);
+    for (TexelKind texels : {TexelKind::None, TexelKind::Linear1555, TexelKind::Fetched}) {
+        EXPECT_NE(SpanKernelFor(PixelIsa::Scalar, texels), nullptr);
+        EXPECT_NE(SpanKernelFor(best, texels), nullptr);
+    }
     Rasterizer r;
     EXPECT_TRUE(r.SetPixelIsa(PixelIsa::Scalar));
     for (PixelIsa isa : {PixelIsa::Sse2, PixelIsa::Avx2})
-        EXPECT_EQ(r.SetPixelIsa(isa), QuadSpanFor(isa) != nullptr);
+        EXPECT_EQ(r.SetPixelIsa(isa), SpanKernelFor(isa, TexelKind::None) != nullptr);
 }
 
-TEST(RasterQuadSpan, FiguresMatchTheReferenceInEveryVariant) {
+TEST(RasterSpanKernel, FiguresMatchTheReferenceInEveryVariant) {
     // Poses put the texture's u seam (wrap addressing) in view and give spans
     // of every length, so groups are full, partial and single.
     for (const int yaw : {0, 333, 1024, 2048, 3500}) {
@@ -86,7 +89,7 @@ TEST(RasterQuadSpan, FiguresMatchTheReferenceInEveryVariant) {
     }
 }
 
-TEST(RasterQuadSpan, AddressingAtTheEdgesMatchesTheReference) {
+TEST(RasterSpanKernel, AddressingAtTheEdgesMatchesTheReference) {
     // Texture coordinates beyond [0, 1] with each address mode; BORDER hands
     // its border pixels to the per-pixel routine.
     for (const DWORD mode : {D3DTADDRESS_WRAP, D3DTADDRESS_CLAMP, D3DTADDRESS_MIRROR, D3DTADDRESS_MIRRORONCE,
@@ -103,7 +106,7 @@ TEST(RasterQuadSpan, AddressingAtTheEdgesMatchesTheReference) {
     }
 }
 
-TEST(RasterQuadSpan, StateVariantsMatchTheReference) {
+TEST(RasterSpanKernel, StateVariantsMatchTheReference) {
     struct Variant {
         const char* Name;
         bool Blend, DepthWrite, Specular, Flat;
@@ -136,7 +139,7 @@ TEST(RasterQuadSpan, StateVariantsMatchTheReference) {
     }
 }
 
-TEST(RasterQuadSpan, TransparentTexelsLeaveTheTargetAlone) {
+TEST(RasterSpanKernel, TransparentTexelsLeaveTheTargetAlone) {
     // A texture whose alpha bits are all clear draws nothing under
     // SRCALPHA / INVSRCALPHA without depth writes: every pixel keeps its bytes,
     // including the X byte of the target. With depth writes on, depth is
@@ -167,7 +170,7 @@ TEST(RasterQuadSpan, TransparentTexelsLeaveTheTargetAlone) {
     }
 }
 
-TEST(RasterQuadSpan, RandomTrianglesMatchTheReference) {
+TEST(RasterSpanKernel, RandomTrianglesMatchTheReference) {
     // Many small and thin triangles with random colours, texture and target
     // contents: groups of every occupancy, hidden and transparent lanes.
     std::mt19937 rng(4711);
@@ -217,7 +220,7 @@ TEST(RasterQuadSpan, RandomTrianglesMatchTheReference) {
     }
 }
 
-TEST(RasterQuadSpan, AbsurdTextureCoordinatesStayInsideTheTexture) {
+TEST(RasterSpanKernel, AbsurdTextureCoordinatesStayInsideTheTexture) {
     // Huge, infinite and NaN texture coordinates clamp to extreme texel
     // positions; every variant addresses them as the reference does and reads
     // nothing outside the texture.
