@@ -106,6 +106,34 @@ TEST(RasterSpanKernel, AddressingAtTheEdgesMatchesTheReference) {
     }
 }
 
+// With MAXMIPLEVEL naming the last level of a chain and one filter for
+// magnification and minification, every pixel samples that one level: the
+// kernels read it as the reference does, not level 0.
+TEST(RasterSpanKernel, TheMostDetailedLevelUsedIsTheOneRead) {
+    FigureScene scene = MakeFigureScene(160, 120, 24, 24, 300);
+    TextureImage coarse(128, 256, D3DFMT_A1R5G5B5, 2);
+    for (int y = 0; y < coarse.Height; ++y)
+        for (int x = 0; x < coarse.Width; ++x)
+            coarse.Set16(x, y, static_cast<uint16_t>(0x8000 | ((x + y) % 31)));
+    Bind(scene.State, 0, {&scene.Texture, &coarse});
+    for (const DWORD filter : {D3DTEXF_LINEAR, D3DTEXF_POINT}) {
+        DWORD* ss = scene.State.SamplerStates[0];
+        ss[D3DSAMP_MIPFILTER] = D3DTEXF_POINT;
+        ss[D3DSAMP_MAXMIPLEVEL] = 1;
+        ss[D3DSAMP_MINFILTER] = ss[D3DSAMP_MAGFILTER] = filter;
+        ExpectVariantsMatch(scene, 160, 120, D3DFMT_D16, filter == D3DTEXF_LINEAR ? "linear" : "point");
+    }
+    // Only the blue of level 1 (red and green 0) shows through the modulation.
+    Canvas canvas(160, 120);
+    Rasterizer r;
+    DrawFigureFrame(r, scene, canvas);
+    int blueOnly = 0;
+    for (int y = 0; y < 120; ++y)
+        for (int x = 0; x < 160; ++x)
+            blueOnly += canvas.Rgb(x, y) != 0x888888 && (canvas.Rgb(x, y) & 0xFF) > 0x88;
+    EXPECT_GT(blueOnly, 100);
+}
+
 TEST(RasterSpanKernel, StateVariantsMatchTheReference) {
     struct Variant {
         const char* Name;
