@@ -123,7 +123,7 @@ TEST(RasterFastPath, MatchesTheReferenceBitForBit) {
         TextureImage texture = MakeTexture(rng, formats[rng() % 8]);
         const Scene scene = MakeScene(rng, textured ? &texture : nullptr);
         // The reference, then the fast path with each instruction set of its
-        // vectorised routine that this processor runs (and none).
+        // span kernels that this processor runs.
         std::vector<PixelIsa> variants{PixelIsa::Scalar};
         for (PixelIsa isa : {PixelIsa::Sse2, PixelIsa::Avx2})
             if (SpanKernelFor(isa, TexelKind::None) != nullptr) variants.push_back(isa);
@@ -265,7 +265,7 @@ TEST(RasterFastPath, TwoThreadClearsMatchOne) {
 
 TEST(RasterFastPath, ViewerFiguresMatchTheReference) {
     // The viewer's draws at several poses and in variants of its states: the
-    // four-pixel routine covers most of their pixels.
+    // span kernels cover them.
     struct Variant {
         bool Blend, DepthWrite, Specular, Flat;
         D3DFORMAT Texture;

@@ -1,8 +1,7 @@
-// The span kernels, in every
-// instruction-set variant this processor runs, against the per-pixel
-// reference: addressing at the texture's edges (wrap seam, clamp, mirror,
-// border), fully transparent texels, depth formats, flat shading, both blend
-// choices and two threads.
+// The span kernels, in every instruction-set variant this processor runs,
+// against the per-pixel reference: addressing at the texture's edges (wrap
+// seam, clamp, mirror, border), fully transparent texels, depth formats,
+// flat shading, blends, mip levels and two threads.
 
 #include <gtest/gtest.h>
 

@@ -4,6 +4,10 @@
 #include <climits>
 #include <cstring>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace wbx::raster {
 
 PixelProcessor::PixelProcessor(const PipelineState& state, const RenderTargets& targets, bool referenceOnly,
@@ -144,25 +148,26 @@ void PixelProcessor::ShadePixel(const TriangleSetup& t, int x, int y) const {
     f.Y = y;
     const float fx = static_cast<float>(x - t.OriginX);
     const float fy = static_cast<float>(y - t.OriginY);
-    f.Z = EvalPlane(t.Z, fx, fy);
-    const float rhw = EvalPlane(t.Rhw, fx, fy);
+    f.Z = EvalPlane(t.At(kPlaneZ), fx, fy);
+    const float rhw = EvalPlane(t.At(kPlaneRhw), fx, fy);
     const float w = 1.0f / rhw;
     for (int a = 0; a < kAttrTexCoord; ++a) {
         if ((attributeMask_ & (1u << a)) == 0) continue;
-        f.Color[a] = t.FlatColors ? t.Flat[a] : EvalPlane(t.Attr[a], fx, fy) * w;
+        f.Color[a] = t.FlatColors ? t.Flat[a] : EvalPlane(t.At(kPlaneAttr + a), fx, fy) * w;
     }
     for (int s = 0; s < kRasterStages; ++s) {
         const int a = kAttrTexCoord + 2 * s;
         if ((attributeMask_ & (1u << a)) == 0) continue;
-        const float u = EvalPlane(t.Attr[a], fx, fy) * w;
-        const float v = EvalPlane(t.Attr[a + 1], fx, fy) * w;
+        const Plane pu = t.At(kPlaneAttr + a), pv = t.At(kPlaneAttr + a + 1), q = t.At(kPlaneRhw);
+        const float u = EvalPlane(pu, fx, fy) * w;
+        const float v = EvalPlane(pv, fx, fy) * w;
         f.Tex[s][0] = u;
         f.Tex[s][1] = v;
         // d(U/Q)/dx = (dU/dx - u dQ/dx) / Q with Q = 1/w.
-        f.Derivatives[s][0] = (t.Attr[a].Dx - u * t.Rhw.Dx) * w;
-        f.Derivatives[s][1] = (t.Attr[a + 1].Dx - v * t.Rhw.Dx) * w;
-        f.Derivatives[s][2] = (t.Attr[a].Dy - u * t.Rhw.Dy) * w;
-        f.Derivatives[s][3] = (t.Attr[a + 1].Dy - v * t.Rhw.Dy) * w;
+        f.Derivatives[s][0] = (pu.Dx - u * q.Dx) * w;
+        f.Derivatives[s][1] = (pv.Dx - v * q.Dx) * w;
+        f.Derivatives[s][2] = (pu.Dy - u * q.Dy) * w;
+        f.Derivatives[s][3] = (pv.Dy - v * q.Dy) * w;
     }
     ShadeFragment(f);
 }
@@ -181,7 +186,8 @@ void PixelProcessor::DrawTriangle(const TriangleSetup& t, const PixelRect& clip)
 // cannot draw goes through the reference on its own.
 void PixelProcessor::DrawPacked(const TriangleSetup& t, const PixelRect& clip) const {
     const SpanKernel kernel = kernel_;
-    int32_t xs[kSpanBatch], ys[kSpanBatch];
+    // Runs are written four entries at a time: room for three past the batch.
+    alignas(16) int32_t xs[kSpanBatch + 4], ys[kSpanBatch + 4];
     int gathered = 0;
     auto flush = [&] {
         int done = 0;
@@ -195,10 +201,23 @@ void PixelProcessor::DrawPacked(const TriangleSetup& t, const PixelRect& clip) c
         gathered = 0;
     };
     ForEachSpan(t, clip, [&](int y, int x0, int x1) {
-        for (int x = x0; x < x1; ++x) {
-            xs[gathered] = x;
-            ys[gathered] = y;
-            if (++gathered == kSpanBatch) flush();
+        for (int x = x0; x < x1;) {
+            const int n = std::min(x1 - x, kSpanBatch - gathered);
+            for (int i = 0; i < n; i += 4) {
+#if defined(__SSE2__)
+                _mm_storeu_si128(reinterpret_cast<__m128i*>(xs + gathered + i),
+                                 _mm_add_epi32(_mm_set1_epi32(x + i), _mm_setr_epi32(0, 1, 2, 3)));
+                _mm_storeu_si128(reinterpret_cast<__m128i*>(ys + gathered + i), _mm_set1_epi32(y));
+#else
+                for (int k = 0; k < 4; ++k) {
+                    xs[gathered + i + k] = x + i + k;
+                    ys[gathered + i + k] = y;
+                }
+#endif
+            }
+            gathered += n;
+            x += n;
+            if (gathered == kSpanBatch) flush();
         }
     });
     flush();

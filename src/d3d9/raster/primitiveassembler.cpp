@@ -118,8 +118,7 @@ void PrimitiveAssembler::Polygon(const ScreenVertex* const* v, int count, const 
     if (fillMode_ == D3DFILL_SOLID || (fillMode_ != D3DFILL_WIREFRAME && fillMode_ != D3DFILL_POINT)) {
         for (int i = 1; i + 1 < count; ++i) {
             TriangleSetup setup;
-            if (!SetupTriangle(*v[0], *v[i], *v[i + 1], cullMode_, pixels_.Scissor(), flat,
-                               pixels_.AttributeMask(), setup)) {
+            if (!SetupTriangle(*v[0], *v[i], *v[i + 1], cullMode_, pixels_.Scissor(), flat, setup)) {
                 continue;
             }
             if (sink_ != nullptr) {

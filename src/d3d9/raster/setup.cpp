@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -44,8 +45,7 @@ int64_t SnappedArea2(const ScreenVertex& v0, const ScreenVertex& v1, const Scree
 }
 
 bool SetupTriangle(const ScreenVertex& v0, const ScreenVertex& v1, const ScreenVertex& v2, DWORD cullMode,
-                   const PixelRect& scissor, const ScreenVertex* flatSource, uint32_t attributeMask,
-                   TriangleSetup& out) {
+                   const PixelRect& scissor, const ScreenVertex* flatSource, TriangleSetup& out) {
     if (!v0.Snapped || !v1.Snapped || !v2.Snapped) return false;
     const int64_t x[3] = {v0.SnapX, v1.SnapX, v2.SnapX};
     const int64_t y[3] = {v0.SnapY, v1.SnapY, v2.SnapY};
@@ -93,64 +93,54 @@ bool SetupTriangle(const ScreenVertex& v0, const ScreenVertex& v1, const ScreenV
     out.OriginX = out.MinX;
     out.OriginY = out.MinY;
     // Every value's plane: (a1 - a0, a2 - a0) solved for the screen
-    // gradients, and the value at the origin pixel. Slot 0 is z, slot 1 is
-    // 1/w, then the attributes times 1/w (perspective-correct).
-    constexpr int kSlots = 2 + kAttributeCount;
-    static_assert(kSlots % 2 == 0);
-    alignas(16) float origin[kSlots], gradientX[kSlots], gradientY[kSlots];
+    // gradients, and the value at the origin pixel, in double, stored as
+    // float. Planes of attributes the draw does not read are made as well:
+    // nothing reads them, and making all is cheaper than choosing.
     const ScreenVertex* v[3] = {&v0, &v1, &v2};
 #if defined(__SSE2__)
     // Two slots at a time, in exactly the scalar order of operations.
     const __m128d vEx1 = _mm_set1_pd(ex1), vEy1 = _mm_set1_pd(ey1), vEx2 = _mm_set1_pd(ex2),
                   vEy2 = _mm_set1_pd(ey2), vInverse = _mm_set1_pd(inverseArea),
                   vOffsetX = _mm_set1_pd(offsetX), vOffsetY = _mm_set1_pd(offsetY);
-    for (int k = 0; k < kSlots; k += 2) {
-        __m128d value[3];
-        for (int i = 0; i < 3; ++i) {
-            if (k == 0) {
-                value[i] = _mm_setr_pd(v[i]->Z, v[i]->Rhw);
-            } else {
-                const __m128 pair =
-                    _mm_castsi128_ps(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(v[i]->Attr + k - 2)));
-                value[i] = _mm_mul_pd(_mm_cvtps_pd(pair), _mm_set1_pd(v[i]->Rhw));
-            }
-        }
-        const __m128d d1 = _mm_sub_pd(value[1], value[0]), d2 = _mm_sub_pd(value[2], value[0]);
+    auto planes = [&](int slot, __m128d a0, __m128d a1, __m128d a2) {
+        const __m128d d1 = _mm_sub_pd(a1, a0), d2 = _mm_sub_pd(a2, a0);
         const __m128d dx = _mm_mul_pd(_mm_sub_pd(_mm_mul_pd(d1, vEy2), _mm_mul_pd(d2, vEy1)), vInverse);
         const __m128d dy = _mm_mul_pd(_mm_sub_pd(_mm_mul_pd(d2, vEx1), _mm_mul_pd(d1, vEx2)), vInverse);
-        const __m128d at =
-            _mm_add_pd(_mm_add_pd(value[0], _mm_mul_pd(dx, vOffsetX)), _mm_mul_pd(dy, vOffsetY));
-        _mm_storel_pi(reinterpret_cast<__m64*>(origin + k), _mm_cvtpd_ps(at));
-        _mm_storel_pi(reinterpret_cast<__m64*>(gradientX + k), _mm_cvtpd_ps(dx));
-        _mm_storel_pi(reinterpret_cast<__m64*>(gradientY + k), _mm_cvtpd_ps(dy));
+        const __m128d at = _mm_add_pd(_mm_add_pd(a0, _mm_mul_pd(dx, vOffsetX)), _mm_mul_pd(dy, vOffsetY));
+        _mm_storel_pi(reinterpret_cast<__m64*>(out.PlaneOrigin + slot), _mm_cvtpd_ps(at));
+        _mm_storel_pi(reinterpret_cast<__m64*>(out.PlaneDx + slot), _mm_cvtpd_ps(dx));
+        _mm_storel_pi(reinterpret_cast<__m64*>(out.PlaneDy + slot), _mm_cvtpd_ps(dy));
+    };
+    planes(kPlaneZ, _mm_setr_pd(v0.Z, v0.Rhw), _mm_setr_pd(v1.Z, v1.Rhw), _mm_setr_pd(v2.Z, v2.Rhw));
+    static_assert(kPlaneRhw == kPlaneZ + 1 && kAttributeCount % 2 == 0);
+    const __m128d rhw[3] = {_mm_set1_pd(v0.Rhw), _mm_set1_pd(v1.Rhw), _mm_set1_pd(v2.Rhw)};
+    for (int a = 0; a < kAttributeCount; a += 2) {
+        __m128d value[3];
+        for (int i = 0; i < 3; ++i) {
+            const __m128 pair =
+                _mm_castsi128_ps(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(v[i]->Attr + a)));
+            value[i] = _mm_mul_pd(_mm_cvtps_pd(pair), rhw[i]);
+        }
+        planes(kPlaneAttr + a, value[0], value[1], value[2]);
     }
 #else
-    for (int k = 0; k < kSlots; ++k) {
+    for (int k = 0; k < kPlaneCount; ++k) {
         double value[3];
         for (int i = 0; i < 3; ++i) {
-            value[i] = k == 0   ? v[i]->Z
-                       : k == 1 ? v[i]->Rhw
-                                : static_cast<double>(v[i]->Attr[k - 2]) * v[i]->Rhw;
+            value[i] = k == kPlaneZ     ? v[i]->Z
+                       : k == kPlaneRhw ? v[i]->Rhw
+                                        : static_cast<double>(v[i]->Attr[k - kPlaneAttr]) * v[i]->Rhw;
         }
         const double d1 = value[1] - value[0], d2 = value[2] - value[0];
         const double dx = (d1 * ey2 - d2 * ey1) * inverseArea;
         const double dy = (d2 * ex1 - d1 * ex2) * inverseArea;
-        origin[k] = static_cast<float>(value[0] + dx * offsetX + dy * offsetY);
-        gradientX[k] = static_cast<float>(dx);
-        gradientY[k] = static_cast<float>(dy);
+        out.PlaneOrigin[k] = static_cast<float>(value[0] + dx * offsetX + dy * offsetY);
+        out.PlaneDx[k] = static_cast<float>(dx);
+        out.PlaneDy[k] = static_cast<float>(dy);
     }
 #endif
-    out.Z = Plane{origin[0], gradientX[0], gradientY[0]};
-    out.Rhw = Plane{origin[1], gradientX[1], gradientY[1]};
     out.FlatColors = flatSource != nullptr;
-    for (int a = 0; a < kAttributeCount; ++a) {
-        if ((attributeMask & (1u << a)) == 0) continue;
-        if (out.FlatColors && a < kAttrTexCoord) {
-            out.Flat[a] = flatSource->Attr[a];
-            continue;
-        }
-        out.Attr[a] = Plane{origin[a + 2], gradientX[a + 2], gradientY[a + 2]};
-    }
+    if (out.FlatColors) std::memcpy(out.Flat, flatSource->Attr, sizeof(out.Flat));
     return true;
 }
 

@@ -51,20 +51,30 @@ struct Plane {
     float Origin = 0, Dx = 0, Dy = 0;
 };
 
+// The values a triangle interpolates, by plane slot: depth, 1/w, then each
+// attribute divided by w (perspective-correct).
+constexpr int kPlaneZ = 0;
+constexpr int kPlaneRhw = 1;
+constexpr int kPlaneAttr = 2;  // + attribute index
+constexpr int kPlaneCount = kPlaneAttr + kAttributeCount;
+
 struct TriangleSetup {
     // Coverage.
     int MinX, MinY, MaxX, MaxY;  // inclusive pixel bounds, already inside the scissor
     int64_t EdgeOrigin[3];       // edge values at the centre of (MinX, MinY), fill-rule bias applied
     int64_t EdgeStepX[3];        // change per pixel to the right
     int64_t EdgeStepY[3];        // change per pixel down
-    // Interpolation. Attribute planes hold attr / w (perspective-correct);
-    // with flat shading the colours are constant and come from Flat.
+    // Interpolation, plane by plane slot (kPlane*), held as three arrays so
+    // that set-up writes them and the span kernels read them as vectors.
+    // With flat shading the colours are constant and come from Flat.
     int OriginX, OriginY;  // = MinX, MinY
-    Plane Z;
-    Plane Rhw;
-    Plane Attr[kAttributeCount];
+    alignas(16) float PlaneOrigin[kPlaneCount];
+    alignas(16) float PlaneDx[kPlaneCount];
+    alignas(16) float PlaneDy[kPlaneCount];
     bool FlatColors;
     float Flat[kAttrTexCoord];  // the provoking vertex's colours (flat shading)
+
+    Plane At(int slot) const { return Plane{PlaneOrigin[slot], PlaneDx[slot], PlaneDy[slot]}; }
 };
 
 inline float EvalPlane(const Plane& p, float fx, float fy) { return (p.Origin + p.Dy * fy) + p.Dx * fx; }
@@ -98,7 +108,7 @@ public:
 #if defined(__SSE2__)
             row_[e] = _mm_set1_epi32(static_cast<int32_t>(row[e]));
             down_[e] = _mm_set1_epi32(static_cast<int32_t>(t.EdgeStepY[e]));
-            for (int j = 0; j < 4; ++j) {
+            for (int j = 0; j < chunks_; ++j) {
                 const uint32_t first = 4 * static_cast<uint32_t>(j) * step;
                 offsets_[e][j] = _mm_setr_epi32(
                     static_cast<int32_t>(first), static_cast<int32_t>(first + step),
@@ -150,11 +160,10 @@ int64_t SnappedArea2(const ScreenVertex& v0, const ScreenVertex& v1, const Scree
 
 // True when the triangle survives `cullMode` and covers at least one pixel
 // centre bound of `scissor`. `flatSource` is the provoking vertex for flat
-// shading (nullptr: Gouraud). Only attributes whose bit is set in
-// `attributeMask` get planes.
+// shading (nullptr: Gouraud). The vertices must have been snapped
+// (SnapScreenVertex); every plane slot is filled.
 bool SetupTriangle(const ScreenVertex& v0, const ScreenVertex& v1, const ScreenVertex& v2, DWORD cullMode,
-                   const PixelRect& scissor, const ScreenVertex* flatSource, uint32_t attributeMask,
-                   TriangleSetup& out);
+                   const PixelRect& scissor, const ScreenVertex* flatSource, TriangleSetup& out);
 
 // Calls span(y, xBegin, xEnd) for every row of covered pixels [xBegin, xEnd)
 // inside `clip`, top to bottom. A triangle covers one run of pixels per row.

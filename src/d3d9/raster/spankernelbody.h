@@ -70,9 +70,8 @@ int SpanKernelBody(const SpanConstants& c, const TriangleSetup& t, const int32_t
     const Int fieldInWord = V::Set(static_cast<int>(fieldMask << depthFormat.DepthShift));
     const float depthScale = static_cast<float>(fieldMask);
     // The triangle's planes (attribute / w; colours in r, g, b, a, specular r, g, b order).
-    const Plane* const colors = t.Attr + kAttrDiffuse;
-    const Plane& planeU = t.Attr[kAttrTexCoord];
-    const Plane& planeV = t.Attr[kAttrTexCoord + 1];
+    constexpr int kColors = kPlaneAttr + kAttrDiffuse;  // r, g, b, a, specular r, g, b
+    constexpr int kPlaneU = kPlaneAttr + kAttrTexCoord, kPlaneV = kPlaneU + 1;
     const bool flat = t.FlatColors;
     uint32_t flatColor[7] = {};
     if (flat)
@@ -109,11 +108,12 @@ int SpanKernelBody(const SpanConstants& c, const TriangleSetup& t, const int32_t
         }
     };
     // A plane at the lanes' pixels: (Origin + Dy fy) + Dx fx, as EvalPlane.
-    auto eval = [&](const Plane& p, Float fx, Float fy) {
-        return V::AddF(V::AddF(V::SetF(p.Origin), V::MulF(V::SetF(p.Dy), fy)), V::MulF(V::SetF(p.Dx), fx));
+    auto eval = [&](int slot, Float fx, Float fy) {
+        return V::AddF(V::AddF(V::SetF(t.PlaneOrigin[slot]), V::MulF(V::SetF(t.PlaneDy[slot]), fy)),
+                       V::MulF(V::SetF(t.PlaneDx[slot]), fx));
     };
-    auto toBytes = [&](const Plane& p, Float fx, Float fy, Float w) {  // ToByte(plane w)
-        const Float value = V::MulF(eval(p, fx, fy), w);
+    auto toBytes = [&](int slot, Float fx, Float fy, Float w) {  // ToByte(plane w)
+        const Float value = V::MulF(eval(slot, fx, fy), w);
         Float scaled = V::AddF(V::MulF(value, V::SetF(255.0f)), V::SetF(0.5f));
         scaled = V::MinF(V::MaxF(scaled, V::SetF(0.0f)), V::SetF(255.0f));  // NaN gives 0
         return V::Trunc(scaled);
@@ -124,8 +124,8 @@ int SpanKernelBody(const SpanConstants& c, const TriangleSetup& t, const int32_t
         const Int truncated = V::Trunc(v);
         return V::Add(truncated, V::LessF(v, V::ToFloat(truncated)));
     };
-    auto position = [&](const Plane& p, Float fx, Float fy, Float w, int size) {
-        const Float coordinate = V::MulF(eval(p, fx, fy), w);
+    auto position = [&](int slot, Float fx, Float fy, Float w, int size) {
+        const Float coordinate = V::MulF(eval(slot, fx, fy), w);
         if (!c.Linear) return floorToInt(V::MulF(coordinate, V::SetF(static_cast<float>(size))));
         // LinearTexelPosition: the texel index in the high bits, the next texel's weight in the low 8.
         return floorToInt(
@@ -164,7 +164,7 @@ int SpanKernelBody(const SpanConstants& c, const TriangleSetup& t, const int32_t
         Int depthValue = zero, depthWord = zero;
         alignas(32) int32_t depthAt[kLanes] = {};  // byte offsets of the lanes' depth words
         if (c.Depth != DepthKind::None) {
-            const Float z = eval(t.Z, fx, fy);
+            const Float z = eval(kPlaneZ, fx, fy);
             if (depthFormat.DepthBits >= 32) {
                 // 32-bit depth rounds in double precision, lane by lane.
                 alignas(32) float zs[kLanes];
@@ -195,11 +195,11 @@ int SpanKernelBody(const SpanConstants& c, const TriangleSetup& t, const int32_t
         }
 
         // w, and the texels of the visible pixels as channels 0..255.
-        const Float w = V::DivF(V::SetF(1.0f), eval(t.Rhw, fx, fy));
+        const Float w = V::DivF(V::SetF(1.0f), eval(kPlaneRhw, fx, fy));
         Int texB = c255, texG = c255, texR = c255, texA = c255;
         if constexpr (Tex != TexelKind::None) {
-            const Int tx = position(planeU, fx, fy, w, texWidth);
-            const Int ty = position(planeV, fx, fy, w, texHeight);
+            const Int tx = position(kPlaneU, fx, fy, w, texWidth);
+            const Int ty = position(kPlaneV, fx, fy, w, texHeight);
             // Linear filtering, channel by channel: across each row with
             // (256 - fx, fx), then down with (256 - fy, fy).
             const Int fxw = V::And(tx, c255), fyw = V::And(ty, c255);
@@ -311,8 +311,8 @@ int SpanKernelBody(const SpanConstants& c, const TriangleSetup& t, const int32_t
             difBR = V::Set(static_cast<int>(flatColor[2] | (flatColor[0] << 16)));
             difGA = V::Set(static_cast<int>(flatColor[1] | (flatColor[3] << 16)));
         } else {
-            difBR = pair(toBytes(colors[2], fx, fy, w), toBytes(colors[0], fx, fy, w));
-            difGA = pair(toBytes(colors[1], fx, fy, w), toBytes(colors[3], fx, fy, w));
+            difBR = pair(toBytes(kColors + 2, fx, fy, w), toBytes(kColors + 0, fx, fy, w));
+            difGA = pair(toBytes(kColors + 1, fx, fy, w), toBytes(kColors + 3, fx, fy, w));
         }
         Int br = mul255(select(pair(texB, texR), texMaskBR), select(difBR, difMaskBR));
         Int ga = mul255(select(pair(texG, texA), texMaskGA), select(difGA, difMaskGA));
@@ -322,8 +322,8 @@ int SpanKernelBody(const SpanConstants& c, const TriangleSetup& t, const int32_t
                 specBR = V::Set(static_cast<int>(flatColor[6] | (flatColor[4] << 16)));
                 specG = V::Set(static_cast<int>(flatColor[5]));
             } else {
-                specBR = pair(toBytes(colors[6], fx, fy, w), toBytes(colors[4], fx, fy, w));
-                specG = toBytes(colors[5], fx, fy, w);
+                specBR = pair(toBytes(kColors + 6, fx, fy, w), toBytes(kColors + 4, fx, fy, w));
+                specG = toBytes(kColors + 5, fx, fy, w);
             }
             // Saturated at 255; alpha gains nothing.
             br = V::Min16(V::Add16(br, specBR), c255Pair);
