@@ -5,7 +5,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <limits>
+#include <memory>
 #include <random>
 #include <string>
 #include <utility>
@@ -163,6 +165,48 @@ TEST(RasterSpanKernel, StateVariantsMatchTheReference) {
         scene.State.ActiveLights[0].Direction = {0.4f, -0.3f, -1};  // varied diffuse and specular
         scene.State.Material.Power = 6.0f;
         ExpectVariantsMatch(scene, 160, 120, k.Depth, k.Name);
+    }
+}
+
+// Depth surfaces whose rows are exactly as wide as their pixels: the last
+// word of the surface is read and written like any other, without touching
+// memory after it (the sanitizer build watches the end of the buffer), and
+// with the reference's bits.
+TEST(RasterSpanKernel, DepthSurfacesWithoutPaddingAreReadToTheirLastWord) {
+    constexpr int kW = 21, kH = 13;
+    const std::vector<MeshVertex> quad{{-1, 1, 0.25f, 0, 0, -1, 0, 0}, {1, 1, 0.75f, 0, 0, -1, 1, 0},
+                                       {1, -1, 0.5f, 0, 0, -1, 1, 1},  {-1, 1, 0.25f, 0, 0, -1, 0, 0},
+                                       {1, -1, 0.5f, 0, 0, -1, 1, 1},  {-1, -1, 0.4f, 0, 0, -1, 0, 1}};
+    for (const D3DFORMAT format : {D3DFMT_D16, D3DFMT_D24S8}) {
+        const int bytes = format == D3DFMT_D16 ? 2 : 4;
+        FigureScene scene = MakeFigureScene(kW, kH, 1, 1);
+        PipelineState& s = scene.State;
+        s.World = s.View = s.Projection = Identity();
+        s.RenderStates[D3DRS_ZWRITEENABLE] = TRUE;
+        std::vector<std::vector<uint8_t>> results;
+        for (size_t path = 0; path <= Variants().size(); ++path) {
+            Canvas canvas(kW, kH, D3DFMT_UNKNOWN);
+            auto depth = std::make_unique<uint8_t[]>(static_cast<size_t>(kW) * kH * bytes);
+            std::memset(depth.get(), 0xFF, static_cast<size_t>(kW) * kH * bytes);
+            const Surface depthSurface{depth.get(), kW * bytes, kW, kH, format};
+            RenderTargets targets = canvas.Targets();
+            targets.Depth = &depthSurface;
+            Rasterizer r;
+            r.SetReferencePixelPath(path == 0);
+            if (path > 0) {
+                ASSERT_TRUE(r.SetPixelIsa(Variants()[path - 1]));
+            }
+            VertexStream stream{reinterpret_cast<const uint8_t*>(quad.data()), sizeof(MeshVertex),
+                                static_cast<UINT>(quad.size()), kMeshFVF};
+            DrawCall call;
+            call.Indexed = false;
+            call.PrimitiveCount = 2;
+            for (int pass = 0; pass < 2; ++pass) r.Draw(s, stream, nullptr, call, targets);
+            std::vector<uint8_t> result = canvas.Color;
+            result.insert(result.end(), depth.get(), depth.get() + static_cast<size_t>(kW) * kH * bytes);
+            results.push_back(std::move(result));
+        }
+        for (size_t path = 1; path < results.size(); ++path) EXPECT_EQ(results[0], results[path]) << path;
     }
 }
 

@@ -43,6 +43,9 @@ PixelProcessor::PixelProcessor(const PipelineState& state, const RenderTargets& 
     if (depthUsable && rs[D3DRS_ZENABLE] != D3DZB_FALSE) {
         depthBits_ = depth->Bits;
         depthPitch_ = depth->Pitch;
+        const int64_t lastWord = static_cast<int64_t>(depth->Height - 1) * depth->Pitch +
+                                 static_cast<int64_t>(depth->Width - 1) * layout.BytesPerPixel;
+        depthLastWord_ = lastWord <= INT32_MAX ? static_cast<int>(lastWord) : -1;  // beyond any drawn pixel
         depth_ = layout;
         depthTest_ = true;
         depthWrite_ = rs[D3DRS_ZWRITEENABLE] != FALSE;
@@ -290,6 +293,7 @@ void PixelProcessor::ChooseKernel(PixelIsa isa) {
         c.Depth = depth_.BytesPerPixel == 2 ? DepthKind::Word16 : DepthKind::Word32;
         c.DepthBits = depthBits_;
         c.DepthPitch = depthPitch_;
+        c.DepthLastWord = depthLastWord_;
         c.DepthFormat = depth_;
         c.DepthFunc = depthFunc_;
         c.DepthWrite = depthWrite_;

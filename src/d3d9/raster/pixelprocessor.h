@@ -73,6 +73,7 @@ private:
     // Depth.
     uint8_t* depthBits_ = nullptr;
     int depthPitch_ = 0;
+    int depthLastWord_ = -1;  // byte offset of the surface's last word, -1 beyond 32-bit offsets
     DepthLayout depth_;
     bool depthTest_ = false;   // with a usable depth buffer only
     bool depthWrite_ = false;  // with a usable depth buffer only

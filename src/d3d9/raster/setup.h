@@ -80,7 +80,7 @@ struct TriangleSetup {
 inline float EvalPlane(const Plane& p, float fx, float fy) { return (p.Origin + p.Dy * fy) + p.Dx * fx; }
 
 // Rows at most this wide are covered by bit masks (NarrowRows).
-constexpr int kNarrowSpanWidth = 16;
+constexpr int kNarrowSpanWidth = 32;
 
 // Whether every edge value over `width` x `height` pixels from `row` (the
 // values at the first pixel) fits in 32 bits.
@@ -148,7 +148,7 @@ private:
     int chunks_;
     uint32_t widthMask_;
 #if defined(__SSE2__)
-    __m128i row_[3], down_[3], offsets_[3][4];
+    __m128i row_[3], down_[3], offsets_[3][kNarrowSpanWidth / 4];
 #else
     uint32_t row_[3], down_[3], offsets_[3][kNarrowSpanWidth];
 #endif

@@ -61,7 +61,8 @@ struct SpanConstants {
     // Depth (not owned).
     DepthKind Depth = DepthKind::None;
     uint8_t* DepthBits = nullptr;
-    int DepthPitch = 0;  // bytes
+    int DepthPitch = 0;     // bytes
+    int DepthLastWord = 0;  // byte offset of the surface's last depth word
     DepthLayout DepthFormat;
     DWORD DepthFunc = D3DCMP_LESSEQUAL;
     bool DepthWrite = false;

@@ -69,6 +69,7 @@ int SpanKernelBody(const SpanConstants& c, const TriangleSetup& t, const int32_t
     const Int fieldMaskV = V::Set(static_cast<int>(fieldMask));
     const Int fieldInWord = V::Set(static_cast<int>(fieldMask << depthFormat.DepthShift));
     const float depthScale = static_cast<float>(fieldMask);
+    const Int lastDepthWord = V::Set(c.DepthLastWord);
     // The triangle's planes (attribute / w; colours in r, g, b, a, specular r, g, b order).
     constexpr int kColors = kPlaneAttr + kAttrDiffuse;  // r, g, b, a, specular r, g, b
     constexpr int kPlaneU = kPlaneAttr + kAttrTexCoord, kPlaneV = kPlaneU + 1;
@@ -183,9 +184,15 @@ int SpanKernelBody(const SpanConstants& c, const TriangleSetup& t, const int32_t
                        c.Depth == DepthKind::Word16 ? V::Add(pixelX, pixelX) : V::template Sll<2>(pixelX));
             V::Store(depthAt, offsets);
             if (c.Depth == DepthKind::Word16) {
-                alignas(32) uint16_t words[kLanes];
-                for (int i = 0; i < kLanes; ++i) std::memcpy(&words[i], c.DepthBits + depthAt[i], 2);
-                depthWord = V::LoadWidened16(words);
+                // Four bytes read at each word, except at the surface's very
+                // last word, whose next two bytes may not exist.
+                if (V::LaneBits(V::CmpEq(offsets, lastDepthWord)) == 0) {
+                    depthWord = V::And(V::Gather32(c.DepthBits, offsets, ones), low16);
+                } else {
+                    alignas(32) uint16_t words[kLanes];
+                    for (int i = 0; i < kLanes; ++i) std::memcpy(&words[i], c.DepthBits + depthAt[i], 2);
+                    depthWord = V::LoadWidened16(words);
+                }
             } else {
                 depthWord = V::Gather32(c.DepthBits, offsets, ones);
             }

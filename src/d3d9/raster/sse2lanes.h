@@ -72,15 +72,20 @@ struct Sse2Lanes {
                                   _mm_shuffle_epi32(odd, _MM_SHUFFLE(0, 0, 2, 0)));
     }
     // The 32-bit words at base + offset of the lanes in `mask`; 0 elsewhere.
+    // Built in registers: a vector stored as four words and loaded again
+    // would stall on store forwarding.
     static Int Gather32(const uint8_t* base, Int offsets, Int mask) {
-        alignas(16) int32_t at[kLanes];
-        alignas(16) uint32_t words[kLanes] = {};
-        Store(at, offsets);
         const unsigned bits = LaneBits(mask);
-        for (int i = 0; i < kLanes; ++i) {
-            if (bits & (1u << i)) std::memcpy(&words[i], base + at[i], 4);
-        }
-        return Load(words);
+        auto word = [&](int i, int at) {
+            int32_t v = 0;
+            if (bits & (1u << i)) std::memcpy(&v, base + at, 4);
+            return _mm_cvtsi32_si128(v);
+        };
+        const __m128i w0 = word(0, _mm_cvtsi128_si32(offsets));
+        const __m128i w1 = word(1, _mm_cvtsi128_si32(_mm_shuffle_epi32(offsets, _MM_SHUFFLE(1, 1, 1, 1))));
+        const __m128i w2 = word(2, _mm_cvtsi128_si32(_mm_shuffle_epi32(offsets, _MM_SHUFFLE(2, 2, 2, 2))));
+        const __m128i w3 = word(3, _mm_cvtsi128_si32(_mm_shuffle_epi32(offsets, _MM_SHUFFLE(3, 3, 3, 3))));
+        return _mm_unpacklo_epi64(_mm_unpacklo_epi32(w0, w1), _mm_unpacklo_epi32(w2, w3));
     }
     template <int S>
     static Int Srl16(Int a) {
