@@ -144,20 +144,22 @@ int SpanKernelBody(const SpanConstants& c, const TriangleSetup& t, const int32_t
 
     for (int first = 0; first < fragmentCount; first += kLanes) {
         const int count = fragmentCount - first < kLanes ? fragmentCount - first : kLanes;
-        alignas(32) int32_t px[kLanes] = {}, py[kLanes] = {};
+        Int pixelX, pixelY;
         if (count == kLanes) {
-            std::memcpy(px, xs + first, sizeof(px));
-            std::memcpy(py, ys + first, sizeof(py));
+            pixelX = V::Load(xs + first);
+            pixelY = V::Load(ys + first);
         } else {
             // Lanes past the end repeat the first pixel, so that every lane
             // addresses memory that exists; they stay invisible.
+            alignas(32) int32_t px[kLanes], py[kLanes];
             for (int i = 0; i < kLanes; ++i) {
                 px[i] = xs[first + (i < count ? i : 0)];
                 py[i] = ys[first + (i < count ? i : 0)];
             }
+            pixelX = V::Load(px);
+            pixelY = V::Load(py);
         }
         Int visible = V::CmpGt(V::Set(count), V::Iota());
-        const Int pixelX = V::Load(px), pixelY = V::Load(py);
         const Float fx = V::ToFloat(V::Sub(pixelX, V::Set(t.OriginX)));
         const Float fy = V::ToFloat(V::Sub(pixelY, V::Set(t.OriginY)));
 
