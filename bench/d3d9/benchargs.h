@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <ctime>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "d3d9/raster/rasterizer.h"
@@ -18,11 +19,13 @@ namespace wbx::raster::test {
 
 inline constexpr const char* kFrameBenchUsage =
     "usage: PROGRAM [MODEL.pdt] [--size WxH] [--frames N] [--warmup N] [--threads 1,2,...]\n"
-    "               [--yaw STEPS] [--isa scalar|sse2|avx2] [--reference] [--ppm OUT.ppm]\n"
+    "               [--yaw STEPS] [--pause US] [--isa scalar|sse2|avx2] [--reference] [--ppm OUT.ppm]\n"
     "  MODEL.pdt   a model file (object 0 is drawn); default: the sample figure type1\n"
     "  --size      frame size, 16x16 .. 8192x8192 (default 640x480)\n"
     "  --frames    timed frames, 1 .. 100000 (default 200), after --warmup untimed ones (default 20)\n"
-    "  --threads   drawing threads, each 0 .. 64, one figure per count (default 1,2; 0: automatic)\n";
+    "  --threads   drawing threads, each 0 .. 64, one figure per count (default 1,2; 0: automatic)\n"
+    "  --pause     microseconds of idleness before each frame, 0 .. 1000000, as a paced viewer\n"
+    "              leaves between frames (default 0)\n";
 
 struct FrameBenchArgs {
     std::string Model;  // empty: the sample figure
@@ -30,6 +33,7 @@ struct FrameBenchArgs {
     int Frames = 200;
     int Warmup = 20;
     int Yaw = 0;
+    int Pause = 0;  // microseconds before each frame
     std::vector<int> Threads{1, 2};
     std::string Isa;  // empty: the widest
     bool Reference = false;
@@ -69,10 +73,14 @@ inline bool ParseFrameBenchArgs(int argc, char** argv, FrameBenchArgs& args, std
                 error = "bad size: " + v;
                 return false;
             }
-        } else if (a == "--frames" || a == "--warmup" || a == "--yaw") {
+        } else if (a == "--frames" || a == "--warmup" || a == "--yaw" || a == "--pause") {
             if (!value(v)) return false;
-            int* target = a == "--frames" ? &args.Frames : a == "--warmup" ? &args.Warmup : &args.Yaw;
-            const long low = a == "--frames" ? 1 : 0, high = a == "--yaw" ? 4095 : 100000;
+            int* target = a == "--frames"   ? &args.Frames
+                          : a == "--warmup" ? &args.Warmup
+                          : a == "--yaw"    ? &args.Yaw
+                                            : &args.Pause;
+            const long low = a == "--frames" ? 1 : 0;
+            const long high = a == "--yaw" ? 4095 : a == "--pause" ? 1000000 : 100000;
             if (!ParseInt(v, low, high, *target)) {
                 error = "bad " + a.substr(2) + ": " + v;
                 return false;
@@ -137,13 +145,15 @@ inline double ProcessCpuMicroseconds() {
     return static_cast<double>(t.tv_sec) * 1e6 + static_cast<double>(t.tv_nsec) / 1e3;
 }
 
-// Runs frame() `warmup` times untimed, then `frames` times timed, and prints
-// the line of figures for `threads`: the median wall time of a frame with
-// its spread, and the median processor time of the whole process per frame.
+// Runs frame() `warmup` times untimed, then `frames` times timed, each after
+// `pause` microseconds of sleep (untimed), and prints the line of figures for
+// `threads`: the median wall time of a frame with its spread, and the median
+// processor time of the whole process per frame.
 template <class Frame>
-void TimeFrames(int threads, int warmup, int frames, Frame&& frame) {
+void TimeFrames(int threads, int warmup, int frames, int pause, Frame&& frame) {
     std::vector<double> wall, cpu;
     for (int i = -warmup; i < frames; ++i) {
+        if (pause > 0) std::this_thread::sleep_for(std::chrono::microseconds(pause));
         const double cpu0 = ProcessCpuMicroseconds();
         const auto t0 = std::chrono::steady_clock::now();
         frame();

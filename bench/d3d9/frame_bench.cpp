@@ -6,7 +6,7 @@
 // compare against Mesa's llvmpipe.
 //
 //   wbx_bench_d3d9_frame [MODEL.pdt] [--size WxH] [--frames N] [--threads 1,2,0]
-//                        [--yaw STEPS] [--isa scalar|sse2|avx2] [--reference] [--ppm OUT]
+//                        [--yaw STEPS] [--pause US] [--isa scalar|sse2|avx2] [--reference] [--ppm OUT]
 //
 // Thread count 0 is the rasteriser's own choice by frame size. Exit status
 // 0 done, 1 the model could not be drawn, 2 bad arguments.
@@ -46,7 +46,7 @@ int Run(const FrameBenchArgs& args) {
             std::fprintf(stderr, "this processor has no %s variant\n", args.Isa.c_str());
             return 2;
         }
-        TimeFrames(threads, args.Warmup, args.Frames, [&] {
+        TimeFrames(threads, args.Warmup, args.Frames, args.Pause, [&] {
             DrawFigureFrame(r, scene, canvas);
             CopyOut(canvas, window);
         });

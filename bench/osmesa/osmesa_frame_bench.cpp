@@ -129,7 +129,7 @@ int Run(const FrameBenchArgs& args) {
         glViewport(0, 0, args.Width, args.Height);
         SetUpScene(scene);
         const GLsizei indexCount = static_cast<GLsizei>(scene.Indices.size());
-        TimeFrames(threads, args.Warmup, args.Frames, [&] {
+        TimeFrames(threads, args.Warmup, args.Frames, args.Pause, [&] {
             glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
             glDrawElements(GL_TRIANGLES, indexCount, GL_UNSIGNED_SHORT, nullptr);
             glFinish();
