@@ -1,6 +1,7 @@
 #include "d3d9/raster/pixelprocessor.h"
 
 #include <algorithm>
+#include <bit>
 #include <climits>
 #include <cstring>
 
@@ -189,8 +190,8 @@ void PixelProcessor::DrawTriangle(const TriangleSetup& t, const PixelRect& clip)
 // cannot draw goes through the reference on its own.
 void PixelProcessor::DrawPacked(const TriangleSetup& t, const PixelRect& clip) const {
     const SpanKernel kernel = kernel_;
-    // Runs are written four entries at a time: room for three past the batch.
-    alignas(16) int32_t xs[kSpanBatch + 4], ys[kSpanBatch + 4];
+    // A row's run is written a whole row wide at once: room for that past the batch.
+    alignas(16) int32_t xs[kSpanBatch + kNarrowSpanWidth], ys[kSpanBatch + kNarrowSpanWidth];
     int gathered = 0;
     auto flush = [&] {
         int done = 0;
@@ -203,26 +204,43 @@ void PixelProcessor::DrawPacked(const TriangleSetup& t, const PixelRect& clip) c
         }
         gathered = 0;
     };
-    ForEachSpan(t, clip, [&](int y, int x0, int x1) {
-        for (int x = x0; x < x1;) {
-            const int n = std::min(x1 - x, kSpanBatch - gathered);
-            for (int i = 0; i < n; i += 4) {
+    // Writes x, x + 1, ... and y into `count` entries (a multiple of 4) from `at`.
+    auto put = [&](int at, int x, int y, int count) {
+        for (int i = 0; i < count; i += 4) {
 #if defined(__SSE2__)
-                _mm_storeu_si128(reinterpret_cast<__m128i*>(xs + gathered + i),
-                                 _mm_add_epi32(_mm_set1_epi32(x + i), _mm_setr_epi32(0, 1, 2, 3)));
-                _mm_storeu_si128(reinterpret_cast<__m128i*>(ys + gathered + i), _mm_set1_epi32(y));
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(xs + at + i),
+                             _mm_add_epi32(_mm_set1_epi32(x + i), _mm_setr_epi32(0, 1, 2, 3)));
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(ys + at + i), _mm_set1_epi32(y));
 #else
-                for (int k = 0; k < 4; ++k) {
-                    xs[gathered + i + k] = x + i + k;
-                    ys[gathered + i + k] = y;
-                }
-#endif
+            for (int k = 0; k < 4; ++k) {
+                xs[at + i + k] = x + i + k;
+                ys[at + i + k] = y;
             }
-            gathered += n;
-            x += n;
-            if (gathered == kSpanBatch) flush();
+#endif
         }
-    });
+    };
+    ForEachCoverage(
+        t, clip,
+        [&](NarrowRows& rows, int x0, int y0, int y1) {
+            // Without branches per row: each row's run is written whole and
+            // the batch grows by its length (0 for an empty row).
+            const int rowEntries = (rows.Width() + 3) & ~3;
+            for (int y = y0; y < y1; ++y) {
+                const uint32_t covered = rows.Next();
+                put(gathered, x0 + std::countr_zero(covered | 0x80000000u), y, rowEntries);
+                gathered += std::popcount(covered);
+                if (gathered >= kSpanBatch) flush();
+            }
+        },
+        [&](int y, int x0, int x1) {
+            for (int x = x0; x < x1;) {
+                const int n = std::min(x1 - x, kSpanBatch - gathered);
+                put(gathered, x, y, (n + 3) & ~3);
+                gathered += n;
+                x += n;
+                if (gathered == kSpanBatch) flush();
+            }
+        });
     flush();
 }
 

@@ -101,7 +101,7 @@ inline bool EdgesFit32(const TriangleSetup& t, const int64_t row[3], int width, 
 class NarrowRows {
 public:
     NarrowRows(const TriangleSetup& t, const int64_t row[3], int width)
-        : chunks_((width + 3) / 4), widthMask_(width >= 32 ? ~0u : (1u << width) - 1) {
+        : width_(width), chunks_((width + 3) / 4), widthMask_(width >= 32 ? ~0u : (1u << width) - 1) {
         for (int e = 0; e < 3; ++e) {
             // In unsigned arithmetic: lanes past `width` may wrap; they are masked off.
             const uint32_t step = static_cast<uint32_t>(t.EdgeStepX[e]);
@@ -121,6 +121,8 @@ public:
 #endif
         }
     }
+
+    int Width() const { return width_; }
 
     // The current row's mask; then moves one row down.
     uint32_t Next() {
@@ -145,6 +147,7 @@ public:
     }
 
 private:
+    int width_;
     int chunks_;
     uint32_t widthMask_;
 #if defined(__SSE2__)
@@ -165,10 +168,14 @@ int64_t SnappedArea2(const ScreenVertex& v0, const ScreenVertex& v1, const Scree
 bool SetupTriangle(const ScreenVertex& v0, const ScreenVertex& v1, const ScreenVertex& v2, DWORD cullMode,
                    const PixelRect& scissor, const ScreenVertex* flatSource, TriangleSetup& out);
 
-// Calls span(y, xBegin, xEnd) for every row of covered pixels [xBegin, xEnd)
-// inside `clip`, top to bottom. A triangle covers one run of pixels per row.
-template <class SpanFunction>
-void ForEachSpan(const TriangleSetup& t, const PixelRect& clip, SpanFunction&& span) {
+// The covered pixels of `t` inside `clip`, top to bottom: boxes at most
+// kNarrowSpanWidth wide whose edge values fit in 32 bits go to
+// narrow(rows, x0, y0, y1), which takes each row's coverage mask (bit i:
+// pixel x0 + i) from rows.Next(); other boxes go row by row to
+// span(y, xBegin, xEnd). A triangle covers one run of pixels per row.
+template <class NarrowFunction, class SpanFunction>
+void ForEachCoverage(const TriangleSetup& t, const PixelRect& clip, NarrowFunction&& narrow,
+                     SpanFunction&& span) {
     const int x0 = std::max(t.MinX, clip.X0), x1 = std::min(t.MaxX + 1, clip.X1);
     const int y0 = std::max(t.MinY, clip.Y0), y1 = std::min(t.MaxY + 1, clip.Y1);
     if (x0 >= x1 || y0 >= y1) return;
@@ -178,12 +185,8 @@ void ForEachSpan(const TriangleSetup& t, const PixelRect& clip, SpanFunction&& s
         row[e] = t.EdgeOrigin[e] + t.EdgeStepX[e] * (x0 - t.MinX) + t.EdgeStepY[e] * (y0 - t.MinY);
     const int width = x1 - x0;
     if (width <= kNarrowSpanWidth && EdgesFit32(t, row, width, y1 - y0)) {
-        // Narrow: each row's coverage as a bit mask, computed without branches.
         NarrowRows rows(t, row, width);
-        for (int y = y0; y < y1; ++y) {
-            const uint32_t covered = rows.Next();
-            if (covered != 0) span(y, x0 + std::countr_zero(covered), x0 + 32 - std::countl_zero(covered));
-        }
+        narrow(rows, x0, y0, y1);
         return;
     }
     for (int y = y0; y < y1;
@@ -205,6 +208,22 @@ void ForEachSpan(const TriangleSetup& t, const PixelRect& clip, SpanFunction&& s
         }
         if (x > begin) span(y, begin, x);
     }
+}
+
+// Calls span(y, xBegin, xEnd) for every row of covered pixels [xBegin, xEnd)
+// inside `clip`, top to bottom.
+template <class SpanFunction>
+void ForEachSpan(const TriangleSetup& t, const PixelRect& clip, SpanFunction&& span) {
+    ForEachCoverage(
+        t, clip,
+        [&](NarrowRows& rows, int x0, int y0, int y1) {
+            for (int y = y0; y < y1; ++y) {
+                const uint32_t covered = rows.Next();
+                if (covered != 0)
+                    span(y, x0 + std::countr_zero(covered), x0 + 32 - std::countl_zero(covered));
+            }
+        },
+        span);
 }
 
 // Calls pixel(x, y, t) for the pixels of the segment a -> b, t in [0, 1] the
