@@ -74,6 +74,15 @@ int SpanKernelBody(const SpanConstants& c, const TriangleSetup& t, const int32_t
     constexpr int kColors = kPlaneAttr + kAttrDiffuse;  // r, g, b, a, specular r, g, b
     constexpr int kPlaneU = kPlaneAttr + kAttrTexCoord, kPlaneV = kPlaneU + 1;
     const bool flat = t.FlatColors;
+    // A specular colour of 0 at every vertex is 0 at every pixel (ToByte of
+    // 0 times w): adding it changes nothing.
+    bool specular = c.Specular;
+    if (specular && !flat) {
+        bool zero = true;
+        for (int k = kColors + 4; k < kColors + 7; ++k)
+            zero = zero && t.PlaneOrigin[k] == 0.0f && t.PlaneDx[k] == 0.0f && t.PlaneDy[k] == 0.0f;
+        specular = !zero;
+    }
     uint32_t flatColor[7] = {};
     if (flat)
         for (int a = 0; a < 7; ++a) flatColor[a] = ToByte(t.Flat[a]);
@@ -325,7 +334,7 @@ int SpanKernelBody(const SpanConstants& c, const TriangleSetup& t, const int32_t
         }
         Int br = mul255(select(pair(texB, texR), texMaskBR), select(difBR, difMaskBR));
         Int ga = mul255(select(pair(texG, texA), texMaskGA), select(difGA, difMaskGA));
-        if (c.Specular) {
+        if (specular) {
             Int specBR, specG;
             if (flat) {
                 specBR = V::Set(static_cast<int>(flatColor[6] | (flatColor[4] << 16)));
