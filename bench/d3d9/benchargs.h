@@ -37,7 +37,8 @@ struct FrameBenchArgs {
     std::vector<int> Threads{1, 2};
     std::string Isa;  // empty: the widest
     bool Reference = false;
-    std::string Ppm;  // where to write the last frame, or empty
+    bool Help = false;  // --help: print the usage and stop
+    std::string Ppm;    // where to write the last frame, or empty
 };
 
 // A whole decimal integer within [low, high], or false.
@@ -65,6 +66,8 @@ inline bool ParseFrameBenchArgs(int argc, char** argv, FrameBenchArgs& args, std
         std::string v;
         if (a == "--reference") {
             args.Reference = true;
+        } else if (a == "--help") {
+            args.Help = true;
         } else if (a == "--size") {
             if (!value(v)) return false;
             const size_t x = v.find('x');

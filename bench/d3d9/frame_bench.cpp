@@ -67,6 +67,10 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "%s\n%s", error.c_str(), kFrameBenchUsage);
         return 2;
     }
+    if (args.Help) {
+        std::printf("%s", kFrameBenchUsage);
+        return 0;
+    }
     try {
         return Run(args);
     } catch (const std::exception& e) {

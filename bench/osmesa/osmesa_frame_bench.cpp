@@ -153,6 +153,10 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "%s\n%s", error.c_str(), kFrameBenchUsage);
         return 2;
     }
+    if (args.Help) {
+        std::printf("%s", kFrameBenchUsage);
+        return 0;
+    }
     if (!args.Isa.empty() || args.Reference) {
         std::fprintf(stderr, "--isa and --reference are the software rasteriser's\n");
         return 2;
