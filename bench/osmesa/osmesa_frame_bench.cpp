@@ -78,6 +78,7 @@ void SetUpScene(const FigureScene& scene) {
     glGenTextures(1, &texture);
     glBindTexture(GL_TEXTURE_2D, texture);
     glPixelStorei(GL_UNPACK_ALIGNMENT, 2);
+    glPixelStorei(GL_UNPACK_ROW_LENGTH, scene.Texture.Pitch / 2);  // rows may be padded
     glTexImage2D(GL_TEXTURE_2D, 0, GL_RGB5_A1, scene.Texture.Width, scene.Texture.Height, 0, GL_BGRA,
                  GL_UNSIGNED_SHORT_1_5_5_5_REV, scene.Texture.Bits.data());
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
@@ -130,7 +131,10 @@ int Run(const FrameBenchArgs& args) {
         SetUpScene(scene);
         const GLsizei indexCount = static_cast<GLsizei>(scene.Indices.size());
         TimeFrames(threads, args.Warmup, args.Frames, args.Pause, [&] {
+            // OpenGL's depth mask also masks the clear; Direct3D's Clear ignores ZWRITEENABLE.
+            glDepthMask(GL_TRUE);
             glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+            glDepthMask(GL_FALSE);
             glDrawElements(GL_TRIANGLES, indexCount, GL_UNSIGNED_SHORT, nullptr);
             glFinish();
             glReadPixels(0, 0, args.Width, args.Height, GL_BGRA, GL_UNSIGNED_BYTE, window.data());
