@@ -34,8 +34,8 @@ void CountCoverage(benchmark::State& state, const Canvas& canvas) {
     state.counters["covered_pixels"] = canvas.CountNot(0x888888);
 }
 
-// Instruction set of the vectorised pixel routine by benchmark argument:
-// 0 none (per-pixel fast path), 1 SSE2, 2 AVX2, 3 the widest available.
+// Instruction set of the span kernels by benchmark argument:
+// 0 scalar, 1 SSE2, 2 AVX2, 3 the widest available.
 bool PickIsa(benchmark::State& state, Rasterizer& r, int64_t arg) {
     const PixelIsa isa = arg == 1   ? PixelIsa::Sse2
                          : arg == 2 ? PixelIsa::Avx2
