@@ -227,8 +227,11 @@ void PixelProcessor::DrawPacked(const TriangleSetup& t, const PixelRect& clip) c
             const int rowEntries = (rows.Width() + 3) & ~3;
             for (int y = y0; y < y1; ++y) {
                 const uint32_t covered = rows.Next();
-                put(gathered, x0 + std::countr_zero(covered | 0x80000000u), y, rowEntries);
-                gathered += std::popcount(covered);
+                // The run's length from its ends (no population count on the x86-64 baseline).
+                const int begin = std::countr_zero(covered | 0x80000000u);
+                const int end = 32 - std::countl_zero(covered);
+                put(gathered, x0 + begin, y, rowEntries);
+                gathered += covered != 0 ? end - begin : 0;
                 if (gathered >= kSpanBatch) flush();
             }
         },
