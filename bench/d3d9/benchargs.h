@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
+#include <exception>
 #include <string>
 #include <thread>
 #include <vector>
@@ -119,6 +120,34 @@ inline bool ParseFrameBenchArgs(int argc, char** argv, FrameBenchArgs& args, std
         }
     }
     return true;
+}
+
+// The whole program around `run`: the arguments parsed (usage and status 2
+// on a bad one, the usage alone for --help), then run(args), whose exception
+// ends the program with status 1. `softwareOptions`: whether --isa and
+// --reference mean anything to this program.
+template <class Run>
+int FrameBenchMain(int argc, char** argv, bool softwareOptions, Run&& run) {
+    FrameBenchArgs args;
+    std::string error;
+    if (!ParseFrameBenchArgs(argc, argv, args, error)) {
+        std::fprintf(stderr, "%s\n%s", error.c_str(), kFrameBenchUsage);
+        return 2;
+    }
+    if (args.Help) {
+        std::printf("%s", kFrameBenchUsage);
+        return 0;
+    }
+    if (!softwareOptions && (!args.Isa.empty() || args.Reference)) {
+        std::fprintf(stderr, "--isa and --reference are the software rasteriser's\n");
+        return 2;
+    }
+    try {
+        return run(args);
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "cannot draw the model: %s\n", e.what());
+        return 1;
+    }
 }
 
 inline PixelIsa ParsePixelIsa(const std::string& name) {

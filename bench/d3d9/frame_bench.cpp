@@ -14,7 +14,6 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
-#include <exception>
 #include <string>
 #include <vector>
 
@@ -60,21 +59,5 @@ int Run(const FrameBenchArgs& args) {
 }  // namespace wbx::raster::test
 
 int main(int argc, char** argv) {
-    using namespace wbx::raster::test;
-    FrameBenchArgs args;
-    std::string error;
-    if (!ParseFrameBenchArgs(argc, argv, args, error)) {
-        std::fprintf(stderr, "%s\n%s", error.c_str(), kFrameBenchUsage);
-        return 2;
-    }
-    if (args.Help) {
-        std::printf("%s", kFrameBenchUsage);
-        return 0;
-    }
-    try {
-        return Run(args);
-    } catch (const std::exception& e) {
-        std::fprintf(stderr, "cannot draw the model: %s\n", e.what());
-        return 1;
-    }
+    return wbx::raster::test::FrameBenchMain(argc, argv, true, wbx::raster::test::Run);
 }
