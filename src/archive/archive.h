@@ -1,9 +1,9 @@
 #pragma once
 // The archive reader: one entry of a Velvet Rook Archive (VRA) by its ID.
 //
-// IDs match without regard to the case of the ASCII letters A-Z; every other
-// byte (multibyte text included) must be equal as it is. Of two entries with
-// the same ID, the first in the directory wins. Stored entries come back as
+// IDs match without regard to letter case, character by character in code
+// page 932 (archiveid.h). Of two entries with the same ID, the first in the
+// directory wins. Stored entries come back as
 // they are, packed ones expanded (bytepairdecoder.h).
 //
 // Failures: EVRAError for a file that is not an archive, an ID that is not in
@@ -14,6 +14,7 @@
 #include <memory>
 #include <string>
 
+#include "archive/bytepairdecoder.h"
 #include "archive/vraerror.h"
 #include "base/stream.h"
 
@@ -21,10 +22,15 @@ namespace wbx {
 
 // Opens fileName read-only, reads entry id, closes the file on every way out.
 // A file that cannot be opened raises EFOpenError.
-std::unique_ptr<TMemoryStream> ReadArchiveFile(const std::string& fileName, const std::string& id);
+std::unique_ptr<TMemoryStream> ReadArchiveFile(const std::string& fileName, const std::string& id,
+                                               int64_t maxExpandedSize = kMaxExpandedSize);
 
 // Reads entry id from an archive stream positioned at its header. Data offsets
 // are positions in that stream. The result is the caller's, positioned at 0.
-std::unique_ptr<TMemoryStream> ReadArchiveEntry(TStream& stream, const std::string& id);
+// A packed entry expands to everything its data holds, at least its expanded
+// size from the directory; maxExpandedSize (at most the hard cap of 1 GiB)
+// bounds both (bytepairdecoder.h).
+std::unique_ptr<TMemoryStream> ReadArchiveEntry(TStream& stream, const std::string& id,
+                                                int64_t maxExpandedSize = kMaxExpandedSize);
 
 }  // namespace wbx
