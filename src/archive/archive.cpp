@@ -4,10 +4,10 @@
 #include <cstring>
 #include <vector>
 
-#include "archive/bytepairdecoder.h"
 #include "archive/vraformat.h"
 #include "base/filestream.h"
 #include "base/format.h"
+#include "bytepairdecoder.h"
 
 namespace wbx {
 namespace {

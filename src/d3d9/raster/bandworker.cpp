@@ -1,4 +1,4 @@
-#include "d3d9/raster/bandworker.h"
+#include "bandworker.h"
 
 namespace wbx::raster {
 

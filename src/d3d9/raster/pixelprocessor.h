@@ -21,9 +21,9 @@
 
 #include "d3d9/raster/quadspan.h"
 #include "d3d9/raster/rasterizer.h"
-#include "d3d9/raster/sampler.h"
 #include "d3d9/raster/setup.h"
-#include "d3d9/raster/surfaceformat.h"
+#include "sampler.h"
+#include "surfaceformat.h"
 
 namespace wbx::raster {
 

@@ -3,7 +3,7 @@
 #if defined(__SSE2__)
 #include <emmintrin.h>
 
-#include "d3d9/raster/quadspankernel.h"
+#include "quadspankernel.h"
 #endif
 
 namespace wbx::raster {

@@ -11,9 +11,9 @@
 #include <cstring>
 #include <type_traits>
 
-#include "d3d9/raster/pixelprocessor.h"
 #include "d3d9/raster/quadspan.h"
-#include "d3d9/raster/sampler.h"
+#include "pixelprocessor.h"
+#include "sampler.h"
 
 // Only AVX2: no FMA, whose fused multiply-add would round differently from
 // the reference's separate multiply and add.
@@ -24,7 +24,7 @@
 #pragma GCC target("avx2")
 #endif
 
-#include "d3d9/raster/quadspankernel.h"
+#include "quadspankernel.h"
 
 namespace wbx::raster {
 

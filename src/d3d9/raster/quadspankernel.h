@@ -20,9 +20,9 @@
 #include <cstring>
 #include <type_traits>
 
-#include "d3d9/raster/pixelprocessor.h"
 #include "d3d9/raster/quadspan.h"
-#include "d3d9/raster/sampler.h"
+#include "pixelprocessor.h"
+#include "sampler.h"
 
 namespace wbx::raster {
 namespace {

@@ -5,36 +5,18 @@
 #include <cstring>
 #include <vector>
 
-#include "d3d9/raster/bandworker.h"
-#include "d3d9/raster/clipper.h"
-#include "d3d9/raster/pixelprocessor.h"
+#include "bandworker.h"
+#include "clipper.h"
+#include "d3d9/raster/primitivecount.h"
 #include "d3d9/raster/setup.h"
-#include "d3d9/raster/surfaceformat.h"
 #include "d3d9/raster/vertexformat.h"
-#include "d3d9/raster/vertexprocessor.h"
+#include "pixelprocessor.h"
+#include "surfaceformat.h"
+#include "vertexprocessor.h"
 
 namespace wbx::raster {
 
 namespace {
-
-// Vertices a primitive stream of `count` primitives reads; 0 for an unknown type.
-uint64_t VerticesFor(D3DPRIMITIVETYPE type, uint64_t count) {
-    switch (type) {
-        case D3DPT_POINTLIST:
-            return count;
-        case D3DPT_LINELIST:
-            return 2 * count;
-        case D3DPT_LINESTRIP:
-            return count + 1;
-        case D3DPT_TRIANGLELIST:
-            return 3 * count;
-        case D3DPT_TRIANGLESTRIP:
-        case D3DPT_TRIANGLEFAN:
-            return count + 2;
-        default:
-            return 0;
-    }
-}
 
 // The largest primitive count whose vertices fit in `available`.
 uint64_t PrimitivesFitting(D3DPRIMITIVETYPE type, uint64_t available) {
