@@ -11,10 +11,10 @@
 #include <functional>
 #include <thread>
 
-#include "d3d9/raster/bandworker.h"
+#include "bandworker.h"
 #include "d3d9/raster/vertexformat.h"
-#include "d3d9/raster/vertexprocessor.h"
 #include "raster_figure_scene.h"
+#include "vertexprocessor.h"
 
 namespace wbx::raster::test {
 namespace {

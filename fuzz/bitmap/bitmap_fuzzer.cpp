@@ -9,9 +9,10 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "common/fuzz_support.h"
+#include "defaultadapter.h"
 #include "device/bitmap.h"
 #include "device/texture.h"
+#include "viewercomponent.h"
 
 namespace {
 
@@ -21,8 +22,8 @@ wbx::TKorvane& DeviceWithPaletteTextures() {
     static wbx::TKorvane& device = []() -> wbx::TKorvane& {
         wbx::AdapterProfile profile = wbx::DefaultAdapterProfile();
         for (wbx::DeviceTypeProfile& type : profile.DeviceTypes) type.TextureFormats.push_back(D3DFMT_P8);
-        wbx::SetDefaultAdapterProfile(profile);
-        return wbx::fuzzing::Device();
+        wbx::testing::SetDefaultAdapterProfile(profile);
+        return wbx::testing::SharedDeviceComponent();
     }();
     return device;
 }

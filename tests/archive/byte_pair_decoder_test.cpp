@@ -3,15 +3,15 @@
 #include <algorithm>
 #include <optional>
 
-#include "archive/bytepairdecoder.h"
 #include "archive/vraerror.h"
-#include "vra_test_support.h"
+#include "archivewriter.h"
+#include "bytepairdecoder.h"
 
 namespace wbx {
 namespace {
 
-using vratest::Bytes;
-using vratest::PutU32;
+using testing::Bytes;
+using testing::PutU32;
 
 TMemoryStream StreamOf(const Bytes& bytes) {
     TMemoryStream stream;
@@ -50,14 +50,14 @@ Bytes PairAt128Block(const Bytes& data) {
 // A table of explicit entries only: codes with an entry in pairs are pairs,
 // every other code is written as a literal entry.
 Bytes ExplicitTable(const std::vector<std::array<uint8_t, 3>>& pairs) {
-    vratest::PairTable table;
+    testing::PairTable table;
     for (const auto& [code, left, right] : pairs) {
         table.pair[code] = true;
         table.left[code] = left;
         table.right[code] = right;
     }
     Bytes out;
-    vratest::EmitTable(table, /*useSkips=*/false, out);
+    testing::EmitTable(table, /*useSkips=*/false, out);
     return out;
 }
 
@@ -87,7 +87,7 @@ TEST(DecodeBytePairs, CountByte128SkipsOneCode) {
 TEST(DecodeBytePairs, NestedPairsExpandLeftFirst) {
     // 200 = (201, 202), 201 = (a, b), 202 = (c, 201): 200 -> a b c a b.
     const Bytes table = ExplicitTable({{200, 201, 202}, {201, 'a', 'b'}, {202, 'c', 201}});
-    EXPECT_EQ(Decode(Block(table, {200, 'z', 202}), 9), vratest::ToBytes("abcabzcab"));
+    EXPECT_EQ(Decode(Block(table, {200, 'z', 202}), 9), testing::ToBytes("abcabzcab"));
 }
 
 TEST(DecodeBytePairs, BlocksConcatenateAndTablesResetPerBlock) {
@@ -109,28 +109,28 @@ TEST(DecodeBytePairs, RoundTripsTheEncoder) {
     struct Case {
         const char* name;
         Bytes input;
-        vratest::EncoderOptions options;
+        testing::EncoderOptions options;
     };
     const std::vector<Case> cases = {
-        {"text, several blocks", vratest::RepetitiveText(20000), {}},
-        {"text, explicit tables", vratest::RepetitiveText(9000, 3), {.blockSize = 1000, .useSkips = false}},
-        {"random", vratest::RandomBytes(10000), {}},
+        {"text, several blocks", testing::RepetitiveText(20000), {}},
+        {"text, explicit tables", testing::RepetitiveText(9000, 3), {.blockSize = 1000, .useSkips = false}},
+        {"random", testing::RandomBytes(10000), {}},
         {"one repeated byte", Bytes(50000, 0x41), {.blockSize = 8192}},
         {"one byte", Bytes{7}, {}},
-        {"small blocks", vratest::RepetitiveText(3000, 9), {.blockSize = 17, .minPairCount = 2}},
+        {"small blocks", testing::RepetitiveText(3000, 9), {.blockSize = 17, .minPairCount = 2}},
     };
     for (const Case& c : cases) {
-        const Bytes packed = vratest::EncodeBytePairs(c.input, c.options);
+        const Bytes packed = testing::EncodeBytePairs(c.input, c.options);
         EXPECT_EQ(Decode(packed, static_cast<int64_t>(c.input.size())), c.input) << c.name;
     }
     // The encoder really paired things (otherwise the test proves little).
-    EXPECT_LT(vratest::EncodeBytePairs(vratest::RepetitiveText(20000)).size(), 10000u);
-    EXPECT_LT(vratest::EncodeBytePairs(Bytes(50000, 0x41), {.blockSize = 8192}).size(), 2000u);
+    EXPECT_LT(testing::EncodeBytePairs(testing::RepetitiveText(20000)).size(), 10000u);
+    EXPECT_LT(testing::EncodeBytePairs(Bytes(50000, 0x41), {.blockSize = 8192}).size(), 2000u);
 }
 
 TEST(DecodeBytePairs, ReadsFromAnyStreamFromItsPosition) {
-    const Bytes input = vratest::RepetitiveText(5000);
-    const Bytes packed = vratest::EncodeBytePairs(input);
+    const Bytes input = testing::RepetitiveText(5000);
+    const Bytes packed = testing::EncodeBytePairs(input);
     // A stream that is not a memory stream takes the copying path.
     class VectorStream : public TStream {
     public:
@@ -216,8 +216,8 @@ std::optional<Bytes> ReferenceDecode(const Bytes& in, size_t expandedSize) {
 TEST(DecodeBytePairs, AgreesWithTheStepByStepDecodingOnDamagedData) {
     // Damaged variants of real packed data: every outcome (bytes or refusal)
     // must be the one the plain step-by-step decoding gives.
-    const Bytes input = vratest::RepetitiveText(3000, 11);
-    const Bytes packed = vratest::EncodeBytePairs(input, {.blockSize = 700});
+    const Bytes input = testing::RepetitiveText(3000, 11);
+    const Bytes packed = testing::EncodeBytePairs(input, {.blockSize = 700});
     uint32_t state = 12345;
     auto random = [&state](uint32_t bound) {
         state = state * 1664525u + 1013904223u;

@@ -4,8 +4,8 @@
 
 #include <cmath>
 
-#include "d3d9/raster/vertexprocessor.h"
 #include "raster_test_support.h"
+#include "vertexprocessor.h"
 
 namespace wbx::raster::test {
 namespace {

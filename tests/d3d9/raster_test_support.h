@@ -13,8 +13,8 @@
 #include <string>
 #include <vector>
 
-#include "d3d9/devicestate.h"
 #include "d3d9/raster/rasterizer.h"
+#include "devicestate.h"
 
 namespace wbx::raster::test {
 

@@ -11,13 +11,13 @@
 #include <memory>
 #include <vector>
 
-#include "allocation_meter.h"
 #include "device/bitmap.h"
 #include "device/texture.h"
-#include "hardening_support.h"
+#include "hardeningfixture.h"
+#include "heapmeter.h"
 #include "samples.h"
 
-namespace wbx::hardening {
+namespace wbx::testing {
 namespace {
 
 constexpr uint32_t kWidth = 24;   // the fixed textures: wider than tall bitmaps,
@@ -192,4 +192,4 @@ TEST(BitmapHeader, SizesThePixelRowsCannotFillAreRefused) {
 }
 
 }  // namespace
-}  // namespace wbx::hardening
+}  // namespace wbx::testing
