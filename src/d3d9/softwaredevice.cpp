@@ -1,3 +1,5 @@
+// SoftwareDevice: scenes, clears and draws, handed to the rasteriser as plain
+// data. Its other concerns live beside this file (see softwaredevice.h).
 #include "softwaredevice.h"
 
 #include "callrecords.h"
@@ -5,9 +7,6 @@
 #include "d3d9/raster/primitivecount.h"
 #include "indexbuffer.h"
 #include "vertexbuffer.h"
-
-// SoftwareDevice: scenes, clears and draws, handed to the rasteriser as plain
-// data. Its other concerns live beside this file (see softwaredevice.h).
 
 namespace wbx {
 

@@ -1,3 +1,5 @@
+// SoftwareDevice: creation and lifetime, queries, memory and the creation of
+// resources.
 #include <algorithm>
 #include <limits>
 #include <new>
@@ -9,9 +11,6 @@
 #include "softwaredevice.h"
 #include "texture.h"
 #include "vertexbuffer.h"
-
-// SoftwareDevice: creation and lifetime, queries, memory and the creation of
-// resources.
 
 namespace wbx {
 

@@ -1,10 +1,9 @@
+// SoftwareDevice: the swap chain, cooperation (device loss), reset and present.
 #include <vector>
 
 #include "callrecords.h"
 #include "d3d9/presentationtarget.h"
 #include "softwaredevice.h"
-
-// SoftwareDevice: the swap chain, cooperation (device loss), reset and present.
 
 namespace wbx {
 

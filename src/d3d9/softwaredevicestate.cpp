@@ -1,11 +1,10 @@
+// SoftwareDevice: transforms, viewport, material, lights, render, sampler and
+// stage states, and the bindings of textures, streams and indices.
 #include "callrecords.h"
 #include "indexbuffer.h"
 #include "softwaredevice.h"
 #include "texture.h"
 #include "vertexbuffer.h"
-
-// SoftwareDevice: transforms, viewport, material, lights, render, sampler and
-// stage states, and the bindings of textures, streams and indices.
 
 namespace wbx {
 
