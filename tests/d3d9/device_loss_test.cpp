@@ -174,9 +174,10 @@ TEST_F(DeviceLossTest, AWindowThatCannotShowFramesLosesTheDeviceUntilItCanAgain)
 }
 
 TEST_F(DeviceLossTest, ALossOnDemandIsEndedOnlyOnDemand) {
-    // Lost on demand while the window is minimised: restoring the window does
-    // not end it, EndDeviceLoss does.
+    // Lost on demand while the window is minimised (and the device lost with
+    // it): restoring the window does not end the loss, EndDeviceLoss does.
     target_.Showable = false;
+    EXPECT_EQ(device_->TestCooperativeLevel(), D3DERR_DEVICELOST);
     ASSERT_TRUE(LoseDevice(device_));
     target_.Showable = true;
     EXPECT_EQ(device_->TestCooperativeLevel(), D3DERR_DEVICELOST);
