@@ -170,7 +170,9 @@ TEST(DiagnosticsNames, FormatNamesSweep) {
     std::set<std::string> names;
     for (uint32_t format = 0; format < 4096; ++format) {
         const std::string name = FormatName(format);
-        if (name != "UNKNOWN") EXPECT_TRUE(names.insert(name).second) << "two formats named " << name;
+        if (name != "UNKNOWN") {
+            EXPECT_TRUE(names.insert(name).second) << "two formats named " << name;
+        }
     }
     EXPECT_EQ(names.size(), 31u);
 }
