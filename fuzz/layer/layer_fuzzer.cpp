@@ -19,9 +19,10 @@
 #include "device/texture.h"
 #include "layerreference.h"
 #include "sampledata/compressedfile.h"
-#include "viewercomponent.h"
+#include "scratchfile.h"
 #include "viewer/layer.h"
 #include "viewer/layercache.h"
+#include "viewercomponent.h"
 
 namespace {
 
