@@ -10,7 +10,6 @@
 #include <benchmark/benchmark.h>
 #include <sys/resource.h>
 
-#include <QApplication>
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QTimer>
@@ -22,15 +21,17 @@
 #include <string>
 #include <vector>
 
-#include "app/composition.h"
-#include "app/datafolder.h"
-#include "app/fileutils.h"
-#include "app/layer.h"
-#include "app/pathresolver.h"
-#include "app/ucommon.h"
 #include "app/umain.h"
 #include "base/format.h"
+#include "qtapplication.h"
 #include "sampledata/datafolder.h"
+#include "viewer/composition.h"
+#include "viewer/datafolder.h"
+#include "viewer/fileutils.h"
+#include "viewer/layer.h"
+#include "viewer/pathresolver.h"
+#include "viewer/ucommon.h"
+#include "viewerfixture.h"
 
 namespace {
 
@@ -58,21 +59,10 @@ wbx::TPartSelection EveryListDressed() {
 // The main window on the sample data, offscreen; Present paces to refreshRate
 // (a huge rate: no waiting).
 std::unique_ptr<wbx::TForm1> SampleWindow(double refreshRate) {
-    static int argc = 1;
-    static char name[] = "wbx_bench_app";
-    static char* argv[] = {name, nullptr};
-    static QApplication* application = [] {
-        ::setenv("QT_QPA_PLATFORM", "offscreen", 0);
-        return new QApplication(argc, argv);  // lives until the process ends
-    }();
-    (void)application;
-    wbx::TFormServices services;
-    services.SettingsFileName = (std::filesystem::temp_directory_path() / "wbx_bench_app.ini").string();
-    services.DataFolder = SampleFolder();
-    services.FolderPrompt = [](const std::string&, std::string&) { return false; };
-    services.ExceptionReport = [](const std::string&) {};
-    services.RefreshRate = refreshRate;
-    auto form = std::make_unique<wbx::TForm1>(services);
+    wbx::testing::EnsureQtApplication();
+    const std::string settings = (std::filesystem::temp_directory_path() / "wbx_bench_app.ini").string();
+    auto form = std::make_unique<wbx::TForm1>(
+        wbx::testing::ViewerServices(settings, SampleFolder(), refreshRate, [](const std::string&) {}));
     if (form->StartupOutcome() != wbx::TStartupOutcome::Running) return nullptr;
     return form;
 }

@@ -7,14 +7,14 @@
 #include <string>
 
 #include "archive/archive.h"
-#include "archive/bytepairdecoder.h"
+#include "archivewriter.h"
 #include "base/format.h"
-#include "vra_test_support.h"
+#include "bytepairdecoder.h"
 
 namespace wbx {
 namespace {
 
-using vratest::Bytes;
+using testing::Bytes;
 
 struct PackedInput {
     Bytes expanded;
@@ -26,11 +26,11 @@ struct PackedInput {
 const PackedInput& OneMebibytePacked() {
     static const PackedInput input = [] {
         PackedInput result;
-        const vratest::EncoderOptions options;
+        const testing::EncoderOptions options;
         uint32_t seed = 1;
         while (result.packed.size() < (1u << 20)) {
-            const Bytes chunk = vratest::RepetitiveText(64 * 1024, seed++);
-            const Bytes packed = vratest::EncodeBytePairs(chunk, options);
+            const Bytes chunk = testing::RepetitiveText(64 * 1024, seed++);
+            const Bytes packed = testing::EncodeBytePairs(chunk, options);
             result.expanded.insert(result.expanded.end(), chunk.begin(), chunk.end());
             result.packed.insert(result.packed.end(), packed.begin(), packed.end());
         }
@@ -59,9 +59,9 @@ BENCHMARK(BM_DecodeBytePairs)->Unit(benchmark::kMillisecond);
 // another letter case, so every directory entry is compared.
 const Bytes& TenThousandEntries() {
     static const Bytes archive = [] {
-        vratest::ArchiveWriter writer(false);
+        testing::ArchiveWriter writer(false);
         for (int i = 0; i < 10000; ++i) {
-            writer.Add(Format("item/avatar/part_%.5d.bmp", i), vratest::RandomBytes(64, i));
+            writer.Add(Format("item/avatar/part_%.5d.bmp", i), testing::RandomBytes(64, i));
         }
         return writer.Build();
     }();

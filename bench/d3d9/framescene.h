@@ -13,11 +13,11 @@
 #include <string>
 #include <vector>
 
-#include "app/ucommon.h"
 #include "base/stream.h"
-#include "raster_figure_scene.h"
+#include "figurescene.h"
 #include "sampledata/figure.h"
 #include "sampledata/modelfile.h"
+#include "viewer/ucommon.h"
 
 namespace wbx::raster::test {
 

@@ -12,9 +12,9 @@
 #include <thread>
 
 #include "d3d9/raster/vertexformat.h"
-#include "d3d9/raster/vertexprocessor.h"
-#include "d3d9/raster/workerthread.h"
-#include "raster_figure_scene.h"
+#include "figurescene.h"
+#include "vertexprocessor.h"
+#include "workerthread.h"
 
 namespace wbx::raster::test {
 namespace {

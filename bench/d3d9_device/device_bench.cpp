@@ -10,29 +10,12 @@
 #include <memory>
 #include <vector>
 
+#include "capturetarget.h"
 #include "d3d9/adapterprofile.h"
 #include "d3d9/callrecorder.h"
 #include "d3d9/d3d9.h"
-#include "d3d9/direct3d.h"
-#include "d3d9/presentationtarget.h"
 
 namespace {
-
-// Copies each frame, as the viewer's window does before it draws the image.
-class CopyTarget : public wbx::PresentationTarget {
-public:
-    void PresentFrame(const uint8_t* bits, int pitch, int width, int height) override {
-        pixels_.resize(static_cast<size_t>(width) * static_cast<size_t>(height) * 4);
-        for (int y = 0; y < height; ++y) {
-            std::memcpy(pixels_.data() + static_cast<size_t>(y) * width * 4,
-                        bits + static_cast<size_t>(y) * pitch, static_cast<size_t>(width) * 4);
-        }
-        benchmark::DoNotOptimize(pixels_.data());
-    }
-
-private:
-    std::vector<uint8_t> pixels_;
-};
 
 struct Device {
     explicit Device(HWND window = nullptr) {
@@ -126,7 +109,8 @@ void BM_TextureRecreate(benchmark::State& state) {
 BENCHMARK(BM_TextureRecreate)->Repetitions(5)->ReportAggregatesOnly(true);
 
 void BM_PresentImmediate640x480(benchmark::State& state) {
-    CopyTarget window;
+    // Each frame is copied, as the viewer's window copies it before drawing it.
+    wbx::testing::CaptureTarget window;
     Device d(&window);
     for (auto _ : state) d.device->Present(nullptr, nullptr, nullptr, nullptr);
 }

@@ -3,23 +3,23 @@
 // its draws and clears do nothing while every state call still goes through),
 // optionally with the call recorder attached; and the viewer's three-frame
 // tree, also rasterised for comparison. Counters: device calls and heap
-// allocations per rendered frame (allocation_counter.h).
+// allocations per rendered frame (the test support's heap meter).
 
 #include <benchmark/benchmark.h>
 
 #include <memory>
 
-#include "allocation_counter.h"
 #include "d3d9/adapterprofile.h"
 #include "d3d9/callrecorder.h"
 #include "d3d9/devicecontrol.h"
 #include "device/korvane.h"
 #include "device/texture.h"
-#include "mesh_helpers.h"
+#include "heapmeter.h"
+#include "memorywindow.h"
 #include "scene/light.h"
 #include "scene/scene.h"
-#include "test_window.h"
-#include "viewer_setup.h"
+#include "viewercomponent.h"
+#include "viewerscene.h"
 
 namespace wbx {
 namespace {
@@ -30,10 +30,7 @@ enum class Device { Lost, LostRecorded, Rasterised };
 // camera, one white light, one quad mesh and two textures.
 struct Fixture {
     Fixture() {
-        KV = std::make_unique<TKorvane>(&window);
-        KV->DebugOption = TKVDebugOption{};
-        KV->Loaded();
-        KV->SetWindowMode(640, 480, DefaultDepthFormats, 0, D3DSWAPEFFECT_DISCARD, D3DMULTISAMPLE_NONE, 0);
+        KV = testing::StartViewerComponent(window);
         KV->Device->SetSamplerState(0, D3DSAMP_MINFILTER, D3DTEXF_LINEAR);
         KV->Device->SetSamplerState(0, D3DSAMP_MAGFILTER, D3DTEXF_LINEAR);
         KV->Device->SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
@@ -81,7 +78,7 @@ struct Fixture {
         }
     }
 
-    testing::TestWindow window;
+    testing::MemoryWindow window;
     std::unique_ptr<TKorvane> KV;
     std::unique_ptr<TOXScene> scene;
     std::unique_ptr<TOXLightGroup> lights;
@@ -101,9 +98,9 @@ void OnEveryDevice(benchmark::internal::Benchmark* benchmark) {
 void Measure(benchmark::State& state, Fixture& fixture) {
     for (int i = 0; i < 3; ++i) fixture.Pass();  // warm: queues at their working size
     fixture.callCount = 0;
-    const long allocations = testing::CountAllocations([&] {
-        for (auto _ : state) fixture.Pass();
-    });
+    const size_t allocations = testing::MeterAllocations([&] {
+                                   for (auto _ : state) fixture.Pass();
+                               }).Count;
     const double frames = static_cast<double>(state.iterations());
     state.counters["allocs_per_frame"] = static_cast<double>(allocations) / frames;
     if (fixture.calls) state.counters["calls_per_frame"] = static_cast<double>(fixture.callCount) / frames;

@@ -17,8 +17,8 @@
 #include <vector>
 
 #include "archive/archive.h"
-#include "archive/bytepairdecoder.h"
-#include "common/scratch_file.h"
+#include "bytepairdecoder.h"
+#include "scratchfile.h"
 
 namespace {
 
@@ -64,7 +64,7 @@ void Decode(const uint8_t* data, size_t size) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size == 0) return 0;
     if (data[0] & 1) {
-        static wbx::fuzzing::ScratchFile file(".vra");
+        static wbx::testing::ScratchFile file(".vra");
         file.Write(data + 1, size - 1);
         for (const char* id : {"body01", "TEX", "\xE3\x81\x82", "\x82\x60\x83\x61", ""})
             LookUp(data + 1, size - 1, id, file.Name());

@@ -9,9 +9,10 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "common/fuzz_support.h"
+#include "defaultadapter.h"
 #include "device/bitmap.h"
 #include "device/texture.h"
+#include "viewercomponent.h"
 
 namespace {
 
@@ -31,8 +32,8 @@ wbx::TKorvane& DeviceWithPaletteTextures() {
             type.Caps.MaxTextureWidth = kMaxTextureSize;
             type.Caps.MaxTextureHeight = kMaxTextureSize;
         }
-        wbx::SetDefaultAdapterProfile(profile);
-        return wbx::fuzzing::Device();
+        wbx::testing::SetDefaultAdapterProfile(profile);
+        return wbx::testing::SharedDeviceComponent();
     }();
     return device;
 }

@@ -16,12 +16,13 @@
 #include <cstring>
 #include <vector>
 
-#include "app/layer.h"
-#include "app/layercache.h"
-#include "common/fuzz_support.h"
-#include "common/layer_reference.h"
 #include "device/texture.h"
+#include "layerreference.h"
 #include "sampledata/compressedfile.h"
+#include "scratchfile.h"
+#include "viewer/layer.h"
+#include "viewer/layercache.h"
+#include "viewercomponent.h"
 
 namespace {
 
@@ -29,8 +30,8 @@ using wbx::kLayerTextureHeight;
 using wbx::kLayerTextureWidth;
 
 wbx::TKVTexture& Texture() {
-    static wbx::TKVTexture texture(&wbx::fuzzing::Device(), {D3DFMT_A1R5G5B5}, 0, D3DPOOL_MANAGED, 1,
-                                   "fuzz layer");
+    static wbx::TKVTexture texture(&wbx::testing::SharedDeviceComponent(), {D3DFMT_A1R5G5B5}, 0,
+                                   D3DPOOL_MANAGED, 1, "fuzz layer");
     return texture;
 }
 
@@ -38,7 +39,7 @@ wbx::TKVTexture& Texture() {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size == 0) return 0;
-    static wbx::fuzzing::ScratchFile file(".pav");
+    static wbx::testing::ScratchFile file(".pav");
     const bool contentMode = data[0] & 1;
     std::vector<uint8_t> fileBytes;
     if (contentMode) {
@@ -64,7 +65,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
     if (contentMode) {
         std::vector<uint16_t> expected;
-        const bool complete = wbx::fuzzing::ReferenceLayerTexels(data + 1, size - 1, expected);
+        const bool complete = wbx::testing::ReferenceLayerTexels(data + 1, size - 1, expected);
         if (drawn != complete) __builtin_trap();
         if (complete) {
             for (int32_t row = 0; row < kLayerTextureHeight; ++row)

@@ -8,13 +8,13 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "app/ucommon.h"
-#include "common/fuzz_support.h"
-#include "common/model_upload.h"
 #include "scene/mesh.h"
+#include "viewer/modelupload.h"
+#include "viewer/ucommon.h"
+#include "viewercomponent.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    static wbx::TOXMesh mesh(&wbx::fuzzing::Device(), "fuzz vertices", "fuzz indices");
+    static wbx::TOXMesh mesh(&wbx::testing::SharedDeviceComponent(), "fuzz vertices", "fuzz indices");
     wbx::TMemoryStream stream;
     stream.Bytes().assign(data, data + size);
     wbx::TPdtRec pdt;
@@ -38,11 +38,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             if (item.Elements.size() != item.Count) __builtin_trap();
     }
     if (pdt.Objects.empty()) return 0;
-    wbx::fuzzing::UploadFirstObject(pdt, mesh);
+    wbx::UploadModel(pdt, mesh);
     // Drawing costs time per covered pixel; a few hundred triangles are
     // enough to reach every check of the draw path.
     if (pdt.Objects[0].Triangles.size() > 256) return 0;
-    IDirect3DDevice9* device = wbx::fuzzing::Device().Device;
+    IDirect3DDevice9* device = wbx::testing::SharedDeviceComponent().Device;
     device->BeginScene();
     mesh.Draw();
     device->EndScene();

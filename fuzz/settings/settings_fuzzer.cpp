@@ -11,8 +11,8 @@
 #include <cstdint>
 #include <string>
 
-#include "app/inifile.h"
-#include "common/scratch_file.h"
+#include "scratchfile.h"
+#include "viewer/inifile.h"
 
 namespace {
 
@@ -23,7 +23,7 @@ void Check(bool condition) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    static wbx::fuzzing::ScratchFile file(".ini");
+    static wbx::testing::ScratchFile file(".ini");
     file.Write(data, size);
 
     wbx::TIniFile settings(file.Name());

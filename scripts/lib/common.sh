@@ -5,7 +5,7 @@ WBX_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
 export WBX_ROOT
 
 WBX_PACKAGES=(
-  cmake ninja-build g++ clang pkg-config
+  cmake ninja-build g++ clang clang-format pkg-config
   libgtest-dev libgmock-dev libbenchmark-dev zlib1g-dev libclang-rt-14-dev
   qt6-base-dev libgl-dev libosmesa6-dev fonts-ipafont-gothic
   imagemagick xvfb xauth openbox xdotool valgrind

@@ -4,8 +4,8 @@
 
 namespace wbx {
 
-TPresentedFrame::TPresentedFrame(std::function<double()> refreshRate)
-    : refreshRate_(std::move(refreshRate)) {}
+TPresentedFrame::TPresentedFrame(std::function<double()> refreshRate, std::function<bool()> canShow)
+    : refreshRate_(std::move(refreshRate)), canShow_(std::move(canShow)) {}
 
 void TPresentedFrame::PresentFrame(const uint8_t* bits, int pitch, int width, int height) {
     if (bits == nullptr || width <= 0 || height <= 0) return;
@@ -27,5 +27,7 @@ void TPresentedFrame::PresentFrame(const uint8_t* bits, int pitch, int width, in
 }
 
 double TPresentedFrame::RefreshRate() const { return refreshRate_ ? refreshRate_() : 60.0; }
+
+bool TPresentedFrame::CanShow() const { return canShow_ ? canShow_() : true; }
 
 }  // namespace wbx

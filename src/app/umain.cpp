@@ -7,30 +7,26 @@
 #include <QScreen>
 #include <QWheelEvent>
 #include <QWindow>
-#include <QWindowStateChangeEvent>
 #include <algorithm>
-#include <cstring>
 #include <exception>
 
-#include "app/composition.h"
-#include "app/datafolder.h"
-#include "app/fileutils.h"
 #include "app/folderprompt.h"
-#include "app/inifile.h"
-#include "app/layer.h"
-#include "app/modelpose.h"
 #include "app/partcombo.h"
-#include "d3d9/devicecontrol.h"
-#include "device/indexbuffer.h"
 #include "device/korvane.h"
 #include "device/texture.h"
-#include "device/vertexbuffer.h"
 #include "math/matrix.h"
 #include "math/vector.h"
 #include "scene/frame.h"
 #include "scene/light.h"
 #include "scene/mesh.h"
 #include "scene/scene.h"
+#include "viewer/composition.h"
+#include "viewer/datafolder.h"
+#include "viewer/fileutils.h"
+#include "viewer/inifile.h"
+#include "viewer/layer.h"
+#include "viewer/modelpose.h"
+#include "viewer/modelupload.h"
 
 namespace wbx {
 
@@ -41,9 +37,6 @@ constexpr const char* kSettingsSection = "app";
 // The grey behind the figure, as the device clears to it (opaque ARGB) and as
 // the window's own colour.
 constexpr D3DCOLOR kBackgroundColor = 0xFF888888;
-// Where the model's origin is moved: the figure turns about the vertical
-// through its model point (0, 36, 0).
-constexpr float kModelLift = -36.0f;
 
 TShiftState ShiftStateOf(Qt::MouseButtons buttons, Qt::KeyboardModifiers modifiers) {
     TShiftState shift = 0;
@@ -75,7 +68,9 @@ TForm1::TForm1(TFormServices services, QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                           Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint),
       services_(std::move(services)),
-      presented_([this] { return ScreenRefreshRate(); }) {
+      // Minimised, the window has nothing to show: its device is lost, and it
+      // is reset by the frame loop once the window is back.
+      presented_([this] { return ScreenRefreshRate(); }, [this] { return !isMinimized(); }) {
     // A new frame repaints the client area (the lists on it repaint too: the
     // figure may pass under their rounded corners).
     presented_.OnPresent = [this] { update(); };
@@ -242,7 +237,7 @@ bool TForm1::CreateScene() {
                                                 D3DPOOL_MANAGED, 0, "");
         (*texture)->ClearColor = 0xFFFFFFFF;
     }
-    // 12.
+    // 12. Both textures composed from the part lists' selections.
     ComposeTextures();
 
     // 13. The mesh and the first model; without it there is nothing to show.
@@ -267,7 +262,7 @@ bool TForm1::CreateScene() {
     light->SetDirection(lightDirection);
     light->SetEnabled(true);
 
-    // 16.
+    // 16. The figure faces the camera, untilted.
     Yaw = 0;
     Pitch = 0;
     // 17. From here on the window draws whenever it is idle.
@@ -301,7 +296,7 @@ void TForm1::FormDestroy() {
         ini.WriteInteger(kSettingsSection, "left", x());
         ini.WriteInteger(kSettingsSection, "top", y());
     });
-    // 2.
+    // 2. The scene objects, frames first and the scene last.
     FreeSceneObjects();
 }
 
@@ -368,31 +363,9 @@ bool TForm1::LoadModel() {
     // Read into a new record: a damaged file raises before Pdt or the mesh change.
     std::optional<TPdtRec> pdt = ReadModelFile(ModelFileName(cbModels->Text()));
     if (!pdt) return false;
-    if (Mesh) {
-        // Object 0 as it is stored: the file's vertex layout is the vertex
-        // buffer's, its triangles are the 16-bit index list.
-        const TMeshItem& object = pdt->Objects[0];
-        const size_t vertexBytes = object.Vertices.size() * sizeof(TPdtVertex);
-        const size_t indexBytes = object.Triangles.size() * sizeof(TPdtTriangle);
-        Mesh->Allocate(static_cast<uint32_t>(object.Vertices.size()),
-                       static_cast<uint32_t>(3 * object.Triangles.size()), kPdtVertexFormat,
-                       sizeof(TPdtVertex), D3DPOOL_MANAGED);
-        // A buffer that could not be made or locked was reported by the device
-        // layer; the mesh then draws nothing.
-        if (Mesh->VertexBuffer && vertexBytes > 0) {
-            if (void* bits = Mesh->VertexBuffer->Lock(0, 0, 0)) {
-                std::memcpy(bits, object.Vertices.data(), vertexBytes);
-                Mesh->VertexBuffer->Unlock();
-            }
-        }
-        if (Mesh->IndexBuffer && indexBytes > 0) {
-            if (void* bits = Mesh->IndexBuffer->Lock(0, 0, 0)) {
-                std::memcpy(bits, object.Triangles.data(), indexBytes);
-                Mesh->IndexBuffer->Unlock();
-            }
-        }
-        Mesh->ComputeBounds();
-    }
+    // A buffer that could not be made or locked was reported by the device
+    // layer; the mesh then draws nothing.
+    if (Mesh) UploadModel(*pdt, *Mesh);
     Pdt = std::move(*pdt);
     return true;
 }
@@ -400,51 +373,14 @@ bool TForm1::LoadModel() {
 void TForm1::UpdateModelPose() {
     // Before the scene exists the pose lives in the three fields alone.
     if (ModelFrame == nullptr) return;
-    // The local matrix becomes Zoom * (R, Up, Dir) with the translation
-    // -36 * Zoom * Up: the figure turns and tilts about its model point
-    // (0, 36, 0) and is scaled about it. Up and Dir are used as they are
-    // (not made perpendicular when Pitch is not 0).
-    Matrix scale;
-    MatrixScale(scale, Zoom, Zoom, Zoom);
-    ModelFrame->SetMatrix(RootFrame.get(), scale);
-    Vec3 yAxis, zAxis, up, direction, lift;
-    Vec3Make(yAxis, 0, 1, 0);
-    Vec3Make(zAxis, 0, 0, 1);
-    RotateX(yAxis, Pitch, up);
-    RotateY(zAxis, Yaw, direction);
-    ModelFrame->SetOrientation(ModelFrame, direction, up);
-    Vec3Make(lift, 0, kModelLift, 0);
-    ModelFrame->SetPosition(ModelFrame, lift);
+    PoseModelFrame(*ModelFrame, *RootFrame, Yaw, Pitch, Zoom);
     ModelFrame->SetTexture(ShowsBackTexture(Yaw) ? BackTexture.get() : FrontTexture.get());
 }
 
 void TForm1::ComposeTextures() {
-    ComposeTexture(FrontTexture.get(), kFrontLayerOrder);
-    ComposeTexture(BackTexture.get(), kBackLayerOrder);
-}
-
-void TForm1::ComposeTexture(TKVTexture* texture, const TLayerOrder& order) {
-    if (texture == nullptr) return;
-    texture->SetSize(kLayerTextureWidth, kLayerTextureHeight);
-    const RECT whole{0, 0, kLayerTextureWidth, kLayerTextureHeight};
-    texture->FillColor(whole, 0, false);
-    // Layers are copied texel for texel, so only the 16-bit format will do;
-    // without a texture of it (creation failed, reported) nothing is painted.
-    IDirect3DTexture9* surface = texture->Texture;
-    if (surface == nullptr || texture->Format != D3DFMT_A1R5G5B5) return;
-    D3DLOCKED_RECT locked{};
-    // A failed lock leaves no surface to paint into: that side's layers are skipped.
-    if (CheckSurfaceResult(surface->LockRect(0, &locked, nullptr, 0)) != D3D_OK || locked.pBits == nullptr)
-        return;
-    try {
-        ComposeLayers(order, PartSelection(), static_cast<uint8_t*>(locked.pBits), locked.Pitch, layerCache_);
-    } catch (...) {
-        // The layer's error is what the user needs to see; the unlock only
-        // must not be left out.
-        surface->UnlockRect(0);
-        throw;
-    }
-    CheckSurfaceResult(surface->UnlockRect(0));
+    const TPartSelection selection = PartSelection();
+    ComposeTexture(FrontTexture.get(), kFrontLayerOrder, selection, layerCache_);
+    ComposeTexture(BackTexture.get(), kBackLayerOrder, selection, layerCache_);
 }
 
 void TForm1::RenderIdle(QObject*, bool& done) {
@@ -513,21 +449,6 @@ void TForm1::paintEvent(QPaintEvent*) {
     if (frame.isNull()) return;
     QPainter painter(this);
     painter.drawImage(0, 0, frame);
-}
-
-void TForm1::changeEvent(QEvent* event) {
-    if (event->type() == QEvent::WindowStateChange && KV != nullptr && KV->Device != nullptr) {
-        const bool wasMinimised =
-            static_cast<QWindowStateChangeEvent*>(event)->oldState().testFlag(Qt::WindowMinimized);
-        // Minimised, the window has nothing to show: its device is lost, and
-        // it is reset by the frame loop once the window is back.
-        if (isMinimized() && !wasMinimised) {
-            LoseDevice(KV->Device);
-        } else if (!isMinimized() && wasMinimised) {
-            EndDeviceLoss(KV->Device);
-        }
-    }
-    QWidget::changeEvent(event);
 }
 
 void TForm1::ComboDropDown(TComboBox*) { WheelEnabled = false; }

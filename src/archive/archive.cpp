@@ -4,11 +4,11 @@
 #include <cstring>
 #include <vector>
 
-#include "archive/archiveid.h"
-#include "archive/bytepairdecoder.h"
 #include "archive/vraformat.h"
+#include "archiveid.h"
 #include "base/filestream.h"
 #include "base/format.h"
+#include "bytepairdecoder.h"
 
 namespace wbx {
 namespace {

@@ -1,4 +1,4 @@
-#include "archive/archiveid.h"
+#include "archiveid.h"
 
 #include <iconv.h>
 

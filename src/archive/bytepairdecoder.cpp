@@ -1,4 +1,4 @@
-#include "archive/bytepairdecoder.h"
+#include "bytepairdecoder.h"
 
 #include <algorithm>
 #include <array>

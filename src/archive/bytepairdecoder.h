@@ -22,13 +22,10 @@
 #include <cstdint>
 #include <memory>
 
+#include "archive/archive.h"
 #include "base/stream.h"
 
 namespace wbx {
-
-// The most bytes an entry may expand to, so that a damaged size or table
-// cannot make us allocate more.
-inline constexpr int64_t kMaxExpandedSize = int64_t{1} << 30;  // 1 GiB
 
 // Reads packed from its position to its end (leaving it at the end) and
 // returns a new stream of max(expandedSize, bytes expanded), positioned at 0.

@@ -1,7 +1,6 @@
 #include "d3d9/adapterprofile.h"
 
 #include <algorithm>
-#include <mutex>
 
 namespace wbx {
 
@@ -9,17 +8,6 @@ namespace {
 
 bool Contains(const std::vector<D3DFORMAT>& formats, D3DFORMAT format) {
     return std::find(formats.begin(), formats.end(), format) != formats.end();
-}
-
-// Guards the process-wide default; profiles are copied in and out whole.
-std::mutex& DefaultProfileMutex() {
-    static std::mutex mutex;
-    return mutex;
-}
-
-AdapterProfile& DefaultProfileSlot() {
-    static AdapterProfile profile = DefaultAdapterProfile();
-    return profile;
 }
 
 DeviceTypeProfile ReferenceDevice() {
@@ -162,18 +150,6 @@ AdapterProfile WithoutTextureFormat(AdapterProfile profile, D3DFORMAT format) {
 AdapterProfile WithOnlyDepthFormat(AdapterProfile profile, D3DFORMAT format) {
     for (DeviceTypeProfile& device : profile.DeviceTypes) device.DepthFormats = {format};
     return profile;
-}
-
-void SetDefaultAdapterProfile(const AdapterProfile& profile) {
-    std::lock_guard<std::mutex> lock(DefaultProfileMutex());
-    DefaultProfileSlot() = profile;
-}
-
-void ResetDefaultAdapterProfile() { SetDefaultAdapterProfile(DefaultAdapterProfile()); }
-
-AdapterProfile CurrentDefaultAdapterProfile() {
-    std::lock_guard<std::mutex> lock(DefaultProfileMutex());
-    return DefaultProfileSlot();
 }
 
 }  // namespace wbx

@@ -1,4 +1,4 @@
-#include "d3d9/bufferstorage.h"
+#include "bufferstorage.h"
 
 namespace wbx {
 

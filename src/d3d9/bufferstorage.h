@@ -24,7 +24,6 @@ public:
     UINT Length() const { return length_; }
     const uint8_t* Data() const { return data_.get(); }
     uint8_t* Data() { return data_.get(); }
-    UINT LockCount() const { return locks_; }
 
 private:
     UINT length_;  // bytes

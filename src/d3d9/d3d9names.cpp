@@ -1,4 +1,4 @@
-#include "d3d9/d3d9names.h"
+#include "d3d9names.h"
 
 #include <string>
 

@@ -1,8 +1,8 @@
-#include "d3d9/devicechild.h"
+#include "devicechild.h"
 
 #include <atomic>
 
-#include "d3d9/softwaredevice.h"
+#include "softwaredevice.h"
 
 namespace wbx {
 

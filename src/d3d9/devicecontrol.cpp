@@ -1,9 +1,9 @@
 #include "d3d9/devicecontrol.h"
 
 #include "d3d9/callrecorder.h"
-#include "d3d9/devicechild.h"
-#include "d3d9/softwaredevice.h"
-#include "d3d9/surface.h"
+#include "devicechild.h"
+#include "softwaredevice.h"
+#include "surface.h"
 
 namespace wbx {
 

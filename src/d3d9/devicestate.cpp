@@ -1,4 +1,4 @@
-#include "d3d9/devicestate.h"
+#include "devicestate.h"
 
 #include <cstring>
 

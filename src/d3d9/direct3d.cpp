@@ -1,4 +1,4 @@
-#include "d3d9/direct3d.h"
+#include "direct3d.h"
 
 #include <algorithm>
 #include <cstring>
@@ -6,10 +6,10 @@
 #include <string>
 #include <vector>
 
+#include "callrecords.h"
 #include "d3d9/callrecorder.h"
-#include "d3d9/d3d9names.h"
 #include "d3d9/formatinfo.h"
-#include "d3d9/softwaredevice.h"
+#include "softwaredevice.h"
 
 namespace wbx {
 
@@ -22,11 +22,11 @@ void CopyText(char* target, size_t capacity, const std::string& text) {
 }
 
 // Records an IDirect3D9 call into the process-wide recorder, if one is set;
-// the text is only built then.
-template <class MakeText>
-HRESULT Recorded(HRESULT result, const char* name, std::vector<int64_t> ints, MakeText makeText) {
+// the record is only built then.
+template <class MakeRecord, class... Args>
+HRESULT Recorded(HRESULT result, MakeRecord makeRecord, Args... args) {
     const std::shared_ptr<CallLog> recorder = CallRecorder();
-    if (recorder != nullptr) recorder->Add(CallRecord{name, std::move(ints), {}, makeText(), result});
+    if (recorder != nullptr) recorder->Add(makeRecord(args..., result));
     return result;
 }
 
@@ -126,15 +126,7 @@ HRESULT SoftwareDirect3D::CreateDevice(UINT Adapter, D3DDEVTYPE DeviceType, HWND
     }
     const std::shared_ptr<CallLog> recorder = CallRecorder();
     if (recorder != nullptr) {
-        const D3DPRESENT_PARAMETERS* pp = pPresentationParameters;
-        recorder->Add(CallRecord{
-            "CreateDevice",
-            {Adapter, DeviceType, BehaviorFlags, pp ? pp->BackBufferWidth : 0, pp ? pp->BackBufferHeight : 0,
-             pp ? pp->EnableAutoDepthStencil : 0, pp ? static_cast<DWORD>(pp->AutoDepthStencilFormat) : 0u},
-            {},
-            "CreateDevice(" + std::to_string(Adapter) + ", " + DeviceTypeName(DeviceType) + ", " +
-                std::to_string(BehaviorFlags) + ")",
-            hr});
+        recorder->Add(records::CreateDevice(Adapter, DeviceType, BehaviorFlags, pPresentationParameters, hr));
         if (SUCCEEDED(hr)) static_cast<SoftwareDevice*>(*ppReturnedDeviceInterface)->SetCallLog(recorder);
     }
     return hr;
@@ -142,49 +134,36 @@ HRESULT SoftwareDirect3D::CreateDevice(UINT Adapter, D3DDEVTYPE DeviceType, HWND
 
 HRESULT SoftwareDirect3D::GetAdapterIdentifier(UINT Adapter, DWORD Flags,
                                                D3DADAPTER_IDENTIFIER9* pIdentifier) {
-    return Recorded(AnswerGetAdapterIdentifier(Adapter, Flags, pIdentifier), "GetAdapterIdentifier",
-                    {Adapter, Flags}, [&] {
-                        return "GetAdapterIdentifier(" + std::to_string(Adapter) + ", " +
-                               std::to_string(Flags) + ")";
-                    });
+    return Recorded(AnswerGetAdapterIdentifier(Adapter, Flags, pIdentifier), records::GetAdapterIdentifier,
+                    Adapter, Flags);
 }
 
 HRESULT SoftwareDirect3D::GetAdapterDisplayMode(UINT Adapter, D3DDISPLAYMODE* pMode) {
-    return Recorded(AnswerGetAdapterDisplayMode(Adapter, pMode), "GetAdapterDisplayMode", {Adapter},
-                    [&] { return "GetAdapterDisplayMode(" + std::to_string(Adapter) + ")"; });
+    return Recorded(AnswerGetAdapterDisplayMode(Adapter, pMode), records::GetAdapterDisplayMode, Adapter);
 }
 
 HRESULT SoftwareDirect3D::CheckDeviceFormat(UINT Adapter, D3DDEVTYPE DeviceType, D3DFORMAT AdapterFormat,
                                             DWORD Usage, D3DRESOURCETYPE RType, D3DFORMAT CheckFormat) {
-    return Recorded(
-        AnswerCheckDeviceFormat(Adapter, DeviceType, AdapterFormat, Usage, RType, CheckFormat),
-        "CheckDeviceFormat", {Adapter, DeviceType, AdapterFormat, Usage, RType, CheckFormat}, [&] {
-            return "CheckDeviceFormat(" + std::to_string(Adapter) + ", " + DeviceTypeName(DeviceType) + ", " +
-                   FormatConstantName(AdapterFormat) + ", " + std::to_string(Usage) + ", " +
-                   std::to_string(RType) + ", " + FormatConstantName(CheckFormat) + ")";
-        });
+    return Recorded(AnswerCheckDeviceFormat(Adapter, DeviceType, AdapterFormat, Usage, RType, CheckFormat),
+                    records::CheckDeviceFormat, Adapter, DeviceType, AdapterFormat, Usage, RType,
+                    CheckFormat);
 }
 
 HRESULT SoftwareDirect3D::CheckDepthStencilMatch(UINT Adapter, D3DDEVTYPE DeviceType, D3DFORMAT AdapterFormat,
                                                  D3DFORMAT RenderTargetFormat, D3DFORMAT DepthStencilFormat) {
     return Recorded(AnswerCheckDepthStencilMatch(Adapter, DeviceType, AdapterFormat, RenderTargetFormat,
                                                  DepthStencilFormat),
-                    "CheckDepthStencilMatch",
-                    {Adapter, DeviceType, AdapterFormat, RenderTargetFormat, DepthStencilFormat}, [&] {
-                        return "CheckDepthStencilMatch(" + std::to_string(Adapter) + ", " +
-                               DeviceTypeName(DeviceType) + ", " + FormatConstantName(AdapterFormat) + ", " +
-                               FormatConstantName(RenderTargetFormat) + ", " +
-                               FormatConstantName(DepthStencilFormat) + ")";
-                    });
+                    records::CheckDepthStencilMatch, Adapter, DeviceType, AdapterFormat, RenderTargetFormat,
+                    DepthStencilFormat);
 }
 
 HRESULT SoftwareDirect3D::GetDeviceCaps(UINT Adapter, D3DDEVTYPE DeviceType, D3DCAPS9* pCaps) {
-    return Recorded(
-        AnswerGetDeviceCaps(Adapter, DeviceType, pCaps), "GetDeviceCaps", {Adapter, DeviceType},
-        [&] { return "GetDeviceCaps(" + std::to_string(Adapter) + ", " + DeviceTypeName(DeviceType) + ")"; });
+    return Recorded(AnswerGetDeviceCaps(Adapter, DeviceType, pCaps), records::GetDeviceCaps, Adapter,
+                    DeviceType);
 }
 
-IDirect3D9* Direct3DCreate9WithProfile(const AdapterProfile& profile) {
+IDirect3D9* Direct3DCreate9WithProfile(const AdapterProfile& profile, UINT SDKVersion) {
+    if (SDKVersion != 31 && SDKVersion != D3D_SDK_VERSION) return nullptr;
     try {
         return new SoftwareDirect3D(profile);
     } catch (const std::bad_alloc&) {
@@ -193,8 +172,3 @@ IDirect3D9* Direct3DCreate9WithProfile(const AdapterProfile& profile) {
 }
 
 }  // namespace wbx
-
-IDirect3D9* Direct3DCreate9(UINT SDKVersion) {
-    if (SDKVersion != 31 && SDKVersion != D3D_SDK_VERSION) return nullptr;
-    return wbx::Direct3DCreate9WithProfile(wbx::CurrentDefaultAdapterProfile());
-}

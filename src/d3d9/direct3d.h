@@ -31,8 +31,6 @@ public:
                          D3DPRESENT_PARAMETERS* pPresentationParameters,
                          IDirect3DDevice9** ppReturnedDeviceInterface) override;
 
-    const AdapterProfile& Profile() const { return profile_; }
-
 private:
     ~SoftwareDirect3D() override = default;
 
@@ -48,8 +46,5 @@ private:
     AdapterProfile profile_;
     ULONG refs_ = 1;
 };
-
-// Direct3DCreate9 over a given profile instead of the process-wide default.
-IDirect3D9* Direct3DCreate9WithProfile(const AdapterProfile& profile);
 
 }  // namespace wbx

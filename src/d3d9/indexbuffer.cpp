@@ -1,6 +1,6 @@
-#include "d3d9/indexbuffer.h"
+#include "indexbuffer.h"
 
-#include "d3d9/softwaredevice.h"
+#include "softwaredevice.h"
 
 namespace wbx {
 

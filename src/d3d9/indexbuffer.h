@@ -2,9 +2,9 @@
 // SoftwareIndexBuffer: IDirect3DIndexBuffer9 over BufferStorage, with 16-bit
 // (D3DFMT_INDEX16) or 32-bit (D3DFMT_INDEX32) indices.
 
-#include "d3d9/bufferstorage.h"
+#include "bufferstorage.h"
 #include "d3d9/d3d9.h"
-#include "d3d9/devicechild.h"
+#include "devicechild.h"
 
 namespace wbx {
 

@@ -1,4 +1,4 @@
-#include "d3d9/presentpacer.h"
+#include "presentpacer.h"
 
 #include <thread>
 

@@ -1,7 +1,13 @@
 #pragma once
 // SoftwareDevice: our IDirect3DDevice9. It validates every call as Direct3D 9
 // does, keeps the state and the resources in memory, and hands the pixel work
-// to the rasteriser (d3d9/raster) as plain data.
+// to the rasteriser (d3d9/raster) as plain data. Its operations are kept in
+// four files by concern: softwaredevicecreation.cpp (creation, lifetime,
+// queries, memory and resources), softwaredevicepresent.cpp (swap chain,
+// device loss, reset, present), softwaredevicestate.cpp (transforms, lights,
+// states, bindings) and softwaredevice.cpp (scenes, clears and draws: the
+// calls into the rasteriser). With a call log attached every operation but
+// AddRef and Release writes one record (callrecords.h).
 //
 // Lifecycle:
 //   - created by IDirect3D9::CreateDevice with one reference (the caller's);
@@ -9,9 +15,12 @@
 //   - every resource holds a reference on it, and so does a back buffer or
 //     depth-stencil surface while the application holds one; the device is
 //     destroyed when the last of these references goes;
-//   - lost: made so by LoseDevice (d3d9/devicecontrol.h). TestCooperativeLevel
-//     then answers D3DERR_DEVICELOST, Present fails with D3DERR_DEVICELOST and
-//     draws and clears do nothing. EndDeviceLoss ends the loss:
+//   - lost: when its device window cannot show frames (minimised,
+//     PresentationTarget::CanShow), noticed by the next Present or
+//     TestCooperativeLevel, or on demand by LoseDevice (d3d9/devicecontrol.h).
+//     TestCooperativeLevel then answers D3DERR_DEVICELOST, Present fails with
+//     D3DERR_DEVICELOST and draws and clears do nothing. The loss ends when
+//     the window can show frames again (a loss on demand: by EndDeviceLoss):
 //     TestCooperativeLevel answers D3DERR_DEVICENOTRESET until a Reset
 //     succeeds. Reset is refused (D3DERR_INVALIDCALL, device stays not-reset)
 //     while default-pool resources exist or the application holds a back
@@ -35,10 +44,10 @@
 #include "d3d9/adapterprofile.h"
 #include "d3d9/callrecorder.h"
 #include "d3d9/d3d9.h"
-#include "d3d9/devicestate.h"
-#include "d3d9/presentpacer.h"
 #include "d3d9/raster/rasterizer.h"
-#include "d3d9/surface.h"
+#include "devicestate.h"
+#include "presentpacer.h"
+#include "surface.h"
 
 namespace wbx {
 
@@ -126,8 +135,7 @@ public:
     HRESULT GetIndices(IDirect3DIndexBuffer9** ppIndexData) override;
 
     // --- our own
-    Cooperation CooperativeState() const { return cooperation_; }
-    void MakeLost();  // see d3d9/devicecontrol.h
+    void MakeLost();  // see d3d9/devicecontrol.h; ended only by EndLoss
     bool EndLoss();   // Lost -> NotReset; false when the device was not lost
     void SetCallLog(std::shared_ptr<CallLog> log) { log_ = std::move(log); }
     const D3DPRESENT_PARAMETERS& PresentParameters() const { return pp_; }
@@ -149,6 +157,12 @@ private:
 
     HRESULT BuildSwapChain(const D3DPRESENT_PARAMETERS& pp);  // replaces back buffers and depth surface
     bool HoldsSwapChainReferences() const;
+    // The window the device presents into: the device window, else the focus window (may be nullptr).
+    HWND DeviceWindow() const;
+    // Enters or leaves the loss that the device window's CanShow decides.
+    void FollowDeviceWindow();
+    // Bytes one vertex of an FVF code occupies; 0 for a code no draw can use.
+    static UINT FvfVertexSize(DWORD fvf);
     uint64_t AvailableMemory() const;
     HRESULT CheckMemory(D3DPOOL pool, uint64_t bytes) const;
     raster::RenderTargets Targets(raster::Surface& depthView);
@@ -159,8 +173,6 @@ private:
     bool BindVertexStream(raster::VertexStream& stream, HRESULT& failure) const;
     HRESULT ValidateTextureCreation(UINT width, UINT height, UINT& levels, DWORD usage, D3DFORMAT format,
                                     D3DPOOL pool) const;
-    void Record(const char* name, std::vector<int64_t> ints, std::vector<double> floats, std::string text,
-                HRESULT result);
 
     IDirect3D9* d3d_;  // one reference held
     D3DDISPLAYMODE desktop_;
@@ -181,6 +193,7 @@ private:
     uint64_t presentCount_ = 0;
     ULONG refs_ = 1;
     Cooperation cooperation_ = Cooperation::Operational;
+    bool lostWithWindow_ = false;  // Lost because the device window could not show frames
     bool inScene_ = false;
 };
 

@@ -1,8 +1,8 @@
-#include "d3d9/surface.h"
+#include "surface.h"
 
-#include "d3d9/devicechild.h"
 #include "d3d9/formatinfo.h"
-#include "d3d9/softwaredevice.h"
+#include "devicechild.h"
+#include "softwaredevice.h"
 
 namespace wbx {
 

@@ -50,7 +50,6 @@ public:
     D3DFORMAT Format() const { return format_; }
     uint8_t* Bits() { return bits_.get(); }
     const uint8_t* Bits() const { return bits_.get(); }
-    bool IsLocked() const { return locked_; }
     ULONG PublicReferences() const { return refs_; }  // surfaces of the device only
     uint64_t Serial() const { return serial_; }
     raster::Surface View();

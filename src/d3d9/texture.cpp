@@ -1,8 +1,8 @@
-#include "d3d9/texture.h"
+#include "texture.h"
 
 #include <algorithm>
 
-#include "d3d9/softwaredevice.h"
+#include "softwaredevice.h"
 
 namespace wbx {
 

@@ -10,9 +10,9 @@
 #include <vector>
 
 #include "d3d9/d3d9.h"
-#include "d3d9/devicechild.h"
 #include "d3d9/raster/rasterizer.h"
-#include "d3d9/surface.h"
+#include "devicechild.h"
+#include "surface.h"
 
 namespace wbx {
 

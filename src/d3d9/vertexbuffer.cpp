@@ -1,6 +1,6 @@
-#include "d3d9/vertexbuffer.h"
+#include "vertexbuffer.h"
 
-#include "d3d9/softwaredevice.h"
+#include "softwaredevice.h"
 
 namespace wbx {
 

@@ -1,9 +1,9 @@
 #pragma once
 // SoftwareVertexBuffer: IDirect3DVertexBuffer9 over BufferStorage.
 
-#include "d3d9/bufferstorage.h"
+#include "bufferstorage.h"
 #include "d3d9/d3d9.h"
-#include "d3d9/devicechild.h"
+#include "devicechild.h"
 
 namespace wbx {
 

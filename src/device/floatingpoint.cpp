@@ -1,4 +1,4 @@
-#include "device/floatingpoint.h"
+#include "floatingpoint.h"
 
 #include <cfenv>
 #include <cstdint>

@@ -1,6 +1,6 @@
 #include "device/indexbuffer.h"
 
-#include "device/buffercore.h"
+#include "buffercore.h"
 
 namespace wbx {
 

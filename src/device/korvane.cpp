@@ -4,7 +4,7 @@
 #include <string>
 
 #include "base/format.h"
-#include "device/floatingpoint.h"
+#include "floatingpoint.h"
 
 namespace wbx {
 

@@ -1,6 +1,6 @@
 #include "device/vertexbuffer.h"
 
-#include "device/buffercore.h"
+#include "buffercore.h"
 
 namespace wbx {
 

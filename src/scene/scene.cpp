@@ -160,18 +160,20 @@ void TOXScene::Visit(TOXFrame* frame, const Matrix& parentWorld) {
     uint8_t visibility = frame->Visibility;
     if (frame->OnVisibility) {
         frame->OnVisibility(frame, this, DeviceComponent, visibility);
-    } else if (visibility != 1 && frame->SphereCulling) {
+    } else if (visibility != kVisibilitySkipped && frame->SphereCulling) {
         Matrix world;
         MatrixMultiply(frame->LocalMatrix, parentWorld, world);
-        if (!SphereVisible(world, frame->BoundingSphere.Centre, frame->BoundingSphere.Radius)) visibility = 1;
+        if (!SphereVisible(world, frame->BoundingSphere.Centre, frame->BoundingSphere.Radius))
+            visibility = kVisibilitySkipped;
     }
-    if (visibility == 1) return;
+    if (visibility == kVisibilitySkipped) return;
     const bool hasChildren = frame->Children.Count() > 0;
-    if (!hasChildren && (visibility == 2 || (frame->Mesh == nullptr && !frame->OnDraw))) return;
+    if (!hasChildren && (visibility == kVisibilityChildrenOnly || (frame->Mesh == nullptr && !frame->OnDraw)))
+        return;
 
     frame->UpdateWorldMatrix(parentWorld);
 
-    if (visibility == 0) {
+    if (visibility == kVisibilityDrawn) {
         if (frame->Mesh != nullptr && !frame->OnVisibility) {
             const TOXMesh& mesh = *frame->Mesh;
             Vec3 centre = mesh.Centre;

@@ -6,25 +6,26 @@
 #include <QMouseEvent>
 #include <QWheelEvent>
 
-#include "app/datafolder.h"
 #include "app/folderprompt.h"
-#include "app/inifile.h"
-#include "app/modelpose.h"
-#include "app/pathresolver.h"
 #include "app/umain.h"
-#include "app_fixtures.h"
-#include "qt_app.h"
+#include "qtapplication.h"
+#include "viewer/datafolder.h"
+#include "viewer/inifile.h"
+#include "viewer/modelpose.h"
+#include "viewer/pathresolver.h"
+#include "viewerfiles.h"
 
 namespace wbx {
 namespace {
 
+using testing::Bytes;
 using testing::CompressedFile;
+using testing::EnsureQtApplication;
 using testing::ModelFile;
 using testing::ReadText;
 using testing::SimpleObject;
 using testing::SolidLayer;
-using testing::TBytes;
-using testing::TTempDir;
+using testing::TempFolder;
 using testing::WriteBytes;
 using testing::WriteText;
 
@@ -71,7 +72,7 @@ protected:
         return items;
     }
 
-    TTempDir dir;
+    TempFolder dir;
     std::string data;
     std::string settings;
     std::optional<std::string> promptAnswer;
@@ -274,7 +275,7 @@ TEST_F(FormTest, MissingFirstModelEndsQuietlyAndWritesThePositionBackUnchanged) 
 }
 
 TEST_F(FormTest, DamagedFirstModelIsReportedAndEndsStartUp) {
-    WriteBytes(data + "character/models/tpv/type1/base.pdt", TBytes{1, 0, 0, 0, 1, 0});
+    WriteBytes(data + "character/models/tpv/type1/base.pdt", Bytes{1, 0, 0, 0, 1, 0});
     WriteText(settings, "[app]\npath=" + data + "\n");
     auto form = Create();
     EXPECT_EQ(form->StartupOutcome(), TStartupOutcome::Failed);
@@ -284,7 +285,7 @@ TEST_F(FormTest, DamagedFirstModelIsReportedAndEndsStartUp) {
 
 TEST_F(FormTest, ModelSelectionReloadsAndKeepsTheModelOnFailure) {
     WriteText(settings, "[app]\npath=" + data + "\n");
-    WriteBytes(data + "character/models/tpv/TYPE4/BASE.PDT", TBytes{9, 9});  // found whatever its case
+    WriteBytes(data + "character/models/tpv/TYPE4/BASE.PDT", Bytes{9, 9});  // found whatever its case
     auto form = Create();
     const auto select = [&](int index) {
         form->cbModels->setCurrentIndex(index);
@@ -408,7 +409,7 @@ TEST_F(FormInputTest, WheelOverAClosedListZoomsInsteadOfChangingTheSelection) {
 
 TEST(FolderPrompt, CaptionedExactlyAndOpeningOnTheHomeFolder) {
     EnsureQtApplication();
-    TTempDir home;
+    TempFolder home;
     const std::string savedHome = std::getenv("HOME") ? std::getenv("HOME") : "";
     ::setenv("HOME", home.Path().c_str(), 1);
     const auto dialog = MakeFolderDialog(nullptr, kFolderPromptCaption);

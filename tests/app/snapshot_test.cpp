@@ -9,13 +9,13 @@
 #include <filesystem>
 #include <string>
 
-#include "app_fixtures.h"
 #include "sampledata/datafolder.h"
+#include "viewerfiles.h"
 
 namespace wbx {
 namespace {
 
-using testing::TTempDir;
+using testing::TempFolder;
 
 struct TRun {
     int Status = -1;
@@ -24,7 +24,7 @@ struct TRun {
 };
 
 // Runs a viewer executable headless with arguments (each quoted as given).
-TRun RunViewer(const std::vector<std::string>& arguments, const TTempDir& dir,
+TRun RunViewer(const std::vector<std::string>& arguments, const TempFolder& dir,
                const std::string& executable = WBX_VIEWER_EXECUTABLE) {
     std::string command = "QT_QPA_PLATFORM=offscreen HOME='" + dir.Path() + "' '" + executable + "'";
     for (const std::string& argument : arguments) command += " '" + argument + "'";
@@ -50,7 +50,7 @@ protected:
         std::filesystem::copy_file(WBX_VIEWER_EXECUTABLE, copy);
         return copy;
     }
-    TTempDir dir;
+    TempFolder dir;
     std::string data = dir / "data";
     std::string png = dir / "frame.png";
 };
@@ -78,7 +78,7 @@ TEST_F(SnapshotTest, RunsThatCannotShowAFrameEndWithTheirStatus) {
     EXPECT_EQ(run.Status, 3) << run.Stderr;
 
     // A damaged first model: its error on stderr, 1.
-    testing::WriteBytes(data + "/character/models/tpv/type1/base.pdt", testing::TBytes{1, 0, 0, 0, 9, 0, 0});
+    testing::WriteBytes(data + "/character/models/tpv/type1/base.pdt", testing::Bytes{1, 0, 0, 0, 9, 0, 0});
     run = RunViewer({"--data", data, "--snapshot", png}, dir);
     EXPECT_EQ(run.Status, 1);
     EXPECT_NE(run.Stderr.find("base.pdt"), std::string::npos) << run.Stderr;

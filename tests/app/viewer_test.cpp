@@ -9,12 +9,10 @@
 #include <regex>
 #include <tuple>
 
-#include "app/composition.h"
-#include "app/datafolder.h"
-#include "app/layer.h"
 #include "d3d9/adapterprofile.h"
 #include "d3d9/callrecorder.h"
 #include "d3d9/devicecontrol.h"
+#include "defaultadapter.h"
 #include "device/korvane.h"
 #include "device/vertexbuffer.h"
 #include "math/angletables.h"
@@ -26,15 +24,21 @@
 #include "scene/light.h"
 #include "scene/mesh.h"
 #include "scene/scene.h"
-#include "viewer_fixture.h"
+#include "viewer/composition.h"
+#include "viewer/datafolder.h"
+#include "viewer/layer.h"
+#include "viewerfixture.h"
 
 namespace wbx {
 namespace {
 
+using testing::EnsureQtApplication;
 using testing::FigurePixels;
 using testing::kGrey;
+using testing::ResetDefaultAdapterProfile;
+using testing::SetDefaultAdapterProfile;
+using testing::TempFolder;
 using testing::TextureTexels;
-using testing::TTempDir;
 using testing::UserSelects;
 using testing::ViewerTest;
 
@@ -195,7 +199,7 @@ TEST_F(ViewerTest, ModelSelectionReloadsTheMeshEvenForTheSameType) {
     // type2 gets a model of its own: one triangle.
     testing::WriteBytes(data + "character/models/tpv/type2/base.pdt",
                         testing::ModelFile({testing::SimpleObject(3)}));
-    testing::WriteBytes(data + "character/models/tpv/type4/base.pdt", testing::TBytes{1, 0, 0, 0, 1});
+    testing::WriteBytes(data + "character/models/tpv/type4/base.pdt", testing::Bytes{1, 0, 0, 0, 1});
     auto form = Create();
     const int32_t firstBuffer = form->Mesh->VertexBuffer->ID;
     const uint32_t firstTriangles = form->Mesh->TriangleCount;
@@ -363,7 +367,7 @@ std::vector<std::string> UnregisteredClasses(const std::string& log, size_t& las
 }
 
 // The debug log of one form's shut-down (frames, light, mesh, textures, scene, device).
-std::string ShutDownLog(const TTempDir& dir, TFormServices services) {
+std::string ShutDownLog(const TempFolder& dir, TFormServices services) {
     const bool halt = HaltOnErrorSwitch, messages = DebugMessageSwitch, detailed = DetailedLogSwitch;
     SetLogFolder(dir.Path());
     services.DebugOption = TKVDebugOption{kvoDebugMessage, kvoDetailedLog};

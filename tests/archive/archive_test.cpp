@@ -7,16 +7,16 @@
 #include <filesystem>
 
 #include "archive/vraformat.h"
+#include "archivewriter.h"
 #include "base/filestream.h"
-#include "vra_test_support.h"
 
 namespace wbx {
 namespace {
 
-using vratest::ArchiveWriter;
-using vratest::Bytes;
-using vratest::PatchU32;
-using vratest::ToBytes;
+using testing::ArchiveWriter;
+using testing::Bytes;
+using testing::PatchU32;
+using testing::ToBytes;
 
 const std::string kNotArchive = "Velvet Rook Archiveの扱えるデータではありません";
 
@@ -44,8 +44,8 @@ std::string ReadError(const Bytes& archive, const std::string& id) {
 
 Bytes SampleArchive(bool packed) {
     ArchiveWriter writer(packed, {.blockSize = 1500});
-    writer.Add("body01", vratest::RepetitiveText(5000));
-    writer.Add("hair_02.bmp", vratest::RandomBytes(3000));
+    writer.Add("body01", testing::RepetitiveText(5000));
+    writer.Add("hair_02.bmp", testing::RandomBytes(3000));
     writer.Add("empty", {});
     writer.Add("tiny", {42});
     return writer.Build();
@@ -53,8 +53,8 @@ Bytes SampleArchive(bool packed) {
 
 TEST(ReadArchiveEntry, StoredEntriesComeBackExactly) {
     const Bytes archive = SampleArchive(false);
-    EXPECT_EQ(Read(archive, "body01"), vratest::RepetitiveText(5000));
-    EXPECT_EQ(Read(archive, "hair_02.bmp"), vratest::RandomBytes(3000));
+    EXPECT_EQ(Read(archive, "body01"), testing::RepetitiveText(5000));
+    EXPECT_EQ(Read(archive, "hair_02.bmp"), testing::RandomBytes(3000));
     EXPECT_EQ(Read(archive, "empty"), Bytes{});
     EXPECT_EQ(Read(archive, "tiny"), Bytes{42});
 }
@@ -62,8 +62,8 @@ TEST(ReadArchiveEntry, StoredEntriesComeBackExactly) {
 TEST(ReadArchiveEntry, PackedEntriesAreExpanded) {
     const Bytes archive = SampleArchive(true);
     EXPECT_LT(archive.size(), SampleArchive(false).size());
-    EXPECT_EQ(Read(archive, "body01"), vratest::RepetitiveText(5000));
-    EXPECT_EQ(Read(archive, "hair_02.bmp"), vratest::RandomBytes(3000));
+    EXPECT_EQ(Read(archive, "body01"), testing::RepetitiveText(5000));
+    EXPECT_EQ(Read(archive, "hair_02.bmp"), testing::RandomBytes(3000));
     EXPECT_EQ(Read(archive, "empty"), Bytes{});
     EXPECT_EQ(Read(archive, "tiny"), Bytes{42});
 }
@@ -73,7 +73,7 @@ TEST(ReadArchiveEntry, AnyFlagOtherThanOneMeansStored) {
     PatchU32(archive, 0, 2);
     EXPECT_EQ(Read(archive, "tiny"), Bytes{42});
     PatchU32(archive, 0, 0xFFFFFFFF);
-    EXPECT_EQ(Read(archive, "body01"), vratest::RepetitiveText(5000));
+    EXPECT_EQ(Read(archive, "body01"), testing::RepetitiveText(5000));
 }
 
 TEST(ReadArchiveEntry, IdsIgnoreAsciiCaseAndTheFirstMatchWins) {
@@ -177,7 +177,7 @@ TEST(ReadArchiveEntry, RefusesImplausibleEntryCounts) {
     // Fewer entries than written is fine: the rest is just data.
     Bytes fewer = good;
     PatchU32(fewer, 8, 1);
-    EXPECT_EQ(Read(fewer, "BODY01"), vratest::RepetitiveText(5000));
+    EXPECT_EQ(Read(fewer, "BODY01"), testing::RepetitiveText(5000));
     EXPECT_EQ(ReadError(fewer, "tiny"), NotFoundMessage("tiny"));
 }
 
@@ -227,10 +227,10 @@ TEST(ReadArchiveEntry, APackedEntryComesBackWholeWhateverItsExpandedSizeSays) {
     const size_t body = ArchiveWriter::EntryRecord(0);
     // Less than the data holds: all of it.
     PatchU32(archive, body + 8, 4000);
-    EXPECT_EQ(Read(archive, "body01"), vratest::RepetitiveText(5000));
+    EXPECT_EQ(Read(archive, "body01"), testing::RepetitiveText(5000));
     // More: the data, then zeros up to the size.
     PatchU32(archive, body + 8, 6000);
-    Bytes padded = vratest::RepetitiveText(5000);
+    Bytes padded = testing::RepetitiveText(5000);
     padded.resize(6000, 0);
     EXPECT_EQ(Read(archive, "body01"), padded);
 }
@@ -251,7 +251,7 @@ TEST(ReadArchiveFile, ReadsFromDiskAndClosesTheFileOnEveryWayOut) {
     file.Bytes() = SampleArchive(true);
     file.SaveToFile(fileName);
     const int before = OpenFileCount();
-    EXPECT_EQ(ReadArchiveFile(fileName, "Hair_02.BMP")->Bytes(), vratest::RandomBytes(3000));
+    EXPECT_EQ(ReadArchiveFile(fileName, "Hair_02.BMP")->Bytes(), testing::RandomBytes(3000));
     EXPECT_EQ(OpenFileCount(), before);
     EXPECT_THROW(ReadArchiveFile(fileName, "nothing"), EVRAError);
     EXPECT_EQ(OpenFileCount(), before);

@@ -1,5 +1,5 @@
 // The archive fuzz target's seed corpus (fuzz/corpus/archive/) is made by the
-// encoder and writer of vra_test_support.h. This test keeps the committed
+// encoder and writer of archivewriter.h. This test keeps the committed
 // files equal to what they make; run it with WBX_UPDATE_FUZZ_SEEDS=1 to write
 // them anew after changing the generator.
 
@@ -9,14 +9,14 @@
 #include <map>
 
 #include "archive/archive.h"
-#include "archive/bytepairdecoder.h"
+#include "archivewriter.h"
 #include "base/filestream.h"
-#include "vra_test_support.h"
+#include "bytepairdecoder.h"
 
 namespace wbx {
 namespace {
 
-using vratest::Bytes;
+using testing::Bytes;
 
 // Input layout of the fuzz target: an odd first byte, then an archive; or an
 // even one, then a 16-bit expanded size and packed data.
@@ -26,18 +26,18 @@ Bytes ArchiveSeed(const Bytes& archive) {
     return seed;
 }
 
-Bytes DecodeSeed(const Bytes& expanded, const vratest::EncoderOptions& options) {
+Bytes DecodeSeed(const Bytes& expanded, const testing::EncoderOptions& options) {
     Bytes seed = {0};
     for (int i = 0; i < 2; ++i) seed.push_back(static_cast<uint8_t>(expanded.size() >> (8 * i)));
-    const Bytes packed = vratest::EncodeBytePairs(expanded, options);
+    const Bytes packed = testing::EncodeBytePairs(expanded, options);
     seed.insert(seed.end(), packed.begin(), packed.end());
     return seed;
 }
 
 Bytes SeedArchive(bool packed) {
-    vratest::ArchiveWriter writer(packed, {.blockSize = 300});
-    writer.Add("Body01", vratest::RepetitiveText(700, 5));
-    writer.Add("tex", vratest::RandomBytes(60, 3));
+    testing::ArchiveWriter writer(packed, {.blockSize = 300});
+    writer.Add("Body01", testing::RepetitiveText(700, 5));
+    writer.Add("tex", testing::RandomBytes(60, 3));
     writer.Add("\xE3\x81\x82", Bytes(200, 'A'));
     return writer.Build();
 }
@@ -46,9 +46,9 @@ std::map<std::string, Bytes> Seeds() {
     return {
         {"archive_packed", ArchiveSeed(SeedArchive(true))},
         {"archive_stored", ArchiveSeed(SeedArchive(false))},
-        {"decode_text", DecodeSeed(vratest::RepetitiveText(900, 2), {.blockSize = 250})},
+        {"decode_text", DecodeSeed(testing::RepetitiveText(900, 2), {.blockSize = 250})},
         {"decode_run", DecodeSeed(Bytes(600, 0), {.blockSize = 600})},
-        {"decode_explicit", DecodeSeed(vratest::RepetitiveText(300, 4), {.useSkips = false})},
+        {"decode_explicit", DecodeSeed(testing::RepetitiveText(300, 4), {.useSkips = false})},
     };
 }
 
@@ -69,7 +69,7 @@ TEST(FuzzSeeds, CommittedSeedsMatchTheGeneratorAndAreValid) {
     for (bool packed : {false, true}) {
         TMemoryStream archive;
         archive.Bytes() = SeedArchive(packed);
-        EXPECT_EQ(ReadArchiveEntry(archive, "body01")->Bytes(), vratest::RepetitiveText(700, 5));
+        EXPECT_EQ(ReadArchiveEntry(archive, "body01")->Bytes(), testing::RepetitiveText(700, 5));
     }
     const Bytes decodeSeed = Seeds()["decode_run"];
     TMemoryStream packed;

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "d3d9/d3d9.h"
-#include "device_test_support.h"
+#include "d3d9fixture.h"
 
 namespace wbx::testing {
 namespace {

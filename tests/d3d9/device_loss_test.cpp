@@ -6,7 +6,7 @@
 
 #include "d3d9/d3d9.h"
 #include "d3d9/devicecontrol.h"
-#include "device_test_support.h"
+#include "d3d9fixture.h"
 
 namespace wbx::testing {
 namespace {
@@ -141,6 +141,66 @@ TEST_F(DeviceLossTest, ResetWithNewSizeRebuildsTheSwapChain) {
         << "a failed Reset waits for a good one";
     EXPECT_EQ(device_->Reset(nullptr), D3DERR_INVALIDCALL);
     ASSERT_EQ(device_->Reset(&bigger), D3D_OK);
+    EXPECT_EQ(device_->TestCooperativeLevel(), D3D_OK);
+}
+
+TEST_F(DeviceLossTest, AWindowThatCannotShowFramesLosesTheDeviceUntilItCanAgain) {
+    ASSERT_EQ(device_->Present(nullptr, nullptr, nullptr, nullptr), D3D_OK);
+    target_.Showable = false;  // minimised
+    EXPECT_EQ(device_->Present(nullptr, nullptr, nullptr, nullptr), D3DERR_DEVICELOST);
+    EXPECT_EQ(target_.Frames, 1) << "nothing reaches a window that cannot show it";
+    EXPECT_EQ(device_->TestCooperativeLevel(), D3DERR_DEVICELOST);
+    EXPECT_EQ(device_->Reset(&params_), D3DERR_DEVICELOST);
+    EXPECT_EQ(device_->TestCooperativeLevel(), D3DERR_DEVICELOST) << "a Reset does not end the loss";
+
+    target_.Showable = true;  // restored
+    EXPECT_EQ(device_->TestCooperativeLevel(), D3DERR_DEVICENOTRESET);
+    EXPECT_EQ(device_->Present(nullptr, nullptr, nullptr, nullptr), D3DERR_DEVICELOST);
+    ASSERT_EQ(device_->Reset(&params_), D3D_OK);
+    EXPECT_EQ(device_->TestCooperativeLevel(), D3D_OK);
+    EXPECT_EQ(device_->Present(nullptr, nullptr, nullptr, nullptr), D3D_OK);
+    EXPECT_EQ(target_.Frames, 2);
+
+    // Minimised while waiting for the Reset: lost again, and back to waiting after.
+    target_.Showable = false;
+    EXPECT_EQ(device_->TestCooperativeLevel(), D3DERR_DEVICELOST);
+    target_.Showable = true;
+    EXPECT_EQ(device_->TestCooperativeLevel(), D3DERR_DEVICENOTRESET);
+    target_.Showable = false;
+    EXPECT_EQ(device_->TestCooperativeLevel(), D3DERR_DEVICELOST);
+    target_.Showable = true;
+    EXPECT_EQ(device_->TestCooperativeLevel(), D3DERR_DEVICENOTRESET);
+    ASSERT_EQ(device_->Reset(&params_), D3D_OK);
+}
+
+TEST_F(DeviceLossTest, ALossOnDemandIsEndedOnlyOnDemand) {
+    // Lost on demand while the window is minimised (and the device lost with
+    // it): restoring the window does not end the loss, EndDeviceLoss does.
+    target_.Showable = false;
+    EXPECT_EQ(device_->TestCooperativeLevel(), D3DERR_DEVICELOST);
+    ASSERT_TRUE(LoseDevice(device_));
+    target_.Showable = true;
+    EXPECT_EQ(device_->TestCooperativeLevel(), D3DERR_DEVICELOST);
+    ASSERT_TRUE(EndDeviceLoss(device_));
+    EXPECT_EQ(device_->TestCooperativeLevel(), D3DERR_DEVICENOTRESET);
+    ASSERT_EQ(device_->Reset(&params_), D3D_OK);
+
+    // A window's loss ended on demand waits for the Reset as any other.
+    target_.Showable = false;
+    EXPECT_EQ(device_->TestCooperativeLevel(), D3DERR_DEVICELOST);
+    ASSERT_TRUE(EndDeviceLoss(device_));
+    target_.Showable = true;
+    EXPECT_EQ(device_->TestCooperativeLevel(), D3DERR_DEVICENOTRESET);
+    ASSERT_EQ(device_->Reset(&params_), D3D_OK);
+    EXPECT_EQ(device_->TestCooperativeLevel(), D3D_OK);
+}
+
+TEST_F(DeviceLossTest, AnOverrideWindowDoesNotDecideTheLoss) {
+    CaptureTarget hidden;
+    hidden.Showable = false;
+    EXPECT_EQ(device_->Present(nullptr, nullptr, &hidden, nullptr), D3D_OK)
+        << "only the device window's state loses the device";
+    EXPECT_EQ(hidden.Frames, 1);
     EXPECT_EQ(device_->TestCooperativeLevel(), D3D_OK);
 }
 

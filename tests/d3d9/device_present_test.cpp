@@ -7,7 +7,7 @@
 
 #include "d3d9/d3d9.h"
 #include "d3d9/devicecontrol.h"
-#include "device_test_support.h"
+#include "d3d9fixture.h"
 
 namespace wbx::testing {
 namespace {

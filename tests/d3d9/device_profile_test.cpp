@@ -9,8 +9,7 @@
 
 #include "d3d9/adapterprofile.h"
 #include "d3d9/d3d9.h"
-#include "d3d9/direct3d.h"
-#include "device_test_support.h"
+#include "d3d9fixture.h"
 
 namespace wbx::testing {
 namespace {
@@ -224,11 +223,9 @@ TEST(AdapterProfileTest, SmallPrimitiveLimitAndNoBlendOpAreReported) {
     EXPECT_EQ(device->Release(), 0u);
 }
 
-TEST(AdapterProfileTest, ProcessWideDefaultIsCopiedAtCreation) {
-    SetDefaultAdapterProfile(HardwareProfile(true));
-    IDirect3D9* hardware = Direct3DCreate9(31);
-    ResetDefaultAdapterProfile();
-    IDirect3D9* software = Direct3DCreate9(32);
+TEST(AdapterProfileTest, AProfileTravelsWithItsDirect3DObject) {
+    IDirect3D9* hardware = Direct3DCreate9WithProfile(HardwareProfile(true), 31);
+    IDirect3D9* software = Direct3DCreate9(32);  // what we are: no HAL
     ASSERT_NE(hardware, nullptr);
     ASSERT_NE(software, nullptr);
     D3DCAPS9 caps{};
@@ -237,6 +234,7 @@ TEST(AdapterProfileTest, ProcessWideDefaultIsCopiedAtCreation) {
     EXPECT_EQ(hardware->Release(), 0u);
     EXPECT_EQ(software->Release(), 0u);
     EXPECT_EQ(Direct3DCreate9(30), nullptr);
+    EXPECT_EQ(Direct3DCreate9WithProfile(HardwareProfile(true), 30), nullptr);
 }
 
 TEST(AdapterProfileTest, PresentParametersAreCheckedAndWrittenBack) {

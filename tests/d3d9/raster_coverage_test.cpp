@@ -6,7 +6,7 @@
 #include <cmath>
 #include <limits>
 
-#include "raster_test_support.h"
+#include "rasterfixture.h"
 
 namespace wbx::raster::test {
 namespace {

@@ -5,9 +5,9 @@
 
 #include <random>
 
-#include "d3d9/raster/spankernel.h"
-#include "raster_figure_scene.h"
-#include "raster_test_support.h"
+#include "figurescene.h"
+#include "rasterfixture.h"
+#include "spankernel.h"
 
 namespace wbx::raster::test {
 namespace {

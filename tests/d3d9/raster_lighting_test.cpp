@@ -5,8 +5,8 @@
 #include <cmath>
 #include <cstring>
 
-#include "d3d9/raster/vertexprocessor.h"
-#include "raster_test_support.h"
+#include "rasterfixture.h"
+#include "vertexprocessor.h"
 
 namespace wbx::raster::test {
 namespace {

@@ -5,8 +5,8 @@
 
 #include <cmath>
 
-#include "d3d9/raster/surfaceformat.h"
-#include "raster_test_support.h"
+#include "rasterfixture.h"
+#include "surfaceformat.h"
 
 namespace wbx::raster::test {
 namespace {

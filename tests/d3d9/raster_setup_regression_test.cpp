@@ -6,7 +6,7 @@
 
 #include <limits>
 
-#include "d3d9/raster/setup.h"
+#include "setup.h"
 
 namespace wbx::raster {
 namespace {

@@ -17,7 +17,7 @@
 namespace wbx {
 namespace {
 
-using BitmapMutationTest = test::LogFixture;
+using BitmapMutationTest = testing::LogFixture;
 
 constexpr uint8_t kGuard = 0xA5;
 
@@ -44,11 +44,12 @@ TEST_F(BitmapMutationTest, MutatedAndTruncatedBitmapsStayInBounds) {
     DebugMessageSwitch = false;  // thousands of failure lines are not the point here
     std::mt19937 random(20240611);
     const std::vector<std::vector<uint8_t>> seeds = {
-        test::MakeBitmap(5, 3, 8, [](int32_t x, int32_t y) { return static_cast<uint32_t>(x * 7 + y); }),
-        test::MakeBitmap(3, 4, 16, [](int32_t x, int32_t y) { return static_cast<uint32_t>(x * 999 + y); }),
-        test::MakeBitmap(3, 2, 24, [](int32_t x, int32_t y) { return static_cast<uint32_t>(x << 8 | y); }),
-        test::MakeBitmap(2, 5, 32,
-                         [](int32_t x, int32_t y) { return static_cast<uint32_t>(x * 0x01010101 + y); }),
+        testing::MakeBitmap(5, 3, 8, [](int32_t x, int32_t y) { return static_cast<uint32_t>(x * 7 + y); }),
+        testing::MakeBitmap(3, 4, 16,
+                            [](int32_t x, int32_t y) { return static_cast<uint32_t>(x * 999 + y); }),
+        testing::MakeBitmap(3, 2, 24, [](int32_t x, int32_t y) { return static_cast<uint32_t>(x << 8 | y); }),
+        testing::MakeBitmap(2, 5, 32,
+                            [](int32_t x, int32_t y) { return static_cast<uint32_t>(x * 0x01010101 + y); }),
     };
     const D3DFORMAT formats[] = {D3DFMT_A1R5G5B5, D3DFMT_A8R8G8B8, D3DFMT_R8G8B8, D3DFMT_P8, D3DFMT_L8};
     for (const auto& seed : seeds) {

@@ -16,7 +16,7 @@
 namespace wbx {
 namespace {
 
-using test::MakeBitmap;
+using testing::MakeBitmap;
 
 constexpr uint8_t kUntouched = 0xCD;
 
@@ -79,7 +79,7 @@ std::vector<uint32_t> TestPalette() {
     return palette;
 }
 
-using BitmapTest = test::LogFixture;
+using BitmapTest = testing::LogFixture;
 
 TEST_F(BitmapTest, EachDepthIntoA8R8G8B8WithThreePixelRows) {
     const auto palette = TestPalette();
@@ -278,7 +278,7 @@ TEST_F(BitmapTest, PaletteFollowsALongerInformationHeader) {
 
 // Bitmaps written by an independent tool (ImageMagick), compared with that
 // tool's own reading of the same file.
-class ImageMagickBitmapTest : public test::LogFixture {
+class ImageMagickBitmapTest : public testing::LogFixture {
 protected:
     void SetUp() override {
         LogFixture::SetUp();

@@ -8,7 +8,7 @@
 #include <functional>
 #include <vector>
 
-namespace wbx::test {
+namespace wbx::testing {
 
 // pixel(x, y) gives the raw pixel value (its low bitCount/8 bytes are stored)
 // of column x in row y counted from the top of the image.
@@ -53,4 +53,4 @@ inline std::vector<uint8_t> MakeBitmap(int32_t width, int32_t height, uint16_t b
     return out;
 }
 
-}  // namespace wbx::test
+}  // namespace wbx::testing

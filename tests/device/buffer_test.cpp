@@ -13,7 +13,7 @@
 namespace wbx {
 namespace {
 
-using BufferTest = test::DeviceFixture;
+using BufferTest = testing::DeviceFixture;
 
 std::vector<uint8_t> Pattern(size_t size, uint8_t seed) {
     std::vector<uint8_t> bytes(size);

@@ -1,6 +1,6 @@
 #pragma once
-// Test support: an owner window in memory and a fixture that brings up a
-// device component on a profile imitating a graphics card.
+// A fixture that brings up a device component on an in-memory window
+// (memorywindow.h) and a profile imitating a graphics card.
 
 #include <gtest/gtest.h>
 
@@ -8,43 +8,12 @@
 
 #include "d3d9/adapterprofile.h"
 #include "d3d9/callrecorder.h"
-#include "d3d9/presentationtarget.h"
+#include "defaultadapter.h"
 #include "device/korvane.h"
-#include "device/ownerwindow.h"
 #include "logfixture.h"
+#include "memorywindow.h"
 
-namespace wbx::test {
-
-// A window with borders: the outer frame is the client area plus 16 x 39 pixels.
-class MemoryWindow : public TKVOwnerWindow, public PresentationTarget {
-public:
-    static constexpr int kBorderWidth = 16;
-    static constexpr int kBorderHeight = 39;
-
-    int ClientWidth() const override { return clientWidth; }
-    int ClientHeight() const override { return clientHeight; }
-    int Left() const override { return left; }
-    int Top() const override { return top; }
-    int Width() const override { return clientWidth + kBorderWidth; }
-    int Height() const override { return clientHeight + kBorderHeight; }
-    void SetWindowPos(int newLeft, int newTop, int width, int height) override {
-        left = newLeft;
-        top = newTop;
-        clientWidth = width - kBorderWidth;
-        clientHeight = height - kBorderHeight;
-        shown = true;
-        ++setWindowPosCalls;
-    }
-    HWND PresentationTarget() override { return this; }
-    void PresentFrame(const uint8_t*, int, int, int) override {}
-
-    int clientWidth = 640;
-    int clientHeight = 480;
-    int left = 192;
-    int top = 114;
-    bool shown = false;
-    int setWindowPosCalls = 0;
-};
+namespace wbx::testing {
 
 // Logging on (messages and detail), halting off so that a failure shows up
 // in the log instead of ending the test program.
@@ -92,4 +61,4 @@ protected:
     std::unique_ptr<TKorvane> kv;
 };
 
-}  // namespace wbx::test
+}  // namespace wbx::testing

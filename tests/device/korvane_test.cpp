@@ -8,13 +8,15 @@
 
 #include "base/format.h"
 #include "d3d9/devicecontrol.h"
+#include "defaultadapter.h"
 #include "device/texture.h"
 #include "devicefixture.h"
 
 namespace wbx {
 namespace {
 
-using test::DeviceFixture;
+using testing::DeviceFixture;
+using testing::SetDefaultAdapterProfile;
 using KorvaneTest = DeviceFixture;
 using KorvaneDeathTest = DeviceFixture;
 
@@ -78,7 +80,7 @@ TEST_F(KorvaneTest, StartedComponentDescribesItsDevice) {
     ASSERT_EQ(k.BackBuffers.size(), 1u);
     EXPECT_NE(k.BackBuffer(0), nullptr);
     EXPECT_EQ(k.DepthStencilSurface, nullptr) << "the first device has no depth buffer";
-    EXPECT_EQ(k.PresentParameters.hDeviceWindow, static_cast<HWND>(&window));
+    EXPECT_EQ(k.PresentParameters.hDeviceWindow, window.PresentationTarget());
     EXPECT_EQ(k.BackBufferFormat, HardwareProfile(true).DisplayMode.Format);
     EXPECT_TRUE(FailureLines().empty());
     EXPECT_EQ(LogLevel, 0);
@@ -136,7 +138,7 @@ TEST_F(KorvaneTest, DeviceChoiceFollowsTheSwitchesAndTheAdapter) {
         kv = std::make_unique<TKorvane>(&window);
         kv->UseREFDevice = c.useRef;
         kv->UseSoftwareVertexProcessing = c.useSoftwareVP;
-        kv->SetDebugOption(test::kTestOptions);
+        kv->SetDebugOption(testing::kTestOptions);
         kv->Loaded();
         ASSERT_NE(kv->Device, nullptr);
         EXPECT_EQ(kv->DeviceType, c.type);

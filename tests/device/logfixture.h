@@ -12,7 +12,7 @@
 
 #include "device/diagnostics.h"
 
-namespace wbx::test {
+namespace wbx::testing {
 
 // Every test starts as a new run: switches on, level 0, no lines written, and
 // the log in an empty temporary folder. Halting is off unless a test turns it on.
@@ -78,4 +78,4 @@ private:
     std::string folder_;
 };
 
-}  // namespace wbx::test
+}  // namespace wbx::testing

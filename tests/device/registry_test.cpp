@@ -12,7 +12,7 @@
 namespace wbx {
 namespace {
 
-using test::DeviceFixture;
+using testing::DeviceFixture;
 using RegistryTest = DeviceFixture;
 using RegistryDeathTest = DeviceFixture;
 

@@ -8,6 +8,7 @@
 
 #include "bitmapbuilder.h"
 #include "d3d9/devicecontrol.h"
+#include "defaultadapter.h"
 #include "device/bitmap.h"
 #include "device/pixelformat.h"
 #include "devicefixture.h"
@@ -15,8 +16,9 @@
 namespace wbx {
 namespace {
 
-using test::DeviceFixture;
-using test::MakeBitmap;
+using testing::DeviceFixture;
+using testing::MakeBitmap;
+using testing::SetDefaultAdapterProfile;
 
 class TextureTest : public DeviceFixture {
 protected:

@@ -6,13 +6,15 @@
 #include <fstream>
 
 #include "bitmapbuilder.h"
+#include "defaultadapter.h"
 #include "device/texture.h"
 #include "devicefixture.h"
 
 namespace wbx {
 namespace {
 
-using test::MakeBitmap;
+using testing::MakeBitmap;
+using testing::SetDefaultAdapterProfile;
 
 // An archive of stored entries: 256-byte header ("VRA0", entry count), 268-byte
 // directory entries (offset, stored size, expanded size, zero-terminated ID), data.
@@ -38,7 +40,7 @@ std::vector<uint8_t> SolidBitmap(int32_t width, int32_t height, uint32_t rgb) {
     return MakeBitmap(width, height, 24, [rgb](int32_t, int32_t) { return rgb; });
 }
 
-class TextureFileTest : public test::DeviceFixture {
+class TextureFileTest : public testing::DeviceFixture {
 protected:
     void Write(const std::string& path, const std::vector<uint8_t>& bytes) {
         std::ofstream out(path, std::ios::binary | std::ios::trunc);

@@ -10,15 +10,15 @@
 
 #include <optional>
 
-#include "allocation_meter.h"
 #include "archive/archive.h"
-#include "archive/bytepairdecoder.h"
 #include "archive/vraformat.h"
-#include "hardening_support.h"
+#include "archivewriter.h"
+#include "bytepairdecoder.h"
+#include "hardeningfixture.h"
+#include "heapmeter.h"
 #include "samples.h"
-#include "vra_test_support.h"
 
-namespace wbx::hardening {
+namespace wbx::testing {
 namespace {
 
 struct LookUpResult {
@@ -77,12 +77,12 @@ TEST(ArchiveSweep, EveryPrefixGivesTheEntryExactlyOrARefusal) {
 }
 
 TEST(ArchiveSweep, EveryPrefixOnDiskMatchesTheSameBytesInMemory) {
-    TempFolder folder("archive");
+    TempFolder folder;
     const std::string name = folder.File("sample.vra");
     const Bytes archive = SampleArchive(true);
     for (size_t keep = 0; keep <= archive.size(); keep += 1) {
         const Bytes prefix(archive.begin(), archive.begin() + keep);
-        WriteFile(name, prefix);
+        WriteBytes(name, prefix);
         std::optional<Bytes> fromDisk;
         try {
             fromDisk = ReadArchiveFile(name, "body01")->Bytes();
@@ -117,7 +117,7 @@ TEST(ArchiveSweep, EveryValueOfEveryHeaderAndDirectoryByte) {
                                              std::to_string(i);
                     EXPECT_LE(result.Allocations.Largest, AllocationBound(archive.size())) << what;
                     if (!result.Entry) continue;
-                    const size_t record = vratest::ArchiveWriter::EntryRecord(i);
+                    const size_t record = testing::ArchiveWriter::EntryRecord(i);
                     const bool ownNumbers = at >= record && at < record + kVRAIdOffset;
                     if (at < 4 || ownNumbers) {
                         // The packing flag or the entry's own offset and sizes: other
@@ -160,4 +160,4 @@ TEST(ArchiveSweep, DamagedPackedDataExpandsToTheDeclaredSizeOrIsRefused) {
 }
 
 }  // namespace
-}  // namespace wbx::hardening
+}  // namespace wbx::testing

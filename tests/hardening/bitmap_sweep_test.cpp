@@ -12,13 +12,13 @@
 #include <memory>
 #include <vector>
 
-#include "allocation_meter.h"
 #include "device/bitmap.h"
 #include "device/texture.h"
-#include "hardening_support.h"
+#include "hardeningfixture.h"
+#include "heapmeter.h"
 #include "samples.h"
 
-namespace wbx::hardening {
+namespace wbx::testing {
 namespace {
 
 constexpr uint32_t kWidth = 24;   // the fixed textures: wider than tall bitmaps,
@@ -232,4 +232,4 @@ TEST_F(BitmapSweep, HeadersBeyondTheDeviceMaximumSizeNoTexture) {
 }
 
 }  // namespace
-}  // namespace wbx::hardening
+}  // namespace wbx::testing

@@ -11,10 +11,10 @@
 #include <fstream>
 #include <iterator>
 
-#include "hardening_support.h"
+#include "hardeningfixture.h"
 #include "samples.h"
 
-namespace wbx::hardening {
+namespace wbx::testing {
 namespace {
 
 Bytes ReadAll(const std::filesystem::path& path) {
@@ -31,7 +31,7 @@ TEST(FuzzSeeds, CommittedSeedsMatchTheWritersAndStaySmall) {
             const std::filesystem::path file = folder / name;
             if (update) {
                 std::filesystem::create_directories(folder);
-                WriteFile(file.string(), seed);
+                WriteBytes(file.string(), seed);
             }
             EXPECT_EQ(ReadAll(file), seed)
                 << file << " differs from its writer (WBX_UPDATE_FUZZ_SEEDS=1 renews it)";
@@ -43,4 +43,4 @@ TEST(FuzzSeeds, CommittedSeedsMatchTheWritersAndStaySmall) {
 }
 
 }  // namespace
-}  // namespace wbx::hardening
+}  // namespace wbx::testing

@@ -12,15 +12,15 @@
 #include <optional>
 #include <vector>
 
-#include "allocation_meter.h"
-#include "app/compressedfile.h"
-#include "app/layer.h"
-#include "common/layer_reference.h"
-#include "hardening_support.h"
+#include "hardeningfixture.h"
+#include "heapmeter.h"
+#include "layerreference.h"
 #include "sampledata/compressedfile.h"
 #include "samples.h"
+#include "viewer/compressedfile.h"
+#include "viewer/layer.h"
 
-namespace wbx::hardening {
+namespace wbx::testing {
 namespace {
 
 // Wider than the texture's rows, so that a drawing that ignored the pitch shows.
@@ -36,7 +36,7 @@ struct Drawing {
 class LayerSweep : public ::testing::Test {
 protected:
     Drawing Draw(const Bytes& file) {
-        WriteFile(FileName(), file);
+        WriteBytes(FileName(), file);
         std::vector<uint8_t> surface(size_t{kPitch} * kLayerTextureHeight, 0);
         Drawing drawing;
         drawing.Allocations = MeterAllocations([&] {
@@ -74,13 +74,13 @@ protected:
         }
     }
 
-    TempFolder folder_{"layer"};
+    TempFolder folder_;
 };
 
 std::vector<uint16_t> SampleTexels() {
     const Bytes content = SampleLayerContent();
     std::vector<uint16_t> texels;
-    fuzzing::ReferenceLayerTexels(content.data(), content.size(), texels);
+    ReferenceLayerTexels(content.data(), content.size(), texels);
     return texels;
 }
 
@@ -127,7 +127,7 @@ TEST_F(LayerSweep, EveryValueOfEveryLayerHeaderByteDrawsByTheRuleOrFails) {
             Bytes damaged = content;
             damaged[at] = static_cast<uint8_t>(value);
             std::vector<uint16_t> expected;
-            const bool complete = fuzzing::ReferenceLayerTexels(damaged.data(), damaged.size(), expected);
+            const bool complete = ReferenceLayerTexels(damaged.data(), damaged.size(), expected);
             const Drawing drawing = Draw(sampledata::EncodeCompressedFile(damaged));
             const std::string what = "content byte " + std::to_string(at) + " = " + std::to_string(value);
             ASSERT_EQ(drawing.Drawn, complete) << what << " " << drawing.Error;
@@ -170,4 +170,4 @@ TEST_F(LayerSweep, DeclaredSizesTheFileCannotHoldAreRefusedBeforeAnyAllocation) 
 }
 
 }  // namespace
-}  // namespace wbx::hardening
+}  // namespace wbx::testing

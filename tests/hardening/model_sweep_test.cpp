@@ -11,15 +11,16 @@
 #include <cstring>
 #include <optional>
 
-#include "allocation_meter.h"
-#include "app/ucommon.h"
-#include "common/model_upload.h"
 #include "device/indexbuffer.h"
 #include "device/vertexbuffer.h"
-#include "hardening_support.h"
+#include "hardeningfixture.h"
+#include "heapmeter.h"
 #include "samples.h"
+#include "scene/mesh.h"
+#include "viewer/modelupload.h"
+#include "viewer/ucommon.h"
 
-namespace wbx::hardening {
+namespace wbx::testing {
 namespace {
 
 // In memory a record takes more than in the file: a vector entry of one file
@@ -60,8 +61,7 @@ protected:
         ExpectConsistent(*pdt, what);
         if (pdt->ObjectCount > 0) {
             const TMeshItem& first = pdt->Objects[0];
-            EXPECT_TRUE(fuzzing::UploadFirstObject(*pdt, *mesh_) || first.Vertices.empty() ||
-                        first.Triangles.empty())
+            EXPECT_TRUE(UploadModel(*pdt, *mesh_) || first.Vertices.empty() || first.Triangles.empty())
                 << what;
             EXPECT_EQ(mesh_->TriangleCount, first.Triangles.size()) << what;
             if (!first.Vertices.empty()) {
@@ -84,11 +84,11 @@ protected:
 };
 
 TEST_F(ModelSweep, EveryPrefixOnDiskIsARefusalNamingTheFileExceptTheWholeFile) {
-    TempFolder folder("model");
+    TempFolder folder;
     const std::string name = folder.File("base.pdt");
     const Bytes file = SampleModelFile();
     for (size_t keep = 0; keep <= file.size(); ++keep) {
-        WriteFile(name, Bytes(file.begin(), file.begin() + keep));
+        WriteBytes(name, Bytes(file.begin(), file.begin() + keep));
         std::optional<TPdtRec> pdt;
         std::string error;
         const AllocationReport allocations = MeterAllocations([&] {
@@ -170,4 +170,4 @@ TEST_F(ModelSweep, AbsurdCountsAreRefusedBeforeAnyAllocation) {
 }
 
 }  // namespace
-}  // namespace wbx::hardening
+}  // namespace wbx::testing

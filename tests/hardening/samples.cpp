@@ -1,9 +1,9 @@
 #include "samples.h"
 
+#include "archivewriter.h"
 #include "sampledata/damage.h"
-#include "vra_test_support.h"
 
-namespace wbx::hardening {
+namespace wbx::testing {
 
 namespace {
 
@@ -92,8 +92,8 @@ Bytes SampleBitmap(int32_t width, int32_t height, uint16_t bitCount) {
 }
 
 Bytes SampleArchive(bool packed) {
-    vratest::ArchiveWriter writer(packed, {.blockSize = 200});
-    writer.Add(kSampleArchiveIds[0], vratest::RepetitiveText(500, 5));
+    testing::ArchiveWriter writer(packed, {.blockSize = 200});
+    writer.Add(kSampleArchiveIds[0], testing::RepetitiveText(500, 5));
     writer.Add(kSampleArchiveIds[1], SampleBitmap(5, 3, 24));
     writer.Add(kSampleArchiveIds[2], Bytes(90, 'A'));
     return writer.Build();
@@ -176,4 +176,4 @@ std::map<std::string, std::map<std::string, Bytes>> FuzzSeeds() {
     return seeds;
 }
 
-}  // namespace wbx::hardening
+}  // namespace wbx::testing

@@ -11,7 +11,7 @@
 #include "sampledata/layerfile.h"
 #include "sampledata/modelfile.h"
 
-namespace wbx::hardening {
+namespace wbx::testing {
 
 using Bytes = std::vector<uint8_t>;
 
@@ -43,4 +43,4 @@ Bytes SampleSettingsFile();
 // target reads them (see fuzz/<name>/*.cpp).
 std::map<std::string, std::map<std::string, Bytes>> FuzzSeeds();
 
-}  // namespace wbx::hardening
+}  // namespace wbx::testing

@@ -6,11 +6,11 @@
 #include <fstream>
 #include <iterator>
 
-#include "app/inifile.h"
-#include "hardening_support.h"
+#include "hardeningfixture.h"
 #include "samples.h"
+#include "viewer/inifile.h"
 
-namespace wbx::hardening {
+namespace wbx::testing {
 namespace {
 
 std::string ReadText(const std::string& name) {
@@ -19,7 +19,7 @@ std::string ReadText(const std::string& name) {
 }
 
 TEST(SettingsFile, LinesEndingInACarriageReturnReadTheSameAfterAWrite) {
-    TempFolder folder("settings");
+    TempFolder folder;
     const std::string name = folder.File("wardrobix.ini");
     // A line ending in CR CR LF keeps one CR in its value; a write used to end
     // it with the file's LF, and the CR was gone at the next reading. The
@@ -29,7 +29,7 @@ TEST(SettingsFile, LinesEndingInACarriageReturnReadTheSameAfterAWrite) {
           std::string("[app]\r\nleft=1\r\n[other]\r\nkey=v\r\r\n"), std::string("[other]\nkey=last\r\r"),
           std::string("\xEF\xBB\xBF[ APP ]\nleft= 'd\n\r\r\n\r[[\n[other]\r\nkey=\"qu\r\r\n"
                       "\r[[\n[other]\r\nkey=\"qu")}) {
-        WriteFile(name, Bytes(text.begin(), text.end()));
+        WriteBytes(name, Bytes(text.begin(), text.end()));
         TIniFile settings(name);
         const std::string key = settings.ReadString("other", "key", "<none>");
         const std::string next = settings.ReadString("other", "next", "<none>");
@@ -42,10 +42,10 @@ TEST(SettingsFile, LinesEndingInACarriageReturnReadTheSameAfterAWrite) {
         EXPECT_EQ(reread.ReadInteger("app", "left", 0), 120) << text;
     }
     // An LF file stays an LF file.
-    WriteFile(name, Bytes{'[', 'a', 'p', 'p', ']', '\n', 'x', '=', '1', '\n'});
+    WriteBytes(name, Bytes{'[', 'a', 'p', 'p', ']', '\n', 'x', '=', '1', '\n'});
     TIniFile(name).WriteInteger("app", "left", 3);
     EXPECT_EQ(ReadText(name), "[app]\nx=1\nleft=3\n");
 }
 
 }  // namespace
-}  // namespace wbx::hardening
+}  // namespace wbx::testing

@@ -5,8 +5,6 @@
 // locations that cannot be written. (Sanitizer builds run fewer cycles and
 // frames, see viewer_hardening.h; LeakSanitizer checks the whole run.)
 
-#include "viewer_hardening.h"
-
 #include <QTest>
 #include <algorithm>
 #include <cstdlib>
@@ -14,15 +12,16 @@
 #include <iterator>
 #include <random>
 
-#include "app/inifile.h"
-#include "app/settingsfile.h"
 #include "d3d9/devicecontrol.h"
 #include "device/diagnostics.h"
 #include "device/korvane.h"
-#include "hardening_support.h"
-#include "viewer_fixture.h"
+#include "hardeningfixture.h"
+#include "viewer/inifile.h"
+#include "viewer/settingsfile.h"
+#include "viewerfixture.h"
+#include "viewerhardening.h"
 
-namespace wbx::hardening {
+namespace wbx::testing {
 namespace {
 
 using testing::UserSelects;
@@ -192,7 +191,7 @@ TEST_F(ViewerHardening, AReadOnlyDataFolderStaysExactlyAsItWas) {
 TEST_F(ViewerHardening, AnUnwritableSettingsFileCostsOnlyTheStoredPosition) {
     // A folder that cannot be created even by root: its parent is a file.
     const std::string blocker = dir / "blocker";
-    WriteFile(blocker, {1});
+    WriteBytes(blocker, {1});
     TFormServices services = Services();
     services.SettingsFileName = blocker + "/wardrobix.ini";
     {
@@ -222,7 +221,7 @@ TEST_F(ViewerHardening, WithTheStoredOptionsAnUnwritableLogIsNeverTouched) {
     // switched on, a log that cannot be created raises out of the device
     // layer's operations by its design; that is left to the device layer.)
     const std::string blocker = dir / "blocker";
-    WriteFile(blocker, {1});
+    WriteBytes(blocker, {1});
     SetLogFolder(blocker + "/log");
     {
         auto form = Create();
@@ -256,4 +255,4 @@ TEST_F(ViewerHardening, SnapshotModeIsCleanUnderValgrind) {
 }
 
 }  // namespace
-}  // namespace wbx::hardening
+}  // namespace wbx::testing

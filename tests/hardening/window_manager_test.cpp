@@ -26,11 +26,11 @@
 #include <utility>
 #include <vector>
 
-#include "app/inifile.h"
-#include "hardening_support.h"
 #include "sampledata/datafolder.h"
+#include "tempfolder.h"
+#include "viewer/inifile.h"
 
-namespace wbx::hardening {
+namespace wbx::testing {
 namespace {
 
 using namespace std::chrono_literals;
@@ -190,8 +190,9 @@ struct TCycle {
 TEST(WindowPosition, RestartsUnderAWindowManagerKeepTheFramesCorner) {
     for (const char* command : {"Xvfb", "openbox", "xdotool"})
         if (!HaveCommand(command)) GTEST_SKIP() << command << " is not installed";
-    TempFolder folder("window");
-    const std::string root = folder.Path().string();
+    const TempFolder folder;
+    const std::string root = folder / "run";
+    std::filesystem::create_directories(root);
     sampledata::GenerateDataFolder(root + "/data");
     // The viewer's settings file lies beside the executable: a copy of it in the test's folder.
     const std::string viewer = root + "/wardrobix";
@@ -250,8 +251,9 @@ TEST(WindowPosition, RestartsUnderAWindowManagerKeepTheFramesCorner) {
 TEST(FolderPrompt, TheTitleBarShowsTheCaptionAlone) {
     for (const char* command : {"Xvfb", "openbox", "xdotool"})
         if (!HaveCommand(command)) GTEST_SKIP() << command << " is not installed";
-    TempFolder folder("prompt");
-    const std::string root = folder.Path().string();
+    const TempFolder folder;
+    const std::string root = folder / "run";
+    std::filesystem::create_directories(root);
     const std::string viewer = root + "/wardrobix";
     std::filesystem::copy_file(WBX_VIEWER_EXECUTABLE,
                                viewer);  // no settings file beside it: no stored folder
@@ -276,4 +278,4 @@ TEST(FolderPrompt, TheTitleBarShowsTheCaptionAlone) {
 }
 
 }  // namespace
-}  // namespace wbx::hardening
+}  // namespace wbx::testing

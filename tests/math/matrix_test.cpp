@@ -5,35 +5,19 @@
 #include <cstddef>
 #include <cstring>
 
+#include "matrixcompare.h"
+
 namespace wbx {
 namespace {
 
-// Rotation about y by a table angle: row i is the image of basis vector i.
-Matrix RotationY(int32_t angle) {
-    Matrix M = MatrixIdentity();
-    Vec3 row{};
-    RotateY({1, 0, 0}, angle, row);
-    M(0, 0) = row.x, M(0, 1) = row.y, M(0, 2) = row.z;
-    RotateY({0, 0, 1}, angle, row);
-    M(2, 0) = row.x, M(2, 1) = row.y, M(2, 2) = row.z;
-    return M;
-}
-
-Matrix Translation(float x, float y, float z) {
-    Matrix M = MatrixIdentity();
-    M(3, 0) = x, M(3, 1) = y, M(3, 2) = z;
-    return M;
-}
+using testing::MatrixNear;
+using testing::RotationY;
+using testing::Translation;
 
 Matrix Sample() {
     Matrix M{};
     for (int i = 0; i < 16; ++i) M.m[i] = static_cast<float>(i * 3 % 7) - 2.5f;
     return M;
-}
-
-void ExpectNearIdentity(const Matrix& M) {
-    const Matrix I = MatrixIdentity();
-    for (int i = 0; i < 16; ++i) EXPECT_NEAR(M.m[i], I.m[i], 1e-6f) << "element " << i;
 }
 
 TEST(Matrix, LayoutMatchesDirect3D) {
@@ -84,9 +68,9 @@ TEST(Matrix, InverseOrthonormalUndoesRotationAndTranslation) {
         MatrixMultiply(RotationY(angle), Translation(5, 0, 0), M);
         MatrixInverseOrthonormal(M, inverse);
         MatrixMultiply(inverse, M, product);
-        ExpectNearIdentity(product);
+        EXPECT_TRUE(MatrixNear(product, MatrixIdentity(), 1e-6f));
         MatrixMultiply(M, inverse, product);
-        ExpectNearIdentity(product);
+        EXPECT_TRUE(MatrixNear(product, MatrixIdentity(), 1e-6f));
         EXPECT_EQ(inverse(0, 3), 0);
         EXPECT_EQ(inverse(1, 3), 0);
         EXPECT_EQ(inverse(2, 3), 0);

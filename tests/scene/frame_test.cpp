@@ -4,7 +4,7 @@
 
 #include <memory>
 
-#include "matrix_helpers.h"
+#include "matrixcompare.h"
 
 namespace wbx {
 namespace {

@@ -3,8 +3,8 @@
 #include <gtest/gtest.h>
 
 #include "d3d9/devicecontrol.h"
-#include "device_fixture.h"
-#include "viewer_setup.h"
+#include "scenefixture.h"
+#include "viewerscene.h"
 
 namespace wbx {
 namespace {

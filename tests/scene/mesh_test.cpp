@@ -4,8 +4,8 @@
 
 #include <cmath>
 
-#include "device_fixture.h"
-#include "mesh_helpers.h"
+#include "scenefixture.h"
+#include "viewerscene.h"
 
 namespace wbx {
 namespace {

@@ -9,12 +9,12 @@
 #include <random>
 
 #include "device/texture.h"
-#include "device_fixture.h"
-#include "matrix_helpers.h"
-#include "mesh_helpers.h"
+#include "matrixcompare.h"
 #include "scene/d3dmatrix.h"
 #include "scene/frame.h"
 #include "scene/scene.h"
+#include "scenefixture.h"
+#include "viewerscene.h"
 
 namespace wbx {
 namespace {

@@ -7,12 +7,12 @@
 #include <cstdlib>
 #include <fstream>
 
+#include "colorcompare.h"
 #include "device/texture.h"
-#include "device_fixture.h"
-#include "mesh_helpers.h"
 #include "scene/light.h"
 #include "scene/scene.h"
-#include "viewer_setup.h"
+#include "scenefixture.h"
+#include "viewerscene.h"
 
 namespace wbx {
 namespace {
@@ -26,7 +26,7 @@ constexpr uint16_t kTransparentBlue = 0x001F;
 class SceneImageTest : public testing::DeviceTest {
 protected:
     void WriteFrame(const std::string& name) const {
-        const testing::FrameCapture& capture = Window.Capture;
+        const testing::CaptureTarget& capture = Window.Capture;
         std::ofstream out(std::string(WBX_TEST_BINARY_DIR) + "/" + name + ".ppm", std::ios::binary);
         out << "P6\n" << capture.Width << " " << capture.Height << "\n255\n";
         for (int y = 0; y < capture.Height; ++y) {
@@ -38,16 +38,10 @@ protected:
     }
 
     ::testing::AssertionResult PixelNear(int x, int y, std::array<int, 3> expected, int tolerance = 2) const {
-        const std::array<int, 3> actual = Window.Capture.Rgb(x, y);
-        for (int c = 0; c < 3; ++c) {
-            if (std::abs(actual[c] - expected[c]) > tolerance) {
-                return ::testing::AssertionFailure()
-                       << "pixel (" << x << ", " << y << ") is (" << actual[0] << ", " << actual[1] << ", "
-                       << actual[2] << "), expected (" << expected[0] << ", " << expected[1] << ", "
-                       << expected[2] << ") within " << tolerance;
-            }
-        }
-        return ::testing::AssertionSuccess();
+        const ::testing::AssertionResult near =
+            testing::RgbNear(Window.Capture.Rgb(x, y), expected, tolerance);
+        if (near) return near;
+        return ::testing::AssertionFailure() << "pixel (" << x << ", " << y << ") is " << near.message();
     }
 };
 

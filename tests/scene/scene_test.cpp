@@ -4,13 +4,12 @@
 
 #include <cmath>
 
-#include "device_fixture.h"
-#include "matrix_helpers.h"
-#include "mesh_helpers.h"
+#include "matrixcompare.h"
 #include "scene/d3dmatrix.h"
 #include "scene/light.h"
 #include "scene/renderingqueue.h"
-#include "viewer_setup.h"
+#include "scenefixture.h"
+#include "viewerscene.h"
 
 namespace wbx {
 namespace {

@@ -7,9 +7,9 @@
 #include <cmath>
 #include <filesystem>
 
-#include "figure_preview.h"
-#include "format_readers.h"
-#include "generated_folder.h"
+#include "figurepreview.h"
+#include "formatreaders.h"
+#include "generatedfolder.h"
 #include "sampledata/datafolder.h"
 #include "sampledata/partcatalogue.h"
 

@@ -6,8 +6,8 @@
 #include <fstream>
 #include <string>
 
-#include "format_readers.h"
-#include "generated_folder.h"
+#include "formatreaders.h"
+#include "generatedfolder.h"
 
 namespace wbx::testing {
 namespace {

@@ -7,8 +7,8 @@
 #include <set>
 
 #include "base/filestream.h"
-#include "format_readers.h"
-#include "generated_folder.h"
+#include "formatreaders.h"
+#include "generatedfolder.h"
 #include "sampledata/datafolder.h"
 #include "sampledata/figure.h"
 #include "sampledata/partcatalogue.h"

@@ -7,7 +7,7 @@
 #include <algorithm>
 #include <map>
 
-#include "format_readers.h"
+#include "formatreaders.h"
 
 namespace wbx::testing {
 namespace {

@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "base/zstream.h"
-#include "format_readers.h"
+#include "formatreaders.h"
 #include "sampledata/compressedfile.h"
 #include "sampledata/damage.h"
 #include "sampledata/layerfile.h"

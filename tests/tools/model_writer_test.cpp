@@ -4,7 +4,7 @@
 #include <cstring>
 
 #include "base/stream.h"
-#include "format_readers.h"
+#include "formatreaders.h"
 #include "sampledata/damage.h"
 #include "sampledata/modelfile.h"
 

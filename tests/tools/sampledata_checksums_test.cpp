@@ -17,8 +17,8 @@
 #include <sstream>
 #include <string>
 
-#include "format_readers.h"
-#include "generated_folder.h"
+#include "formatreaders.h"
+#include "generatedfolder.h"
 
 namespace wbx::testing {
 namespace {

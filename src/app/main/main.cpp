@@ -11,10 +11,10 @@
 #include <string>
 #include <vector>
 
-#include "app/commandline.h"
-#include "app/datafolder.h"
-#include "app/settingsfile.h"
 #include "app/umain.h"
+#include "viewer/commandline.h"
+#include "viewer/datafolder.h"
+#include "viewer/settingsfile.h"
 
 namespace {
 

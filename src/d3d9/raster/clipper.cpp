@@ -1,4 +1,4 @@
-#include "d3d9/raster/clipper.h"
+#include "clipper.h"
 
 #include <algorithm>
 

@@ -1,4 +1,4 @@
-#include "d3d9/raster/pixelarithmetic.h"
+#include "pixelarithmetic.h"
 
 #include <algorithm>
 

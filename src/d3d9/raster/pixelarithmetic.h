@@ -14,7 +14,7 @@
 #include <cstring>
 
 #include "d3d9/d3d9types.h"
-#include "d3d9/raster/surfaceformat.h"
+#include "surfaceformat.h"
 
 namespace wbx::raster {
 

@@ -1,4 +1,4 @@
-#include "d3d9/raster/pixelprocessor.h"
+#include "pixelprocessor.h"
 
 #include <algorithm>
 #include <bit>

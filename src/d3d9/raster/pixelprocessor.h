@@ -12,13 +12,13 @@
 
 #include <cstdint>
 
-#include "d3d9/raster/pixelarithmetic.h"
 #include "d3d9/raster/rasterizer.h"
-#include "d3d9/raster/sampler.h"
-#include "d3d9/raster/setup.h"
-#include "d3d9/raster/spankernel.h"
-#include "d3d9/raster/surfaceformat.h"
-#include "d3d9/raster/texturestages.h"
+#include "pixelarithmetic.h"
+#include "sampler.h"
+#include "setup.h"
+#include "spankernel.h"
+#include "surfaceformat.h"
+#include "texturestages.h"
 
 namespace wbx::raster {
 

@@ -1,4 +1,4 @@
-#include "d3d9/raster/primitiveassembler.h"
+#include "primitiveassembler.h"
 
 #include <cmath>
 #include <cstring>

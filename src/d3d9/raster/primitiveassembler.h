@@ -8,11 +8,11 @@
 #include <cstdint>
 #include <vector>
 
-#include "d3d9/raster/clipper.h"
-#include "d3d9/raster/pixelprocessor.h"
+#include "clipper.h"
 #include "d3d9/raster/rasterizer.h"
-#include "d3d9/raster/setup.h"
-#include "d3d9/raster/shadedvertex.h"
+#include "pixelprocessor.h"
+#include "setup.h"
+#include "shadedvertex.h"
 
 namespace wbx::raster {
 

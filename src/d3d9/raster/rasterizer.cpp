@@ -7,36 +7,18 @@
 #include <thread>
 #include <vector>
 
-#include "d3d9/raster/pixelprocessor.h"
-#include "d3d9/raster/primitiveassembler.h"
-#include "d3d9/raster/setup.h"
-#include "d3d9/raster/surfaceclear.h"
+#include "d3d9/raster/primitivecount.h"
 #include "d3d9/raster/vertexformat.h"
-#include "d3d9/raster/vertexprocessor.h"
-#include "d3d9/raster/workerthread.h"
+#include "pixelprocessor.h"
+#include "primitiveassembler.h"
+#include "setup.h"
+#include "surfaceclear.h"
+#include "vertexprocessor.h"
+#include "workerthread.h"
 
 namespace wbx::raster {
 
 namespace {
-
-// Vertices a primitive stream of `count` primitives reads; 0 for an unknown type.
-uint64_t VerticesFor(D3DPRIMITIVETYPE type, uint64_t count) {
-    switch (type) {
-        case D3DPT_POINTLIST:
-            return count;
-        case D3DPT_LINELIST:
-            return 2 * count;
-        case D3DPT_LINESTRIP:
-            return count + 1;
-        case D3DPT_TRIANGLELIST:
-            return 3 * count;
-        case D3DPT_TRIANGLESTRIP:
-        case D3DPT_TRIANGLEFAN:
-            return count + 2;
-        default:
-            return 0;
-    }
-}
 
 // The largest primitive count whose vertices fit in `available`.
 uint64_t PrimitivesFitting(D3DPRIMITIVETYPE type, uint64_t available) {

@@ -1,4 +1,4 @@
-#include "d3d9/raster/sampler.h"
+#include "sampler.h"
 
 #include <algorithm>
 #include <cmath>

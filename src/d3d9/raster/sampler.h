@@ -12,7 +12,7 @@
 #include <cstdint>
 
 #include "d3d9/raster/rasterizer.h"
-#include "d3d9/raster/surfaceformat.h"
+#include "surfaceformat.h"
 
 namespace wbx::raster {
 

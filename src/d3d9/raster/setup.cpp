@@ -1,4 +1,4 @@
-#include "d3d9/raster/setup.h"
+#include "setup.h"
 
 #include <algorithm>
 #include <cmath>

@@ -18,7 +18,7 @@
 #endif
 
 #include "d3d9/d3d9types.h"
-#include "d3d9/raster/shadedvertex.h"
+#include "shadedvertex.h"
 
 namespace wbx::raster {
 

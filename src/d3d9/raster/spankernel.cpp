@@ -1,11 +1,11 @@
 // The scalar and SSE2 span kernels, and the choice between the variants.
 
-#include "d3d9/raster/spankernel.h"
+#include "spankernel.h"
 
-#include "d3d9/raster/scalarlanes.h"
-#include "d3d9/raster/spankernelbody.h"
+#include "scalarlanes.h"
+#include "spankernelbody.h"
 #if defined(__SSE2__)
-#include "d3d9/raster/sse2lanes.h"
+#include "sse2lanes.h"
 #endif
 
 namespace wbx::raster {

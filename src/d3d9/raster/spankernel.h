@@ -16,10 +16,10 @@
 #include <cstdint>
 
 #include "d3d9/d3d9types.h"
-#include "d3d9/raster/pixelarithmetic.h"
 #include "d3d9/raster/pixelisa.h"
-#include "d3d9/raster/sampler.h"
-#include "d3d9/raster/setup.h"
+#include "pixelarithmetic.h"
+#include "sampler.h"
+#include "setup.h"
 
 namespace wbx::raster {
 

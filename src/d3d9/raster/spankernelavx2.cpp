@@ -13,9 +13,9 @@
 
 // Every header with inline functions of its own comes before the switch, so
 // that those are compiled for the baseline like everywhere else.
-#include "d3d9/raster/pixelarithmetic.h"
-#include "d3d9/raster/sampler.h"
-#include "d3d9/raster/spankernel.h"
+#include "pixelarithmetic.h"
+#include "sampler.h"
+#include "spankernel.h"
 
 // Only AVX2: no FMA, whose fused multiply-add would round differently from
 // the reference's separate multiply and add.
@@ -26,8 +26,8 @@
 #pragma GCC target("avx2")
 #endif
 
-#include "d3d9/raster/avx2lanes.h"
-#include "d3d9/raster/spankernelbody.h"
+#include "avx2lanes.h"
+#include "spankernelbody.h"
 
 namespace wbx::raster {
 

@@ -23,9 +23,9 @@
 #include <cstring>
 #include <type_traits>
 
-#include "d3d9/raster/pixelarithmetic.h"
-#include "d3d9/raster/sampler.h"
-#include "d3d9/raster/spankernel.h"
+#include "pixelarithmetic.h"
+#include "sampler.h"
+#include "spankernel.h"
 
 namespace wbx::raster {
 namespace {

@@ -1,10 +1,10 @@
-#include "d3d9/raster/surfaceclear.h"
+#include "surfaceclear.h"
 
 #include <algorithm>
 #include <cstdint>
 
-#include "d3d9/raster/setup.h"
-#include "d3d9/raster/surfaceformat.h"
+#include "setup.h"
+#include "surfaceformat.h"
 
 namespace wbx::raster {
 

@@ -1,4 +1,4 @@
-#include "d3d9/raster/surfaceformat.h"
+#include "surfaceformat.h"
 
 #include <array>
 #include <cstring>

@@ -1,9 +1,9 @@
-#include "d3d9/raster/texturestages.h"
+#include "texturestages.h"
 
 #include <algorithm>
 #include <utility>
 
-#include "d3d9/raster/pixelarithmetic.h"
+#include "pixelarithmetic.h"
 
 namespace wbx::raster {
 

@@ -1,4 +1,4 @@
-#include "d3d9/raster/vertexprocessor.h"
+#include "vertexprocessor.h"
 
 #include <cmath>
 #include <cstring>

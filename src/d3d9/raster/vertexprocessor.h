@@ -12,8 +12,8 @@
 #include <cstdint>
 
 #include "d3d9/raster/rasterizer.h"
-#include "d3d9/raster/shadedvertex.h"
 #include "d3d9/raster/vertexformat.h"
+#include "shadedvertex.h"
 
 namespace wbx::raster {
 

@@ -1,4 +1,4 @@
-#include "d3d9/raster/workerthread.h"
+#include "workerthread.h"
 
 #if defined(__x86_64__) || defined(__i386__)
 #include <immintrin.h>

@@ -1,0 +1,93 @@
+// The cache of inflated layer files: the same pixels and errors as reading the
+// files, re-reading whatever changed on disk, and a bounded size.
+#include "viewer/layercache.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <filesystem>
+
+#include "viewerfiles.h"
+
+namespace wbx {
+namespace {
+
+using testing::CompressedFile;
+using testing::SolidLayer;
+using testing::TempFolder;
+using testing::WriteBytes;
+
+std::vector<uint8_t> Bytes(TMemoryStream* content) {
+    return content == nullptr ? std::vector<uint8_t>{} : content->Bytes();
+}
+
+TEST(LayerCache, KeepsContentsUntilTheFileChangesOnDisk) {
+    TempFolder dir;
+    const std::string file = dir / "01_aaaaa_01.pav";
+    WriteBytes(file, CompressedFile(SolidLayer(1, 2, 3, 4, 0x8001)));
+    TLayerCache cache;
+    TMemoryStream* first = cache.Content(file);
+    ASSERT_NE(first, nullptr);
+    EXPECT_EQ(Bytes(first), SolidLayer(1, 2, 3, 4, 0x8001));
+    first->SetPosition(5);
+    // Asked again: the same content from memory, at position 0.
+    TMemoryStream* again = cache.Content(file);
+    EXPECT_EQ(cache.Reads(), 1);
+    EXPECT_EQ(again->Position(), 0);
+    EXPECT_EQ(cache.Bytes(), static_cast<int64_t>(SolidLayer(1, 2, 3, 4, 0x8001).size()));
+
+    // Rewritten with the same size but a new time: read again.
+    WriteBytes(file, CompressedFile(SolidLayer(1, 2, 3, 4, 0x8002)));
+    std::filesystem::last_write_time(file, std::filesystem::last_write_time(file) + std::chrono::seconds(2));
+    EXPECT_EQ(Bytes(cache.Content(file)), SolidLayer(1, 2, 3, 4, 0x8002));
+    EXPECT_EQ(cache.Reads(), 2);
+    // Rewritten with another size.
+    WriteBytes(file, CompressedFile(SolidLayer(0, 0, 1, 1, 0x8003)));
+    EXPECT_EQ(Bytes(cache.Content(file)), SolidLayer(0, 0, 1, 1, 0x8003));
+    // Gone: nothing, and nothing kept.
+    std::filesystem::remove(file);
+    EXPECT_EQ(cache.Content(file), nullptr);
+    EXPECT_EQ(cache.Bytes(), 0);
+}
+
+TEST(LayerCache, DamagedFilesRaiseEveryTimeAndAreNotKept) {
+    TempFolder dir;
+    const std::string file = dir / "02_bad00_01.pav";
+    WriteBytes(file, CompressedFile(SolidLayer(0, 0, 2, 2, 0x8001), 1000));  // declares more than it holds
+    TLayerCache cache;
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        try {
+            cache.Content(file);
+            ADD_FAILURE() << "no error";
+        } catch (const EStreamError& error) {
+            EXPECT_NE(error.Message().find("02_bad00_01.pav"), std::string::npos) << error.Message();
+        }
+    }
+    EXPECT_EQ(cache.Reads(), 2);
+    EXPECT_EQ(cache.Bytes(), 0);
+}
+
+TEST(LayerCache, StaysWithinItsCapacityDroppingTheLeastRecentlyUsed) {
+    TempFolder dir;
+    const int64_t layerBytes = static_cast<int64_t>(SolidLayer(0, 0, 10, 10, 0x8001).size());
+    TLayerCache cache(2 * layerBytes);
+    for (const char* name : {"a.pav", "b.pav", "c.pav", "big.pav"})
+        WriteBytes(dir / name, CompressedFile(SolidLayer(0, 0, 10, 10, 0x8001)));
+    WriteBytes(dir / "big.pav", CompressedFile(SolidLayer(0, 0, 30, 30, 0x8001)));
+    cache.Content(dir / "a.pav");
+    cache.Content(dir / "b.pav");
+    cache.Content(dir / "a.pav");  // b is now the least recently used
+    cache.Content(dir / "c.pav");
+    EXPECT_LE(cache.Bytes(), 2 * layerBytes);
+    const int64_t reads = cache.Reads();
+    cache.Content(dir / "a.pav");
+    EXPECT_EQ(cache.Reads(), reads);  // kept
+    cache.Content(dir / "b.pav");
+    EXPECT_EQ(cache.Reads(), reads + 1);  // dropped, read again
+    // Larger than the whole cache: handed out, not kept.
+    EXPECT_EQ(Bytes(cache.Content(dir / "big.pav")), SolidLayer(0, 0, 30, 30, 0x8001));
+    EXPECT_LE(cache.Bytes(), 2 * layerBytes);
+}
+
+}  // namespace
+}  // namespace wbx
