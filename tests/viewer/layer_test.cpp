@@ -13,11 +13,11 @@
 #include "d3d9/d3d9.h"
 #include "device/diagnostics.h"
 #include "device/texture.h"
-#include "viewercomponent.h"
 #include "viewer/composition.h"
 #include "viewer/compressedfile.h"
 #include "viewer/datafolder.h"
 #include "viewer/layercache.h"
+#include "viewercomponent.h"
 #include "viewerfiles.h"
 
 namespace wbx {
@@ -155,6 +155,75 @@ TEST(ReadCompressedFile, DamagedFilesRaiseErrorsNamingTheFile) {
     ExpectErrorNamingFile<EStreamError>(dir / "cut.pav");
     WriteBytes(dir / "tiny.pav", Bytes{1, 0, 0});
     ExpectErrorNamingFile<EReadError>(dir / "tiny.pav");
+}
+
+// What reading a file gives: whether it exists, the error's kind and text,
+// and the stream's bytes and position.
+std::string ReadOutcome(bool (*read)(const std::string&, TMemoryStream&), const std::string& fileName) {
+    TMemoryStream dest;
+    dest.WriteBuffer("pre", 3);
+    std::string outcome;
+    try {
+        outcome = read(fileName, dest) ? "read " : "missing ";
+        const Bytes& bytes = dest.Bytes();
+        outcome += std::string(bytes.begin(), bytes.end());
+    } catch (const EZDecompressionError& e) {
+        outcome = "EZDecompressionError " + e.Message();
+    } catch (const EReadError& e) {
+        outcome = "EReadError " + e.Message();
+    } catch (const EStreamError& e) {
+        outcome = "EStreamError " + e.Message();
+    }
+    return outcome + Format(" at %d", dest.Position());
+}
+
+TEST(ReadCompressedFile, InflatingInOneCallGivesWhatStreamingGivesForEveryKindOfDamage) {
+    TempFolder dir;
+    Bytes content(3000);
+    for (size_t i = 0; i < content.size(); ++i) content[i] = static_cast<uint8_t>((i * 7) % 251 + (i / 500));
+    const Bytes good = CompressedFile(content);
+    std::vector<Bytes> files = {
+        good,
+        CompressedFile(content, 2999),  // the stream holds more than declared: the surplus is ignored
+        CompressedFile(content, 1),
+        CompressedFile(content, 3001),  // less than declared
+        CompressedFile({}, 0),
+    };
+    // A stream holding more than declared whose surplus and checksum are
+    // damaged: the declared bytes still read.
+    Bytes surplusDamaged = CompressedFile(content, 100);
+    surplusDamaged[surplusDamaged.size() - 1] ^= 0x55;
+    files.push_back(surplusDamaged);
+    // Trailing bytes after the stream; a preset dictionary in the header.
+    Bytes trailing = good;
+    trailing.insert(trailing.end(), {1, 2, 3, 4});
+    files.push_back(trailing);
+    Bytes dictionary = good;
+    const int flags = (dictionary[9] & 0xE0) | 0x20;  // FDICT set, FCHECK made anew
+    dictionary[9] = static_cast<uint8_t>(flags + (31 - (dictionary[8] * 256 + flags) % 31) % 31);
+    files.push_back(dictionary);
+    // Cut at every length, and one byte damaged at every place.
+    for (size_t length = 0; length < good.size(); length += 3)
+        files.emplace_back(good.begin(), good.begin() + length);
+    for (size_t at = 8; at < good.size(); ++at) {
+        for (uint8_t flip : {0x01, 0x80, 0xFF}) {
+            Bytes damaged = good;
+            damaged[at] ^= flip;
+            files.push_back(damaged);
+        }
+    }
+    int disagreements = 0;
+    for (size_t i = 0; i < files.size(); ++i) {
+        const std::string name = dir / Format("f%d.pav", static_cast<int64_t>(i));
+        WriteBytes(name, files[i]);
+        const std::string whole = ReadOutcome(ReadCompressedFile, name);
+        const std::string streamed = ReadOutcome(ReadCompressedFileStreamed, name);
+        if (whole != streamed && ++disagreements <= 5)
+            ADD_FAILURE() << "file " << i << ":\n  one call: " << whole.substr(0, 200)
+                          << "\n  streamed: " << streamed.substr(0, 200);
+    }
+    EXPECT_EQ(disagreements, 0);
+    EXPECT_EQ(ReadOutcome(ReadCompressedFile, dir / "none.pav"), "missing pre at 3");
 }
 
 TEST(DrawLayerContent, DrawsOpaquePixelsOnlyAtTheLayersPlace) {
