@@ -270,6 +270,45 @@ TEST(DrawLayerContent, ClipsToTheTexture) {
     EXPECT_TRUE(surface.PaddingIntact());
 }
 
+// Layers of every width around the blocks pixels are copied in, with runs of
+// opaque and transparent pixels of every length, at places that clip on the
+// right and the bottom, drawn over a patterned surface: each texel is what
+// the drawing rule says, taken one pixel at a time.
+TEST(DrawLayerContent, CopiesLikeThePixelByPixelRuleForEveryWidthAndAlphaPattern) {
+    uint32_t seed = 12345;
+    const auto next = [&seed] { return seed = seed * 1664525u + 1013904223u; };
+    for (int32_t width : {1, 7, 8, 9, 15, 16, 17, 31, 33, 64, 250}) {
+        for (int32_t x0 : {0, 3, 200, 251}) {
+            const int32_t y0 = 509, height = 4;  // the last row lies below the texture
+            std::vector<uint16_t> pixels(static_cast<size_t>(width) * height);
+            // Runs of one kind, 1 to 20 pixels long; within a run the colour varies.
+            for (size_t i = 0; i < pixels.size();) {
+                const bool opaque = next() & 0x10000;
+                const size_t run = std::min<size_t>(1 + (next() >> 16) % 20, pixels.size() - i);
+                for (size_t end = i + run; i < end; ++i)
+                    pixels[i] =
+                        static_cast<uint16_t>((next() >> 16) & 0x7FFF) | (opaque ? kLayerAlphaBit : 0);
+            }
+            TSurface surface;
+            for (int r = 0; r < kLayerTextureHeight; ++r)
+                for (int c = 0; c < kLayerTextureWidth; ++c) {
+                    const uint16_t below = static_cast<uint16_t>(r * 31 + c);
+                    std::memcpy(&surface.Bits[size_t(r) * TSurface::kPitch + size_t(c) * 2], &below, 2);
+                }
+            TSurface expected = surface;
+            for (int32_t y = 0; y < height && y0 + y < kLayerTextureHeight; ++y)
+                for (int32_t x = 0; x < width && x0 + x < kLayerTextureWidth; ++x) {
+                    const uint16_t pixel = pixels[size_t(y) * width + x];
+                    if (pixel & kLayerAlphaBit)
+                        std::memcpy(&expected.Bits[size_t(y0 + y) * TSurface::kPitch + size_t(x0 + x) * 2],
+                                    &pixel, 2);
+                }
+            Draw(LayerContent(x0, y0, width, height, pixels), surface);
+            EXPECT_EQ(surface.Bits, expected.Bits) << "width " << width << " at " << x0;
+        }
+    }
+}
+
 TEST(DrawLayerContent, ContentEndingEarlyRaisesAfterDrawingWhatWasThere) {
     TSurface surface;
     // 2 x 3 layer with only 3 pixels: row 0 complete, row 1 half.
