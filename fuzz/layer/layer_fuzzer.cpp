@@ -9,7 +9,8 @@
 // Every file is also read with zlib's streaming inflate alone: the one-call
 // inflate must give the same content, or fail with the same error (kind and
 // text), and leave the destination stream the same size and position; the
-// streamed content, drawn into plain memory, must give the same texels.
+// content drawn the way the viewer composes, through its layer cache into
+// plain memory, must give the same texels.
 // Refusals are stream errors (EStreamError); anything else - a crash, a
 // sanitizer report, another exception, a wrong texel, a disagreement - is a
 // finding.
@@ -26,6 +27,7 @@
 #include "scratchfile.h"
 #include "viewer/compressedfile.h"
 #include "viewer/layer.h"
+#include "viewer/layercache.h"
 #include "viewercomponent.h"
 
 namespace {
@@ -113,14 +115,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         whole.Position != streamed.Position || whole.Bytes != streamed.Bytes)
         __builtin_trap();
 
-    // The streamed content drawn into plain memory of exactly 512 rows must
-    // fail alike or give the same texels.
+    // The viewer's own path: the content through the layer cache, drawn into
+    // plain memory of exactly 512 rows, must fail alike or give the same texels.
+    static wbx::TLayerCache cache;
+    cache.Clear();  // the scratch file may keep its size and times across inputs
     std::vector<uint8_t> surface(size_t{2} * kLayerTextureWidth * kLayerTextureHeight, 0);
     bool plain = false;
     try {
-        wbx::TMemoryStream content;
-        if (wbx::ReadCompressedFileStreamed(file.Name(), content)) {
-            wbx::DrawLayerContent(content, surface.data(), 2 * kLayerTextureWidth);
+        if (wbx::TMemoryStream* content = cache.Content(file.Name())) {
+            wbx::DrawLayerContent(*content, surface.data(), 2 * kLayerTextureWidth);
             plain = true;
         }
     } catch (const wbx::EStreamError&) {

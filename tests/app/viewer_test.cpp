@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <regex>
+#include <thread>
 #include <tuple>
 
 #include "d3d9/adapterprofile.h"
@@ -174,6 +175,9 @@ TEST_F(ViewerTest, PartSelectionRecomposesBothTexturesAndTheNextFrameShowsIt) {
 }
 
 TEST_F(ViewerTest, RecomposingReadsOnlyTheLayersOfTheListThatChanged) {
+    // The layer cache keeps only files whose last change has settled; the
+    // generated ones were written just now.
+    std::this_thread::sleep_for(TLayerCache::kDefaultSettleTime + std::chrono::milliseconds(100));
     auto form = Create();
     const int64_t reads = form->LayerCache().Reads();
     form->ComposeTextures();
