@@ -4,6 +4,7 @@
 #include <QFileDialog>
 #include <QMessageBox>
 #include <QMouseEvent>
+#include <QPaintEvent>
 #include <QPainter>
 #include <QScreen>
 #include <QWheelEvent>
@@ -70,9 +71,11 @@ TForm1::TForm1(TFormServices services, QWidget* parent)
       // Minimised, the window has nothing to show: its device is lost, and it
       // is reset by the frame loop once the window is back.
       presented_([this] { return ScreenRefreshRate(); }, [this] { return !isMinimized(); }) {
-    // A new frame repaints the client area (the lists on it repaint too: the
-    // figure may pass under their rounded corners).
+    // A new frame repaints the view and nothing else: the window paints
+    // every pixel itself (no background fill under the frame), and the lists
+    // on it are opaque children, so Qt leaves them out of the repaint.
     presented_.OnPresent = [this] { update(); };
+    setAttribute(Qt::WA_OpaquePaintEvent);
     // The window as its resource describes it.
     QFont font;
     font.setFamilies(
@@ -142,6 +145,10 @@ TComboBox* TForm1::MakeCombo(const char* name, int top) {
     auto* combo = new TComboBox(this);  // owned by this window
     combo->setObjectName(QString::fromLatin1(name));
     combo->setGeometry(4, top, 85, 20);
+    // Opaque, as a list over a window that presents into its client area
+    // is: it fills its rectangle (corners included) with the window's grey
+    // and is repainted only when it changes, never through by a frame.
+    combo->setAutoFillBackground(true);
     combo->OnDropDown = [this](TComboBox* sender) { Guarded([&] { ComboDropDown(sender); }); };
     combo->OnCloseUp = [this](TComboBox* sender) { Guarded([&] { ComboCloseUp(sender); }); };
     // The window sees the wheel first, as the original toolkit's forms did.
@@ -410,13 +417,19 @@ double TForm1::ScreenRefreshRate() const {
     return current != nullptr ? current->refreshRate() : 60.0;
 }
 
-void TForm1::paintEvent(QPaintEvent*) {
-    // The grey background is the window's own; the last frame covers the
-    // client area, the lists are painted over it as children.
-    const QImage& frame = presented_.Image();
-    if (frame.isNull()) return;
+void TForm1::paintEvent(QPaintEvent* event) {
+    // Qt clips the painter to the region to repaint, which leaves out the
+    // opaque lists. The frame is the device's front buffer as it is (no
+    // conversion); where there is none yet, or where the client area reaches
+    // beyond it, the window's grey.
     QPainter painter(this);
-    painter.drawImage(0, 0, frame);
+    const QImage& frame = presented_.Image();
+    QRegion uncovered = event->region();
+    if (!frame.isNull()) {
+        painter.drawImage(0, 0, frame);
+        uncovered -= QRect(QPoint(0, 0), frame.size());
+    }
+    for (const QRect& rect : uncovered) painter.fillRect(rect, palette().window());
 }
 
 void TForm1::ComboDropDown(TComboBox*) { WheelEnabled = false; }

@@ -6,7 +6,9 @@
 #include <QTest>
 #include <algorithm>
 #include <filesystem>
+#include <map>
 #include <regex>
+#include <set>
 #include <thread>
 #include <tuple>
 
@@ -357,6 +359,56 @@ TEST_F(ViewerTest, TheEventLoopDrawsByItselfAndListsAreClickedThrough) {
     const QImage window = form->grab().toImage();
     EXPECT_EQ(window.pixel(320, 240), form->PresentedImage().pixel(320, 240));
     EXPECT_NE(window.pixel(30, 130), form->PresentedImage().pixel(30, 130));  // cbBottom lies on top
+}
+
+// Counts the paint events of the widgets it watches.
+class PaintCounter : public QObject {
+public:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::Paint) ++Paints[watched];
+        return QObject::eventFilter(watched, event);
+    }
+    std::map<QObject*, int> Paints;
+};
+
+TEST_F(ViewerTest, AFrameRepaintsTheViewOnlyAndShowsTheDevicesOwnBuffers) {
+    auto form = Create();
+    form->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
+    QCoreApplication::processEvents();
+    PaintCounter counter;
+    form->installEventFilter(&counter);
+    for (TComboBox* combo : form->findChildren<TComboBox*>()) combo->installEventFilter(&counter);
+
+    // Two frames in a row show the two buffers (the event loop may present
+    // more frames of its own in between pairs).
+    std::set<const uchar*> buffers;
+    for (int i = 0; i < 4; ++i) {
+        ASSERT_TRUE(Frame(*form));
+        const uchar* first = form->PresentedImage().constBits();
+        ASSERT_TRUE(Frame(*form));
+        EXPECT_NE(form->PresentedImage().constBits(), first);
+        buffers.insert(first);
+        buffers.insert(form->PresentedImage().constBits());
+        QCoreApplication::processEvents();
+    }
+    EXPECT_GE(counter.Paints[form.get()], 4);
+    // The lists are opaque children: a frame is clipped around them, and
+    // their text is not drawn again.
+    for (TComboBox* combo : form->findChildren<TComboBox*>())
+        EXPECT_EQ(counter.Paints[combo], 0) << combo->objectName().toStdString();
+    // The window shows the device's two buffers in turn, not copies of them.
+    EXPECT_EQ(buffers.size(), 2u);
+
+    // A copy of a frame stays as it was while the window goes on.
+    const QImage kept = form->PresentedImage();
+    const QImage keptPixels = kept.copy();
+    form->Yaw = 1500;
+    form->UpdateModelPose();
+    ASSERT_TRUE(Frame(*form));
+    ASSERT_TRUE(Frame(*form));
+    EXPECT_NE(form->PresentedImage(), keptPixels);
+    EXPECT_EQ(kept, keptPixels);
 }
 
 // Class names of the registry's "unregistered" lines, in log order.

@@ -25,10 +25,10 @@
 // exception report; the window carries on.
 //
 // The window is the device's owner window (TKVOwnerWindow): the device sizes
-// it and presents into it (TPresentedFrame); each presented frame is painted
-// under the lists. While the window is minimised its presentation target
-// cannot show frames, so the device loses itself (nothing is drawn), and the
-// frame loop resets it when the window comes back.
+// it and presents into it (TPresentedFrame); each presented frame repaints
+// the view around the lists, which are opaque and keep their own paint. While the window is minimised its
+// presentation target cannot show frames, so the device loses itself (nothing is drawn), and the frame loop
+// resets it when the window comes back.
 //
 // The folder prompt and the exception report are injected (TFormServices), so
 // tests and the headless snapshot answer them without dialogs.
