@@ -52,6 +52,10 @@ void TPresentedFrame::PresentSharedFrame(const TFrameMemory& memory, const uint8
     Presented();
 }
 
+void TPresentedFrame::Repeat() {
+    if (!image_.isNull()) Presented();
+}
+
 void TPresentedFrame::Presented() {
     ++frameCount_;
     if (OnPresent) OnPresent();

@@ -9,6 +9,8 @@
 #include <QScreen>
 #include <QWheelEvent>
 #include <algorithm>
+#include <chrono>
+#include <cstring>
 #include <exception>
 
 #include "app/partcombo.h"
@@ -275,6 +277,10 @@ bool TForm1::CreateScene() {
         // handler again: no frame is drawn until the report is closed.
         if (reportingIdleException_) return;
         try {
+            if (RepeatFrame()) {
+                done = false;
+                return;
+            }
             RenderIdle(this, done);
         } catch (const std::exception& error) {
             reportingIdleException_ = true;
@@ -359,6 +365,7 @@ bool TForm1::LoadModel() {
     if (!pdt) return false;
     // A buffer that could not be made or locked was reported by the device
     // layer; the mesh then draws nothing.
+    ViewChanged();
     if (Mesh) UploadModel(*pdt, *Mesh);
     Pdt = std::move(*pdt);
     return true;
@@ -372,9 +379,53 @@ void TForm1::UpdateModelPose() {
 }
 
 void TForm1::ComposeTextures() {
+    ViewChanged();
     const TPartSelection selection = PartSelection();
     ComposeTexture(FrontTexture.get(), kFrontLayerOrder, selection, layerCache_);
     ComposeTexture(BackTexture.get(), kBackLayerOrder, selection, layerCache_);
+}
+
+TForm1::TViewInputs TForm1::ViewInputs() const {
+    TViewInputs inputs;
+    inputs.Revision = viewRevision_;
+    inputs.Yaw = Yaw;
+    inputs.Pitch = Pitch;
+    inputs.Zoom = Zoom;
+    static_assert(sizeof(Matrix) == 16 * sizeof(float));
+    const Matrix* placements[] = {
+        RootFrame ? &RootFrame->LocalMatrix : nullptr, ModelFrame ? &ModelFrame->LocalMatrix : nullptr,
+        ModelFrame ? &ModelFrame->OffsetMatrix : nullptr, CameraFrame ? &CameraFrame->LocalMatrix : nullptr};
+    for (size_t i = 0; i < std::size(placements); ++i)
+        if (placements[i] != nullptr) std::memcpy(&inputs.Placements[16 * i], placements[i], sizeof(Matrix));
+    inputs.Mesh = ModelFrame ? ModelFrame->Mesh : nullptr;
+    inputs.Texture = ModelFrame ? ModelFrame->GetTexture() : nullptr;
+    inputs.Device = KV ? KV->Device : nullptr;
+    inputs.Width = QWidget::width();
+    inputs.Height = QWidget::height();
+    return inputs;
+}
+
+std::chrono::steady_clock::duration TForm1::RefreshPeriod() const {
+    const double refreshRate = ScreenRefreshRate();
+    return std::chrono::duration_cast<std::chrono::steady_clock::duration>(
+        std::chrono::duration<double>(1.0 / (refreshRate > 0 ? refreshRate : 60.0)));
+}
+
+bool TForm1::RepeatFrame() {
+    if (!drawnView_ || presented_.Image().isNull() || !KV || KV->Device == nullptr ||
+        !(*drawnView_ == ViewInputs()) || KV->Device->TestCooperativeLevel() != D3D_OK)
+        return false;
+    // Shown again at the pace the device's Present keeps: one frame a refresh.
+    const auto now = std::chrono::steady_clock::now();
+    if (now < nextRefresh_) {
+        const auto wait = std::chrono::ceil<std::chrono::milliseconds>(nextRefresh_ - now);
+        idleLoop_.DelayNext(static_cast<int>(wait.count()));
+        return true;
+    }
+    nextRefresh_ += RefreshPeriod();
+    if (nextRefresh_ < now) nextRefresh_ = now + RefreshPeriod();  // after a long pause
+    presented_.Repeat();
+    return true;
 }
 
 void TForm1::RenderIdle(QObject*, bool& done) {
@@ -385,6 +436,7 @@ void TForm1::RenderIdle(QObject*, bool& done) {
     if (device == nullptr || !Scene) return idleLoop_.DelayNext(16);
     const HRESULT cooperative = device->TestCooperativeLevel();
     if (cooperative == D3DERR_DEVICENOTRESET) {
+        drawnView_.reset();
         KV->ResetDevice();
         // A reset returns every state to its default: the fixed states again.
         if (KV->Device != nullptr && KV->Device->TestCooperativeLevel() == D3D_OK) SetFixedDeviceStates();
@@ -393,10 +445,14 @@ void TForm1::RenderIdle(QObject*, bool& done) {
         Scene->Clear(D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, kBackgroundColor, 1.0f, 0);
         Scene->Render(RootFrame.get(), true);
         device->EndScene();
+        const TViewInputs drawn = ViewInputs();
         device->Present(nullptr, nullptr, nullptr, nullptr);
+        drawnView_ = drawn;
+        nextRefresh_ = std::chrono::steady_clock::now() + RefreshPeriod();
     } else {
         // Lost and not yet resettable (minimised): nothing to draw, and no
         // reason to ask again before a refresh period has passed.
+        drawnView_.reset();
         idleLoop_.DelayNext(16);
     }
 }

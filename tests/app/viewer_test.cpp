@@ -411,6 +411,51 @@ TEST_F(ViewerTest, AFrameRepaintsTheViewOnlyAndShowsTheDevicesOwnBuffers) {
     EXPECT_EQ(kept, keptPixels);
 }
 
+// Runs the event loop until the window has presented count more frames.
+bool RunFrames(TForm1& form, uint64_t count) {
+    const uint64_t until = form.PresentedFrameCount() + count;
+    QElapsedTimer clock;
+    clock.start();
+    while (form.PresentedFrameCount() < until && clock.elapsed() < 5000) QCoreApplication::processEvents();
+    return form.PresentedFrameCount() >= until;
+}
+
+TEST_F(ViewerTest, AnUnchangedViewIsShownAgainAndAnyChangeIsDrawn) {
+    auto form = Create();
+    ASSERT_TRUE(RunFrames(*form, 3));
+    // Nothing changes: the frames go on, all of them the frame on show (a
+    // frame drawn anew would be the device's other buffer).
+    const uchar* shown = form->PresentedImage().constBits();
+    const QImage pixels = form->PresentedImage().copy();
+    ASSERT_TRUE(RunFrames(*form, 10));
+    EXPECT_EQ(form->PresentedImage().constBits(), shown);
+
+    // Each kind of change is drawn at the next frame.
+    const auto expectDrawn = [&](const char* change, bool pixelsChange) {
+        ASSERT_TRUE(RunFrames(*form, 1)) << change;
+        EXPECT_NE(form->PresentedImage().constBits(), shown) << change;
+        EXPECT_EQ(form->PresentedImage() != pixels, pixelsChange) << change;
+        shown = form->PresentedImage().constBits();
+        ASSERT_TRUE(RunFrames(*form, 3)) << change;
+        EXPECT_EQ(form->PresentedImage().constBits(), shown) << change;
+    };
+    form->Yaw = 300;
+    form->UpdateModelPose();
+    expectDrawn("the pose", true);
+    form->Yaw = 0;
+    form->UpdateModelPose();
+    expectDrawn("the pose back", false);
+    form->ModelFrame->LocalMatrix(3, 0) += 0.25f;  // placed directly
+    expectDrawn("the model frame", true);
+    form->ModelFrame->LocalMatrix(3, 0) -= 0.25f;
+    expectDrawn("the model frame back", false);
+    form->ViewChanged();
+    expectDrawn("told", false);
+    UserSelects(form->cbUpper, 2);
+    expectDrawn("a texture", true);
+    EXPECT_TRUE(reports.empty());
+}
+
 // Class names of the registry's "unregistered" lines, in log order.
 std::vector<std::string> UnregisteredClasses(const std::string& log, size_t& lastLine) {
     std::vector<std::string> classes;

@@ -37,6 +37,11 @@ public:
     double RefreshRate() const override;
     bool CanShow() const override;
 
+    // Shows the frame on show once more, as a new frame (counted, OnPresent
+    // called), when the device would draw the very same pixels; nothing
+    // before the first Present.
+    void Repeat();
+
     // The last frame presented, RGB32; null before the first Present.
     const QImage& Image() const { return image_; }
     // Frames presented so far.
