@@ -24,30 +24,40 @@ constexpr int64_t kMaxDeflateRatio = 1032;
     throw EStreamError(message);
 }
 
-// Reads the wrapper's two values and returns the content size (0 for a
-// declared size of 0 or less), leaving file at the zlib stream. Raises for a
-// size no layer file can have.
-int64_t ReadContentSize(TFileStream& file) {
-    const int64_t declaredSize = file.ReadValue<int32_t>();
-    file.ReadValue<int32_t>();  // the second value is not used
+// The wrapper's two 32-bit values come first; the zlib stream follows.
+constexpr int64_t kWrapperBytes = 8;
+
+// What the wrapper says and what follows it.
+struct TWrapper {
+    int64_t ContentSize = 0;   // 0 for a declared size of 0 or less
+    int64_t DeflateBytes = 0;  // the bytes of the file after the wrapper
+};
+
+// Reads the wrapper's two values, leaving file (at its start) at the zlib
+// stream. Raises for a size no layer file can have.
+TWrapper ReadWrapper(TFileStream& file) {
+    int32_t values[2];  // the declared size; the second value is not used
+    file.ReadBuffer(values, kWrapperBytes);
+    const int64_t declaredSize = values[0];
     if (declaredSize > kMaxCompressedContentSize)
         throw EReadError(Format("Declared content size %d is implausible", declaredSize));
-    const int64_t contentSize = std::max<int64_t>(declaredSize, 0);
+    TWrapper wrapper;
+    wrapper.ContentSize = std::max<int64_t>(declaredSize, 0);
     // Deflate cannot expand its input more than about 1032 times; a declared
     // size beyond what the file could hold is damage, refused before
     // anything is allocated or inflated.
-    const int64_t deflateBytes = file.Remaining();
-    if (contentSize > (deflateBytes + 1) * kMaxDeflateRatio)
+    wrapper.DeflateBytes = file.Remaining();
+    if (wrapper.ContentSize > (wrapper.DeflateBytes + 1) * kMaxDeflateRatio)
         throw EReadError(Format("Declared content size %d exceeds what %d compressed bytes can hold",
-                                contentSize, deflateBytes));
-    return contentSize;
+                                wrapper.ContentSize, wrapper.DeflateBytes));
+    return wrapper;
 }
 
-// zlib's streaming inflate: exactly contentSize bytes from file's position
+// zlib's streaming inflate: exactly the content size from file's position
 // into out, raising what the decompression stream raises.
-void InflateStreamed(TFileStream& file, uint8_t* out, int64_t contentSize) {
+void InflateStreamed(TFileStream& file, uint8_t* out, const TWrapper& wrapper) {
     TDecompressionStream inflater(file);
-    inflater.ReadBuffer(out, contentSize);
+    inflater.ReadBuffer(out, wrapper.ContentSize);
 }
 
 struct TDecompressorDeleter {
@@ -68,14 +78,15 @@ libdeflate_decompressor* ThreadDecompressor() {
 // inflates to exactly contentSize bytes; in every other case the file's
 // position and out's bytes are unspecified, and the caller inflates again
 // the streaming way, which then decides what the content or the error is.
-bool InflateWhole(TFileStream& file, uint8_t* out, int64_t contentSize) {
+bool InflateWhole(TFileStream& file, uint8_t* out, const TWrapper& wrapper) {
     libdeflate_decompressor* decompressor = ThreadDecompressor();
     if (decompressor == nullptr) return false;
     // A sound stream of contentSize bytes is at most this long even when it
     // holds them uncompressed (stored blocks: 5 bytes per 65535); a longer one
     // is not read whole, and one that needs more is left to the streaming path.
+    const int64_t contentSize = wrapper.ContentSize;
     const int64_t limit = contentSize + contentSize / 8 + 1024;
-    const int64_t inputSize = std::min(file.Remaining(), limit);
+    const int64_t inputSize = std::min(wrapper.DeflateBytes, limit);
     const std::unique_ptr<uint8_t[]> input(new uint8_t[static_cast<size_t>(inputSize)]);
     for (int64_t got = 0; got < inputSize;) {
         const int64_t n = file.Read(input.get() + got, inputSize - got);
@@ -96,11 +107,11 @@ bool ReadWith(const std::string& fileName, TMemoryStream& dest, TInflate inflate
     TFileStream file(fileName, fmOpenRead | fmShareDenyNone);
     const int64_t start = dest.Position();
     try {
-        const int64_t contentSize = ReadContentSize(file);
-        dest.SetSize(start + contentSize);
-        if (contentSize > 0) {
+        const TWrapper wrapper = ReadWrapper(file);
+        dest.SetSize(start + wrapper.ContentSize);
+        if (wrapper.ContentSize > 0) {
             try {
-                inflate(file, dest.Memory() + start, contentSize);
+                inflate(file, dest.Memory() + start, wrapper);
             } catch (...) {
                 dest.SetPosition(start);
                 throw;
@@ -116,11 +127,10 @@ bool ReadWith(const std::string& fileName, TMemoryStream& dest, TInflate inflate
 }  // namespace
 
 bool ReadCompressedFile(const std::string& fileName, TMemoryStream& dest) {
-    return ReadWith(fileName, dest, [](TFileStream& file, uint8_t* out, int64_t contentSize) {
-        const int64_t streamStart = file.Position();
-        if (InflateWhole(file, out, contentSize)) return;
-        file.SetPosition(streamStart);
-        InflateStreamed(file, out, contentSize);
+    return ReadWith(fileName, dest, [](TFileStream& file, uint8_t* out, const TWrapper& wrapper) {
+        if (InflateWhole(file, out, wrapper)) return;
+        file.SetPosition(kWrapperBytes);
+        InflateStreamed(file, out, wrapper);
     });
 }
 
