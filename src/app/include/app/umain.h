@@ -74,13 +74,16 @@ using TExceptionReport = std::function<void(const std::string& message)>;
 struct TFormServices {
     std::string SettingsFileName;           // the settings file (see settingsfile.h)
     std::optional<std::string> DataFolder;  // used instead of the stored folder; never stored
-    TFolderPrompt FolderPrompt;             // empty: a QFileDialog
+    TFolderPrompt FolderPrompt;             // empty: a QFileDialog (folderprompt.h)
     TExceptionReport ExceptionReport;       // empty: a QMessageBox
     // The device component's stored DebugOption (the form's resource has it
     // empty: no log, no halt). Tests switch the log on with it.
     TKVDebugOption DebugOption{};
     // Frames per second that Present paces to; 0 or less: the screen's refresh.
     double RefreshRate = 0;
+    // False: the settings file is read but never written (a headless run
+    // leaves the user's settings as they are).
+    bool WriteSettings = true;
 };
 
 // How start-up went, for the program block.
@@ -230,6 +233,11 @@ private:
     bool DispatchWheel(QWheelEvent* event, QPoint at);
     void ReportException(const std::string& message);
     bool PromptForFolder(std::string& folder);
+    // Puts the window's frame (not its client area) at left, top.
+    void MoveFrameTo(int left, int top);
+    // Runs a write of the settings file (unless WriteSettings is off); a
+    // failure is reported, once a session, and the caller goes on.
+    void StoreSettings(const std::function<void()>& write);
     // Steps 6-17 of FormCreate and step 2 of FormDestroy.
     bool CreateScene();
     void FreeSceneObjects();
@@ -268,6 +276,7 @@ private:
     std::chrono::steady_clock::time_point nextRefresh_{};  // when a repeated frame is due
     std::array<TComboBox*, kPartListCount> partCombos_{};  // by TPartList; not owned (Qt children)
     bool terminated_ = false;
+    bool settingsWriteReported_ = false;  // a failed write of the settings file was reported
     TStartupOutcome startupOutcome_ = TStartupOutcome::Running;
 };
 
