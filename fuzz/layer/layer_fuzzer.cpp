@@ -21,6 +21,7 @@
 #include <string>
 #include <vector>
 
+#include "base/zstream.h"
 #include "device/texture.h"
 #include "layerreference.h"
 #include "sampledata/compressedfile.h"

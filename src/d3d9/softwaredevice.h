@@ -193,7 +193,8 @@ private:
     // it. Present makes back buffer 0's memory the front buffer and gives the
     // back buffer the former front buffer's memory once no target holds that
     // any longer (two buffers in turn while the target keeps only the frame
-    // on show); with D3DSWAPEFFECT_COPY the front buffer is a copy instead.
+    // on show), with the frame copied into it; with D3DSWAPEFFECT_COPY (or a
+    // locked back buffer) the front buffer is a copy instead.
     std::shared_ptr<uint8_t[]> frontBuffer_;
     DeviceState state_;
     raster::Rasterizer rasterizer_;

@@ -57,17 +57,21 @@ void SoftwareDevice::PresentToTarget(PresentationTarget& target) {
         frontBuffer_ = std::move(front);
         return hand(frontBuffer_.get());
     }
-    // Flip: the back buffer becomes the front buffer, handed over as it is;
-    // each further back buffer moves up one place, and the last takes the
-    // former front buffer, or new memory while a target still holds that one.
+    // Swap: the back buffer's memory becomes the front buffer, handed over as
+    // it is, and the back buffer takes the former front buffer, or new memory
+    // while a target still holds that one. The back buffer keeps the frame it
+    // held all the same (a copy within the device, no conversion): this
+    // device always has, and programs read it back after Present.
     std::shared_ptr<uint8_t[]> previous = std::move(frontBuffer_);
     frontBuffer_ = back.Memory();
     hand(frontBuffer_.get());  // the target lets go of the previous frame here
     std::shared_ptr<uint8_t[]> next = FreeBuffer(std::move(previous));
-    // Without memory for it the chain draws into the buffer on show (the
+    // Without memory for it the back buffer stays the buffer on show (the
     // target may then see a frame in the making, never freed memory).
-    if (next == nullptr) next = frontBuffer_;
-    for (size_t i = backBuffers_.size(); i-- > 0;) next = backBuffers_[i]->ExchangeMemory(std::move(next));
+    if (next == nullptr) return;
+    std::memcpy(next.get(), frontBuffer_.get(),
+                SoftwareSurface::ByteSize(back.Width(), back.Height(), back.Format()));
+    back.ExchangeMemory(std::move(next));
 }
 
 bool SoftwareDevice::HoldsSwapChainReferences() const {

@@ -142,6 +142,8 @@ TEST_F(DeviceSwapTest, TwoBuffersTakeTurnsAndAFrameOnShowIsNeverDrawnInto) {
     EXPECT_EQ(window_.Width, 32);
     const uint8_t* first = window_.Bits;
     EXPECT_EQ(window_.Pixel(first, 31, 7), 0xFF000011u);
+    // The back buffer, in other memory now, still holds the frame.
+    EXPECT_EQ(BackBufferPixel(), 0xFF000011u);
 
     // The next frame is drawn elsewhere: the one on show stays as it was.
     ASSERT_EQ(device_->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF000022, 1.0f, 0), D3D_OK);
