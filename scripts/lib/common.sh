@@ -9,6 +9,7 @@ WBX_PACKAGES=(
   libgtest-dev libgmock-dev libbenchmark-dev zlib1g-dev libdeflate-dev libclang-rt-14-dev
   qt6-base-dev libgl-dev libosmesa6-dev fonts-ipafont-gothic
   imagemagick xvfb xauth openbox xdotool valgrind
+  desktop-file-utils appstream dpkg-dev librsvg2-bin man-db
 )
 
 # Installs the packages of WBX_PACKAGES that are missing. apt's output goes to

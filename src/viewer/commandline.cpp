@@ -1,5 +1,7 @@
 #include "viewer/commandline.h"
 
+#include "buildinfo.h"
+
 namespace wbx {
 
 namespace {
@@ -59,11 +61,10 @@ std::string UsageText(const std::string& programName) {
 }
 
 std::string VersionText() {
-#ifdef WBX_VERSION
-    return std::string("wardrobix ") + WBX_VERSION + "\n";
-#else
-    return "wardrobix\n";
-#endif
+    std::string text = std::string("wardrobix ") + WBX_VERSION;
+    const std::string commit = WBX_COMMIT;
+    if (!commit.empty()) text += " (commit " + commit + ")";
+    return text + "\n";
 }
 
 }  // namespace wbx
