@@ -6,20 +6,27 @@
 //         first, so that the fuzzer reaches the drawing with any rectangle.
 //         Its result is checked against a plain re-statement of the drawing
 //         rule (clip to the texture, draw pixels with bit 15 set).
-// Every input is also drawn the way the viewer composes: through its layer
-// cache, into plain memory; both ways must agree texel for texel.
+// Every file is also read with zlib's streaming inflate alone: the one-call
+// inflate must give the same content, or fail with the same error (kind and
+// text), and leave the destination stream the same size and position; the
+// content drawn the way the viewer composes, through its layer cache into
+// plain memory, must give the same texels.
 // Refusals are stream errors (EStreamError); anything else - a crash, a
-// sanitizer report, another exception, a wrong texel - is a finding.
+// sanitizer report, another exception, a wrong texel, a disagreement - is a
+// finding.
 
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <string>
 #include <vector>
 
+#include "base/zstream.h"
 #include "device/texture.h"
 #include "layerreference.h"
 #include "sampledata/compressedfile.h"
 #include "scratchfile.h"
+#include "viewer/compressedfile.h"
 #include "viewer/layer.h"
 #include "viewer/layercache.h"
 #include "viewercomponent.h"
@@ -33,6 +40,33 @@ wbx::TKVTexture& Texture() {
     static wbx::TKVTexture texture(&wbx::testing::SharedDeviceComponent(), {D3DFMT_A1R5G5B5}, 0,
                                    D3DPOOL_MANAGED, 1, "fuzz layer");
     return texture;
+}
+
+// What one way of reading a file gives: its content, or its error.
+struct TReadOutcome {
+    bool Exists = false;
+    std::string Error;  // the exception's kind and message; empty when none
+    std::vector<uint8_t> Bytes;
+    int64_t Position = 0;
+};
+
+template <class TRead>
+TReadOutcome ReadOutcome(const std::string& fileName, TRead read) {
+    TReadOutcome outcome;
+    wbx::TMemoryStream dest;
+    dest.WriteBuffer("pre", 3);  // the content goes after what the stream holds
+    try {
+        outcome.Exists = read(fileName, dest);
+    } catch (const wbx::EZDecompressionError& error) {
+        outcome.Error = "EZDecompressionError " + error.Message();
+    } catch (const wbx::EReadError& error) {
+        outcome.Error = "EReadError " + error.Message();
+    } catch (const wbx::EStreamError& error) {
+        outcome.Error = "EStreamError " + error.Message();
+    }
+    outcome.Position = dest.Position();
+    if (outcome.Error.empty()) outcome.Bytes = dest.Bytes();
+    return outcome;
 }
 
 }  // namespace
@@ -75,20 +109,27 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         }
     }
 
+    // The one-call inflate against zlib's streaming inflate alone.
+    const TReadOutcome whole = ReadOutcome(file.Name(), wbx::ReadCompressedFile);
+    const TReadOutcome streamed = ReadOutcome(file.Name(), wbx::ReadCompressedFileStreamed);
+    if (whole.Exists != streamed.Exists || whole.Error != streamed.Error ||
+        whole.Position != streamed.Position || whole.Bytes != streamed.Bytes)
+        __builtin_trap();
+
     // The viewer's own path: the content through the layer cache, drawn into
     // plain memory of exactly 512 rows, must fail alike or give the same texels.
     static wbx::TLayerCache cache;
-    cache.Clear();  // the scratch file may keep its size and time across inputs
+    cache.Clear();  // the scratch file may keep its size and times across inputs
     std::vector<uint8_t> surface(size_t{2} * kLayerTextureWidth * kLayerTextureHeight, 0);
-    bool cached = false;
+    bool plain = false;
     try {
         if (wbx::TMemoryStream* content = cache.Content(file.Name())) {
             wbx::DrawLayerContent(*content, surface.data(), 2 * kLayerTextureWidth);
-            cached = true;
+            plain = true;
         }
     } catch (const wbx::EStreamError&) {
     }
-    if (cached != drawn) __builtin_trap();
+    if (plain != drawn) __builtin_trap();
     for (int32_t row = 0; row < kLayerTextureHeight; ++row)
         if (std::memcmp(bits + int64_t{row} * locked.Pitch, &surface[size_t(row) * 2 * kLayerTextureWidth],
                         2 * kLayerTextureWidth) != 0)

@@ -6,7 +6,7 @@ export WBX_ROOT
 
 WBX_PACKAGES=(
   cmake ninja-build g++ clang clang-format pkg-config
-  libgtest-dev libgmock-dev libbenchmark-dev zlib1g-dev libclang-rt-14-dev
+  libgtest-dev libgmock-dev libbenchmark-dev zlib1g-dev libdeflate-dev libclang-rt-14-dev
   qt6-base-dev libgl-dev libosmesa6-dev fonts-ipafont-gothic
   imagemagick xvfb xauth openbox xdotool valgrind
   desktop-file-utils appstream dpkg-dev librsvg2-bin man-db

@@ -3,11 +3,14 @@
 #include <QApplication>
 #include <QMessageBox>
 #include <QMouseEvent>
+#include <QPaintEvent>
 #include <QPainter>
 #include <QScreen>
 #include <QWheelEvent>
 #include <QWindow>
 #include <algorithm>
+#include <chrono>
+#include <cstring>
 #include <exception>
 
 #include "app/folderprompt.h"
@@ -71,9 +74,11 @@ TForm1::TForm1(TFormServices services, QWidget* parent)
       // Minimised, the window has nothing to show: its device is lost, and it
       // is reset by the frame loop once the window is back.
       presented_([this] { return ScreenRefreshRate(); }, [this] { return !isMinimized(); }) {
-    // A new frame repaints the client area (the lists on it repaint too: the
-    // figure may pass under their rounded corners).
+    // A new frame repaints the view and nothing else: the window paints
+    // every pixel itself (no background fill under the frame), and the lists
+    // on it are opaque children, so Qt leaves them out of the repaint.
     presented_.OnPresent = [this] { update(); };
+    setAttribute(Qt::WA_OpaquePaintEvent);
     // The window as its resource describes it.
     QFont font;
     font.setFamilies(
@@ -143,6 +148,10 @@ TComboBox* TForm1::MakeCombo(const char* name, int top) {
     auto* combo = new TComboBox(this);  // owned by this window
     combo->setObjectName(QString::fromLatin1(name));
     combo->setGeometry(4, top, 85, 20);
+    // Opaque, as a list over a window that presents into its client area
+    // is: it fills its rectangle (corners included) with the window's grey
+    // and is repainted only when it changes, never through by a frame.
+    combo->setAutoFillBackground(true);
     combo->OnDropDown = [this](TComboBox* sender) { Guarded([&] { ComboDropDown(sender); }); };
     combo->OnCloseUp = [this](TComboBox* sender) { Guarded([&] { ComboCloseUp(sender); }); };
     // The window sees the wheel first, as the original toolkit's forms did.
@@ -271,6 +280,10 @@ bool TForm1::CreateScene() {
         // handler again: no frame is drawn until the report is closed.
         if (reportingIdleException_) return;
         try {
+            if (RepeatFrame()) {
+                done = false;
+                return;
+            }
             RenderIdle(this, done);
         } catch (const std::exception& error) {
             reportingIdleException_ = true;
@@ -365,6 +378,7 @@ bool TForm1::LoadModel() {
     if (!pdt) return false;
     // A buffer that could not be made or locked was reported by the device
     // layer; the mesh then draws nothing.
+    ViewChanged();
     if (Mesh) UploadModel(*pdt, *Mesh);
     Pdt = std::move(*pdt);
     return true;
@@ -378,9 +392,53 @@ void TForm1::UpdateModelPose() {
 }
 
 void TForm1::ComposeTextures() {
+    ViewChanged();
     const TPartSelection selection = PartSelection();
     ComposeTexture(FrontTexture.get(), kFrontLayerOrder, selection, layerCache_);
     ComposeTexture(BackTexture.get(), kBackLayerOrder, selection, layerCache_);
+}
+
+TForm1::TViewInputs TForm1::ViewInputs() const {
+    TViewInputs inputs;
+    inputs.Revision = viewRevision_;
+    inputs.Yaw = Yaw;
+    inputs.Pitch = Pitch;
+    inputs.Zoom = Zoom;
+    static_assert(sizeof(Matrix) == 16 * sizeof(float));
+    const Matrix* placements[] = {
+        RootFrame ? &RootFrame->LocalMatrix : nullptr, ModelFrame ? &ModelFrame->LocalMatrix : nullptr,
+        ModelFrame ? &ModelFrame->OffsetMatrix : nullptr, CameraFrame ? &CameraFrame->LocalMatrix : nullptr};
+    for (size_t i = 0; i < std::size(placements); ++i)
+        if (placements[i] != nullptr) std::memcpy(&inputs.Placements[16 * i], placements[i], sizeof(Matrix));
+    inputs.Mesh = ModelFrame ? ModelFrame->Mesh : nullptr;
+    inputs.Texture = ModelFrame ? ModelFrame->GetTexture() : nullptr;
+    inputs.Device = KV ? KV->Device : nullptr;
+    inputs.Width = QWidget::width();
+    inputs.Height = QWidget::height();
+    return inputs;
+}
+
+std::chrono::steady_clock::duration TForm1::RefreshPeriod() const {
+    const double refreshRate = ScreenRefreshRate();
+    return std::chrono::duration_cast<std::chrono::steady_clock::duration>(
+        std::chrono::duration<double>(1.0 / (refreshRate > 0 ? refreshRate : 60.0)));
+}
+
+bool TForm1::RepeatFrame() {
+    if (!drawnView_ || presented_.Image().isNull() || !KV || KV->Device == nullptr ||
+        !(*drawnView_ == ViewInputs()) || KV->Device->TestCooperativeLevel() != D3D_OK)
+        return false;
+    // Shown again at the pace the device's Present keeps: one frame a refresh.
+    const auto now = std::chrono::steady_clock::now();
+    if (now < nextRefresh_) {
+        const auto wait = std::chrono::ceil<std::chrono::milliseconds>(nextRefresh_ - now);
+        idleLoop_.DelayNext(static_cast<int>(wait.count()));
+        return true;
+    }
+    nextRefresh_ += RefreshPeriod();
+    if (nextRefresh_ < now) nextRefresh_ = now + RefreshPeriod();  // after a long pause
+    presented_.Repeat();
+    return true;
 }
 
 void TForm1::RenderIdle(QObject*, bool& done) {
@@ -391,6 +449,7 @@ void TForm1::RenderIdle(QObject*, bool& done) {
     if (device == nullptr || !Scene) return idleLoop_.DelayNext(16);
     const HRESULT cooperative = device->TestCooperativeLevel();
     if (cooperative == D3DERR_DEVICENOTRESET) {
+        drawnView_.reset();
         KV->ResetDevice();
         // A reset returns every state to its default: the fixed states again.
         if (KV->Device != nullptr && KV->Device->TestCooperativeLevel() == D3D_OK) SetFixedDeviceStates();
@@ -399,10 +458,14 @@ void TForm1::RenderIdle(QObject*, bool& done) {
         Scene->Clear(D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, kBackgroundColor, 1.0f, 0);
         Scene->Render(RootFrame.get(), true);
         device->EndScene();
+        const TViewInputs drawn = ViewInputs();
         device->Present(nullptr, nullptr, nullptr, nullptr);
+        drawnView_ = drawn;
+        nextRefresh_ = std::chrono::steady_clock::now() + RefreshPeriod();
     } else {
         // Lost and not yet resettable (minimised): nothing to draw, and no
         // reason to ask again before a refresh period has passed.
+        drawnView_.reset();
         idleLoop_.DelayNext(16);
     }
 }
@@ -442,13 +505,19 @@ double TForm1::ScreenRefreshRate() const {
     return current != nullptr ? current->refreshRate() : 60.0;
 }
 
-void TForm1::paintEvent(QPaintEvent*) {
-    // The grey background is the window's own; the last frame covers the
-    // client area, the lists are painted over it as children.
-    const QImage& frame = presented_.Image();
-    if (frame.isNull()) return;
+void TForm1::paintEvent(QPaintEvent* event) {
+    // Qt clips the painter to the region to repaint, which leaves out the
+    // opaque lists. The frame is the device's front buffer as it is (no
+    // conversion); where there is none yet, or where the client area reaches
+    // beyond it, the window's grey.
     QPainter painter(this);
-    painter.drawImage(0, 0, frame);
+    const QImage& frame = presented_.Image();
+    QRegion uncovered = event->region();
+    if (!frame.isNull()) {
+        painter.drawImage(0, 0, frame);
+        uncovered -= QRect(QPoint(0, 0), frame.size());
+    }
+    for (const QRect& rect : uncovered) painter.fillRect(rect, palette().window());
 }
 
 void TForm1::ComboDropDown(TComboBox*) { WheelEnabled = false; }

@@ -156,6 +156,12 @@ private:
     ~SoftwareDevice() override;
 
     HRESULT BuildSwapChain(const D3DPRESENT_PARAMETERS& pp);  // replaces back buffers and depth surface
+    // Hands the frame in back buffer 0 to target and swaps the chain's buffers
+    // (see frontBuffer_).
+    void PresentToTarget(PresentationTarget& target);
+    // previous when nothing else holds it, else new zeroed memory of a back
+    // buffer's size (nullptr when none can be had).
+    std::shared_ptr<uint8_t[]> FreeBuffer(std::shared_ptr<uint8_t[]> previous) const;
     bool HoldsSwapChainReferences() const;
     // The window the device presents into: the device window, else the focus window (may be nullptr).
     HWND DeviceWindow() const;
@@ -183,6 +189,13 @@ private:
     D3DPRESENT_PARAMETERS pp_{};
     std::vector<std::unique_ptr<SoftwareSurface>> backBuffers_;
     std::unique_ptr<SoftwareSurface> depthStencil_;
+    // The last presented frame's memory, shared with the target that shows
+    // it. Present makes back buffer 0's memory the front buffer and gives the
+    // back buffer the former front buffer's memory once no target holds that
+    // any longer (two buffers in turn while the target keeps only the frame
+    // on show), with the frame copied into it; with D3DSWAPEFFECT_COPY (or a
+    // locked back buffer) the front buffer is a copy instead.
+    std::shared_ptr<uint8_t[]> frontBuffer_;
     DeviceState state_;
     raster::Rasterizer rasterizer_;
     PresentPacer pacer_;

@@ -1,4 +1,6 @@
 // SoftwareDevice: the swap chain, cooperation (device loss), reset and present.
+#include <cstring>
+#include <new>
 #include <vector>
 
 #include "callrecords.h"
@@ -26,7 +28,50 @@ HRESULT SoftwareDevice::BuildSwapChain(const D3DPRESENT_PARAMETERS& pp) {
     }
     backBuffers_ = std::move(buffers);
     depthStencil_ = std::move(depth);
+    frontBuffer_.reset();  // a target may still show it: its share keeps it alive
     return D3D_OK;
+}
+
+std::shared_ptr<uint8_t[]> SoftwareDevice::FreeBuffer(std::shared_ptr<uint8_t[]> previous) const {
+    if (previous != nullptr && previous.use_count() == 1) return previous;
+    const SoftwareSurface& back = *backBuffers_[0];
+    const uint64_t bytes = SoftwareSurface::ByteSize(back.Width(), back.Height(), back.Format());
+    return std::shared_ptr<uint8_t[]>(new (std::nothrow) uint8_t[bytes]());
+}
+
+void SoftwareDevice::PresentToTarget(PresentationTarget& target) {
+    SoftwareSurface& back = *backBuffers_[0];
+    const auto hand = [&](const uint8_t* bits) {
+        target.PresentSharedFrame(frontBuffer_, bits, static_cast<int>(back.Pitch()),
+                                  static_cast<int>(back.Width()), static_cast<int>(back.Height()));
+    };
+    if (pp_.SwapEffect == D3DSWAPEFFECT_COPY || back.Locked()) {
+        // The back buffer keeps its pixels (the swap effect promises it, or the
+        // application still holds a lock on them): the front buffer gets a copy.
+        std::shared_ptr<uint8_t[]> front = FreeBuffer(std::move(frontBuffer_));
+        if (front == nullptr)
+            return target.PresentFrame(back.Bits(), static_cast<int>(back.Pitch()),
+                                       static_cast<int>(back.Width()), static_cast<int>(back.Height()));
+        std::memcpy(front.get(), back.Bits(),
+                    SoftwareSurface::ByteSize(back.Width(), back.Height(), back.Format()));
+        frontBuffer_ = std::move(front);
+        return hand(frontBuffer_.get());
+    }
+    // Swap: the back buffer's memory becomes the front buffer, handed over as
+    // it is, and the back buffer takes the former front buffer, or new memory
+    // while a target still holds that one. The back buffer keeps the frame it
+    // held all the same (a copy within the device, no conversion): this
+    // device always has, and programs read it back after Present.
+    std::shared_ptr<uint8_t[]> previous = std::move(frontBuffer_);
+    frontBuffer_ = back.Memory();
+    hand(frontBuffer_.get());  // the target lets go of the previous frame here
+    std::shared_ptr<uint8_t[]> next = FreeBuffer(std::move(previous));
+    // Without memory for it the back buffer stays the buffer on show (the
+    // target may then see a frame in the making, never freed memory).
+    if (next == nullptr) return;
+    std::memcpy(next.get(), frontBuffer_.get(),
+                SoftwareSurface::ByteSize(back.Width(), back.Height(), back.Format()));
+    back.ExchangeMemory(std::move(next));
 }
 
 bool SoftwareDevice::HoldsSwapChainReferences() const {
@@ -118,11 +163,7 @@ HRESULT SoftwareDevice::Present(const RECT* pSourceRect, const RECT* pDestRect, 
         // regions are accepted and not used (the system passes none).
         const HWND target = hDestWindowOverride != nullptr ? hDestWindowOverride : DeviceWindow();
         pacer_.Pace(pp_.PresentationInterval, target != nullptr ? target->RefreshRate() : 60.0);
-        if (target != nullptr) {
-            SoftwareSurface& back = *backBuffers_[0];
-            target->PresentFrame(back.Bits(), static_cast<int>(back.Pitch()), static_cast<int>(back.Width()),
-                                 static_cast<int>(back.Height()));
-        }
+        if (target != nullptr) PresentToTarget(*target);
         ++presentCount_;
     }
     if (log_) log_->Add(records::Present(pSourceRect, pDestRect, hDestWindowOverride, pDirtyRegion, hr));

@@ -38,6 +38,11 @@ SoftwareSurface::SoftwareSurface(SoftwareDevice* device, IDirect3DBaseTexture9* 
 
 SoftwareSurface::~SoftwareSurface() = default;
 
+std::shared_ptr<uint8_t[]> SoftwareSurface::ExchangeMemory(std::shared_ptr<uint8_t[]> memory) {
+    bits_.swap(memory);
+    return memory;
+}
+
 ULONG SoftwareSurface::AddRef() {
     if (container_ != nullptr) return container_->AddRef();
     if (refs_++ == 0) device_->AddRef();

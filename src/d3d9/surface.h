@@ -11,7 +11,9 @@
 //
 // Rows are Pitch bytes apart, and the pitch is deliberately larger than
 // width x bytes per pixel: callers must step rows by the pitch they are given.
-// Memory starts zeroed.
+// Memory starts zeroed. A back buffer's memory is shared with whoever shows a
+// presented frame: Present gives the surface other memory of the same size
+// (ExchangeMemory) instead of copying its pixels out.
 
 #include <cstdint>
 #include <memory>
@@ -51,6 +53,12 @@ public:
     uint8_t* Bits() { return bits_.get(); }
     const uint8_t* Bits() const { return bits_.get(); }
     ULONG PublicReferences() const { return refs_; }  // surfaces of the device only
+    bool Locked() const { return locked_; }
+    // The pixels' memory (ByteSize bytes), shared with the surface.
+    const std::shared_ptr<uint8_t[]>& Memory() const { return bits_; }
+    // Makes memory (ByteSize bytes) the surface's pixels and returns the
+    // memory it had. Not while the surface is locked.
+    std::shared_ptr<uint8_t[]> ExchangeMemory(std::shared_ptr<uint8_t[]> memory);
     uint64_t Serial() const { return serial_; }
     raster::Surface View();
 
@@ -63,7 +71,7 @@ private:
     D3DFORMAT format_;
     DWORD usage_;
     D3DPOOL pool_;
-    std::unique_ptr<uint8_t[]> bits_;
+    std::shared_ptr<uint8_t[]> bits_;  // never null
     uint64_t serial_;
     ULONG refs_ = 0;
     bool locked_ = false;

@@ -1,19 +1,32 @@
 #include "viewer/layercache.h"
 
-#include <system_error>
+#include <sys/stat.h>
 
 #include "viewer/compressedfile.h"
 
 namespace wbx {
 
+bool TLayerCache::IdentityOf(const std::string& fileName, TFileIdentity& identity) {
+    struct stat status {};
+    if (::stat(fileName.c_str(), &status) != 0) return false;
+    const auto nanoseconds = [](const timespec& time) {
+        return static_cast<int64_t>(time.tv_sec) * 1000000000 + static_cast<int64_t>(time.tv_nsec);
+    };
+    identity.Device = static_cast<uint64_t>(status.st_dev);
+    identity.Inode = static_cast<uint64_t>(status.st_ino);
+    identity.Size = static_cast<int64_t>(status.st_size);
+    identity.ModifiedNs = nanoseconds(status.st_mtim);
+    identity.ChangedNs = nanoseconds(status.st_ctim);
+    return true;
+}
+
 TMemoryStream* TLayerCache::Content(const std::string& fileName) {
-    std::error_code sizeError, timeError;
-    const uintmax_t fileSize = std::filesystem::file_size(fileName, sizeError);
-    const std::filesystem::file_time_type modifiedAt = std::filesystem::last_write_time(fileName, timeError);
+    TFileIdentity before;
+    const bool known = IdentityOf(fileName, before);
     auto found = entries_.find(fileName);
     if (found != entries_.end()) {
         TEntry& entry = *found->second;
-        if (!sizeError && !timeError && entry.FileSize == fileSize && entry.ModifiedAt == modifiedAt) {
+        if (known && entry.Identity == before) {
             entry.LastUse = ++uses_;
             entry.Content.SetPosition(0);
             return &entry.Content;
@@ -33,14 +46,21 @@ TMemoryStream* TLayerCache::Content(const std::string& fileName) {
     if (!exists) return nullptr;
     ++reads_;
     entry->Content.SetPosition(0);
-    // A file whose size or time could not be read, or a content larger than
-    // the whole cache, is handed out for this once and not kept.
-    if (sizeError || timeError || entry->Content.Size() > capacity_) {
+    // Kept only when the file was the same before and after the read, and
+    // settled: its last change lies far enough back that a change now would
+    // show in its times.
+    const int64_t readAtNs = std::chrono::duration_cast<std::chrono::nanoseconds>(
+                                 std::chrono::system_clock::now().time_since_epoch())
+                                 .count();
+    TFileIdentity after;
+    const bool keep = known && IdentityOf(fileName, after) && after == before &&
+                      before.ChangedNs <= readAtNs - settleTime_.count() &&
+                      entry->Content.Size() <= capacity_;
+    if (!keep) {
         scratch_ = std::move(entry);
         return &scratch_->Content;
     }
-    entry->FileSize = fileSize;
-    entry->ModifiedAt = modifiedAt;
+    entry->Identity = before;
     entry->LastUse = ++uses_;
     bytes_ += entry->Content.Size();
     TMemoryStream* content = &entry->Content;

@@ -6,7 +6,10 @@
 #include <QTest>
 #include <algorithm>
 #include <filesystem>
+#include <map>
 #include <regex>
+#include <set>
+#include <thread>
 #include <tuple>
 
 #include "d3d9/adapterprofile.h"
@@ -174,6 +177,9 @@ TEST_F(ViewerTest, PartSelectionRecomposesBothTexturesAndTheNextFrameShowsIt) {
 }
 
 TEST_F(ViewerTest, RecomposingReadsOnlyTheLayersOfTheListThatChanged) {
+    // The layer cache keeps only files whose last change has settled; the
+    // generated ones were written just now.
+    std::this_thread::sleep_for(TLayerCache::kDefaultSettleTime + std::chrono::milliseconds(100));
     auto form = Create();
     const int64_t reads = form->LayerCache().Reads();
     form->ComposeTextures();
@@ -353,6 +359,101 @@ TEST_F(ViewerTest, TheEventLoopDrawsByItselfAndListsAreClickedThrough) {
     const QImage window = form->grab().toImage();
     EXPECT_EQ(window.pixel(320, 240), form->PresentedImage().pixel(320, 240));
     EXPECT_NE(window.pixel(30, 130), form->PresentedImage().pixel(30, 130));  // cbBottom lies on top
+}
+
+// Counts the paint events of the widgets it watches.
+class PaintCounter : public QObject {
+public:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::Paint) ++Paints[watched];
+        return QObject::eventFilter(watched, event);
+    }
+    std::map<QObject*, int> Paints;
+};
+
+TEST_F(ViewerTest, AFrameRepaintsTheViewOnlyAndShowsTheDevicesOwnBuffers) {
+    auto form = Create();
+    form->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
+    QCoreApplication::processEvents();
+    PaintCounter counter;
+    form->installEventFilter(&counter);
+    for (TComboBox* combo : form->findChildren<TComboBox*>()) combo->installEventFilter(&counter);
+
+    // Two frames in a row show the two buffers (the event loop may present
+    // more frames of its own in between pairs).
+    std::set<const uchar*> buffers;
+    for (int i = 0; i < 4; ++i) {
+        ASSERT_TRUE(Frame(*form));
+        const uchar* first = form->PresentedImage().constBits();
+        ASSERT_TRUE(Frame(*form));
+        EXPECT_NE(form->PresentedImage().constBits(), first);
+        buffers.insert(first);
+        buffers.insert(form->PresentedImage().constBits());
+        QCoreApplication::processEvents();
+    }
+    EXPECT_GE(counter.Paints[form.get()], 4);
+    // The lists are opaque children: a frame is clipped around them, and
+    // their text is not drawn again.
+    for (TComboBox* combo : form->findChildren<TComboBox*>())
+        EXPECT_EQ(counter.Paints[combo], 0) << combo->objectName().toStdString();
+    // The window shows the device's two buffers in turn, not copies of them.
+    EXPECT_EQ(buffers.size(), 2u);
+
+    // A copy of a frame stays as it was while the window goes on.
+    const QImage kept = form->PresentedImage();
+    const QImage keptPixels = kept.copy();
+    form->Yaw = 1500;
+    form->UpdateModelPose();
+    ASSERT_TRUE(Frame(*form));
+    ASSERT_TRUE(Frame(*form));
+    EXPECT_NE(form->PresentedImage(), keptPixels);
+    EXPECT_EQ(kept, keptPixels);
+}
+
+// Runs the event loop until the window has presented count more frames.
+bool RunFrames(TForm1& form, uint64_t count) {
+    const uint64_t until = form.PresentedFrameCount() + count;
+    QElapsedTimer clock;
+    clock.start();
+    while (form.PresentedFrameCount() < until && clock.elapsed() < 5000) QCoreApplication::processEvents();
+    return form.PresentedFrameCount() >= until;
+}
+
+TEST_F(ViewerTest, AnUnchangedViewIsShownAgainAndAnyChangeIsDrawn) {
+    auto form = Create();
+    ASSERT_TRUE(RunFrames(*form, 3));
+    // Nothing changes: the frames go on, all of them the frame on show (a
+    // frame drawn anew would be the device's other buffer).
+    const uchar* shown = form->PresentedImage().constBits();
+    const QImage pixels = form->PresentedImage().copy();
+    ASSERT_TRUE(RunFrames(*form, 10));
+    EXPECT_EQ(form->PresentedImage().constBits(), shown);
+
+    // Each kind of change is drawn at the next frame.
+    const auto expectDrawn = [&](const char* change, bool pixelsChange) {
+        ASSERT_TRUE(RunFrames(*form, 1)) << change;
+        EXPECT_NE(form->PresentedImage().constBits(), shown) << change;
+        EXPECT_EQ(form->PresentedImage() != pixels, pixelsChange) << change;
+        shown = form->PresentedImage().constBits();
+        ASSERT_TRUE(RunFrames(*form, 3)) << change;
+        EXPECT_EQ(form->PresentedImage().constBits(), shown) << change;
+    };
+    form->Yaw = 300;
+    form->UpdateModelPose();
+    expectDrawn("the pose", true);
+    form->Yaw = 0;
+    form->UpdateModelPose();
+    expectDrawn("the pose back", false);
+    form->ModelFrame->LocalMatrix(3, 0) += 0.25f;  // placed directly
+    expectDrawn("the model frame", true);
+    form->ModelFrame->LocalMatrix(3, 0) -= 0.25f;
+    expectDrawn("the model frame back", false);
+    form->ViewChanged();
+    expectDrawn("told", false);
+    UserSelects(form->cbUpper, 2);
+    expectDrawn("a texture", true);
+    EXPECT_TRUE(reports.empty());
 }
 
 // Class names of the registry's "unregistered" lines, in log order.

@@ -4,6 +4,9 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstring>
+#include <memory>
+#include <vector>
 
 #include "d3d9/d3d9.h"
 #include "d3d9/devicecontrol.h"
@@ -82,6 +85,131 @@ TEST_F(DevicePresentTest, IntervalOnePacesAndUnsetRefreshMeansSixtyHertz) {
     const double seconds = SecondsForPresents(7);  // 6 periods of 1/60 s: 100 ms
     EXPECT_GE(seconds, 0.095);
     EXPECT_LT(seconds, 1.5);
+}
+
+// A window that shows frames straight from the device's memory, keeping its
+// share of the frame on show (and, on request, of the one before it).
+class KeepingTarget : public PresentationTarget {
+public:
+    void PresentFrame(const uint8_t*, int, int, int) override { ++Copies; }
+    void PresentSharedFrame(const std::shared_ptr<const uint8_t[]>& memory, const uint8_t* bits, int pitch,
+                            int width, int height) override {
+        if (KeepPrevious) Previous = Shown;
+        Shown = memory;
+        Bits = bits;
+        Pitch = pitch;
+        Width = width;
+        Height = height;
+    }
+    uint32_t Pixel(const uint8_t* bits, int x, int y) const {
+        uint32_t value;
+        std::memcpy(&value, bits + static_cast<size_t>(y) * Pitch + static_cast<size_t>(x) * 4, 4);
+        return value;
+    }
+
+    std::shared_ptr<const uint8_t[]> Shown, Previous;
+    const uint8_t* Bits = nullptr;
+    int Pitch = 0, Width = 0, Height = 0, Copies = 0;
+    bool KeepPrevious = false;
+};
+
+class DeviceSwapTest : public DevicePresentTest {
+protected:
+    // Clears the back buffer to colour and presents it.
+    void PresentColour(D3DCOLOR colour) {
+        ASSERT_EQ(device_->Clear(0, nullptr, D3DCLEAR_TARGET, colour, 1.0f, 0), D3D_OK);
+        ASSERT_EQ(device_->Present(nullptr, nullptr, nullptr, nullptr), D3D_OK);
+    }
+    uint32_t BackBufferPixel() {
+        IDirect3DSurface9* back = nullptr;
+        EXPECT_EQ(device_->GetBackBuffer(0, 0, D3DBACKBUFFER_TYPE_MONO, &back), D3D_OK);
+        D3DLOCKED_RECT locked{};
+        EXPECT_EQ(back->LockRect(&locked, nullptr, D3DLOCK_READONLY), D3D_OK);
+        uint32_t value;
+        std::memcpy(&value, locked.pBits, 4);
+        back->UnlockRect();
+        back->Release();
+        return value;
+    }
+    KeepingTarget window_;
+};
+
+TEST_F(DeviceSwapTest, TwoBuffersTakeTurnsAndAFrameOnShowIsNeverDrawnInto) {
+    Create(WindowParams(32, 8, false, D3DFMT_D16, &window_));
+    PresentColour(0xFF000011);
+    ASSERT_NE(window_.Shown, nullptr);
+    EXPECT_EQ(window_.Copies, 0);
+    EXPECT_EQ(window_.Width, 32);
+    const uint8_t* first = window_.Bits;
+    EXPECT_EQ(window_.Pixel(first, 31, 7), 0xFF000011u);
+    // The back buffer, in other memory now, still holds the frame.
+    EXPECT_EQ(BackBufferPixel(), 0xFF000011u);
+
+    // The next frame is drawn elsewhere: the one on show stays as it was.
+    ASSERT_EQ(device_->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF000022, 1.0f, 0), D3D_OK);
+    EXPECT_EQ(window_.Pixel(first, 31, 7), 0xFF000011u);
+    ASSERT_EQ(device_->Present(nullptr, nullptr, nullptr, nullptr), D3D_OK);
+    const uint8_t* second = window_.Bits;
+    EXPECT_NE(second, first);
+    EXPECT_EQ(window_.Pixel(second, 0, 0), 0xFF000022u);
+
+    // The window let go of the first frame: its memory is the back buffer again.
+    PresentColour(0xFF000033);
+    EXPECT_EQ(window_.Bits, first);
+    PresentColour(0xFF000044);
+    EXPECT_EQ(window_.Bits, second);
+
+    // A frame someone still holds is left alone: the chain takes new memory.
+    window_.KeepPrevious = true;
+    PresentColour(0xFF000055);
+    PresentColour(0xFF000066);
+    PresentColour(0xFF000077);
+    EXPECT_EQ(window_.Pixel(window_.Previous.get() + (window_.Bits - window_.Shown.get()), 5, 5),
+              0xFF000066u);
+    EXPECT_EQ(window_.Pixel(window_.Bits, 5, 5), 0xFF000077u);
+    EXPECT_EQ(window_.Copies, 0);
+}
+
+TEST_F(DeviceSwapTest, AFrameOnShowOutlivesResetAndTheDevice) {
+    Create(WindowParams(16, 4, false, D3DFMT_D16, &window_));
+    PresentColour(0xFF123456);
+    D3DPRESENT_PARAMETERS pp = WindowParams(8, 8, false, D3DFMT_D16, &window_);
+    ASSERT_EQ(device_->Reset(&pp), D3D_OK);
+    EXPECT_EQ(window_.Pixel(window_.Bits, 15, 3), 0xFF123456u);  // sanitizers see any use after free
+    PresentColour(0xFF654321);
+    EXPECT_EQ(window_.Width, 8);
+    EXPECT_EQ(device_->Release(), 0u);
+    device_ = nullptr;
+    EXPECT_EQ(window_.Pixel(window_.Bits, 7, 7), 0xFF654321u);
+}
+
+TEST_F(DeviceSwapTest, CopySwapKeepsTheBackBuffersPixels) {
+    D3DPRESENT_PARAMETERS pp = WindowParams(8, 8, false, D3DFMT_D16, &window_);
+    pp.SwapEffect = D3DSWAPEFFECT_COPY;
+    Create(pp);
+    PresentColour(0xFF0000AA);
+    EXPECT_EQ(BackBufferPixel(), 0xFF0000AAu);
+    const uint8_t* shown = window_.Bits;
+    ASSERT_EQ(device_->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF0000BB, 1.0f, 0), D3D_OK);
+    EXPECT_EQ(window_.Pixel(shown, 0, 0), 0xFF0000AAu);
+    EXPECT_EQ(BackBufferPixel(), 0xFF0000BBu);
+}
+
+TEST_F(DeviceSwapTest, ABackBufferLockedOverPresentKeepsItsMemory) {
+    Create(WindowParams(8, 8, false, D3DFMT_D16, &window_));
+    ASSERT_EQ(device_->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF0000CC, 1.0f, 0), D3D_OK);
+    IDirect3DSurface9* back = nullptr;
+    ASSERT_EQ(device_->GetBackBuffer(0, 0, D3DBACKBUFFER_TYPE_MONO, &back), D3D_OK);
+    D3DLOCKED_RECT locked{};
+    ASSERT_EQ(back->LockRect(&locked, nullptr, 0), D3D_OK);
+    ASSERT_EQ(device_->Present(nullptr, nullptr, nullptr, nullptr), D3D_OK);
+    EXPECT_EQ(window_.Pixel(window_.Bits, 1, 1), 0xFF0000CCu);
+    EXPECT_NE(window_.Bits, static_cast<const uint8_t*>(locked.pBits));
+    std::memset(locked.pBits, 0, 4);  // still the back buffer's own memory
+    back->UnlockRect();
+    back->Release();
+    EXPECT_EQ(BackBufferPixel(), 0u);
+    EXPECT_EQ(window_.Pixel(window_.Bits, 0, 0), 0xFF0000CCu);
 }
 
 }  // namespace

@@ -7,16 +7,19 @@
 
 #include <QTest>
 #include <algorithm>
+#include <chrono>
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
 #include <random>
+#include <thread>
 
 #include "d3d9/devicecontrol.h"
 #include "device/diagnostics.h"
 #include "device/korvane.h"
 #include "hardeningfixture.h"
 #include "viewer/inifile.h"
+#include "viewer/layercache.h"
 #include "viewer/settingsfile.h"
 #include "viewerfixture.h"
 #include "viewerhardening.h"
@@ -81,6 +84,9 @@ TEST_F(ViewerHardening, DeviceLossesAmidFramesSelectionsAndModelSwitchesChangeNo
 }
 
 TEST_F(ViewerHardening, SoakKeepsTheHeapFlatAndOpensNoFiles) {
+    // The layer cache keeps only files whose last change has settled; the
+    // generated ones were written just now.
+    std::this_thread::sleep_for(TLayerCache::kDefaultSettleTime + std::chrono::milliseconds(100));
     auto form = Create();
     ASSERT_EQ(form->StartupOutcome(), TStartupOutcome::Running);
     // Warm up: every item of every list and every model once, so that the

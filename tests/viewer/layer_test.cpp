@@ -157,6 +157,75 @@ TEST(ReadCompressedFile, DamagedFilesRaiseErrorsNamingTheFile) {
     ExpectErrorNamingFile<EReadError>(dir / "tiny.pav");
 }
 
+// What reading a file gives: whether it exists, the error's kind and text,
+// and the stream's bytes and position.
+std::string ReadOutcome(bool (*read)(const std::string&, TMemoryStream&), const std::string& fileName) {
+    TMemoryStream dest;
+    dest.WriteBuffer("pre", 3);
+    std::string outcome;
+    try {
+        outcome = read(fileName, dest) ? "read " : "missing ";
+        const Bytes& bytes = dest.Bytes();
+        outcome += std::string(bytes.begin(), bytes.end());
+    } catch (const EZDecompressionError& e) {
+        outcome = "EZDecompressionError " + e.Message();
+    } catch (const EReadError& e) {
+        outcome = "EReadError " + e.Message();
+    } catch (const EStreamError& e) {
+        outcome = "EStreamError " + e.Message();
+    }
+    return outcome + Format(" at %d", dest.Position());
+}
+
+TEST(ReadCompressedFile, InflatingInOneCallGivesWhatStreamingGivesForEveryKindOfDamage) {
+    TempFolder dir;
+    Bytes content(3000);
+    for (size_t i = 0; i < content.size(); ++i) content[i] = static_cast<uint8_t>((i * 7) % 251 + (i / 500));
+    const Bytes good = CompressedFile(content);
+    std::vector<Bytes> files = {
+        good,
+        CompressedFile(content, 2999),  // the stream holds more than declared: the surplus is ignored
+        CompressedFile(content, 1),
+        CompressedFile(content, 3001),  // less than declared
+        CompressedFile({}, 0),
+    };
+    // A stream holding more than declared whose surplus and checksum are
+    // damaged: the declared bytes still read.
+    Bytes surplusDamaged = CompressedFile(content, 100);
+    surplusDamaged[surplusDamaged.size() - 1] ^= 0x55;
+    files.push_back(surplusDamaged);
+    // Trailing bytes after the stream; a preset dictionary in the header.
+    Bytes trailing = good;
+    trailing.insert(trailing.end(), {1, 2, 3, 4});
+    files.push_back(trailing);
+    Bytes dictionary = good;
+    const int flags = (dictionary[9] & 0xE0) | 0x20;  // FDICT set, FCHECK made anew
+    dictionary[9] = static_cast<uint8_t>(flags + (31 - (dictionary[8] * 256 + flags) % 31) % 31);
+    files.push_back(dictionary);
+    // Cut at every length, and one byte damaged at every place.
+    for (size_t length = 0; length < good.size(); length += 3)
+        files.emplace_back(good.begin(), good.begin() + length);
+    for (size_t at = 8; at < good.size(); ++at) {
+        for (uint8_t flip : {0x01, 0x80, 0xFF}) {
+            Bytes damaged = good;
+            damaged[at] ^= flip;
+            files.push_back(damaged);
+        }
+    }
+    int disagreements = 0;
+    for (size_t i = 0; i < files.size(); ++i) {
+        const std::string name = dir / Format("f%d.pav", static_cast<int64_t>(i));
+        WriteBytes(name, files[i]);
+        const std::string whole = ReadOutcome(ReadCompressedFile, name);
+        const std::string streamed = ReadOutcome(ReadCompressedFileStreamed, name);
+        if (whole != streamed && ++disagreements <= 5)
+            ADD_FAILURE() << "file " << i << ":\n  one call: " << whole.substr(0, 200)
+                          << "\n  streamed: " << streamed.substr(0, 200);
+    }
+    EXPECT_EQ(disagreements, 0);
+    EXPECT_EQ(ReadOutcome(ReadCompressedFile, dir / "none.pav"), "missing pre at 3");
+}
+
 TEST(DrawLayerContent, DrawsOpaquePixelsOnlyAtTheLayersPlace) {
     TSurface surface;
     // Row 0: opaque black, transparent white, opaque red; row 1: the reverse.
@@ -199,6 +268,45 @@ TEST(DrawLayerContent, ClipsToTheTexture) {
     Draw(SolidLayer(65535, 0, 1, 1, 0x8005), surface);
     EXPECT_EQ(surface.NonZeroTexels(), 56u + 12u + 6u);
     EXPECT_TRUE(surface.PaddingIntact());
+}
+
+// Layers of every width around the blocks pixels are copied in, with runs of
+// opaque and transparent pixels of every length, at places that clip on the
+// right and the bottom, drawn over a patterned surface: each texel is what
+// the drawing rule says, taken one pixel at a time.
+TEST(DrawLayerContent, CopiesLikeThePixelByPixelRuleForEveryWidthAndAlphaPattern) {
+    uint32_t seed = 12345;
+    const auto next = [&seed] { return seed = seed * 1664525u + 1013904223u; };
+    for (int32_t width : {1, 7, 8, 9, 15, 16, 17, 31, 33, 64, 250}) {
+        for (int32_t x0 : {0, 3, 200, 251}) {
+            const int32_t y0 = 509, height = 4;  // the last row lies below the texture
+            std::vector<uint16_t> pixels(static_cast<size_t>(width) * height);
+            // Runs of one kind, 1 to 20 pixels long; within a run the colour varies.
+            for (size_t i = 0; i < pixels.size();) {
+                const bool opaque = next() & 0x10000;
+                const size_t run = std::min<size_t>(1 + (next() >> 16) % 20, pixels.size() - i);
+                for (size_t end = i + run; i < end; ++i)
+                    pixels[i] =
+                        static_cast<uint16_t>((next() >> 16) & 0x7FFF) | (opaque ? kLayerAlphaBit : 0);
+            }
+            TSurface surface;
+            for (int r = 0; r < kLayerTextureHeight; ++r)
+                for (int c = 0; c < kLayerTextureWidth; ++c) {
+                    const uint16_t below = static_cast<uint16_t>(r * 31 + c);
+                    std::memcpy(&surface.Bits[size_t(r) * TSurface::kPitch + size_t(c) * 2], &below, 2);
+                }
+            TSurface expected = surface;
+            for (int32_t y = 0; y < height && y0 + y < kLayerTextureHeight; ++y)
+                for (int32_t x = 0; x < width && x0 + x < kLayerTextureWidth; ++x) {
+                    const uint16_t pixel = pixels[size_t(y) * width + x];
+                    if (pixel & kLayerAlphaBit)
+                        std::memcpy(&expected.Bits[size_t(y0 + y) * TSurface::kPitch + size_t(x0 + x) * 2],
+                                    &pixel, 2);
+                }
+            Draw(LayerContent(x0, y0, width, height, pixels), surface);
+            EXPECT_EQ(surface.Bits, expected.Bits) << "width " << width << " at " << x0;
+        }
+    }
 }
 
 TEST(DrawLayerContent, ContentEndingEarlyRaisesAfterDrawingWhatWasThere) {

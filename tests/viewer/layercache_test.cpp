@@ -5,7 +5,9 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstdio>
 #include <filesystem>
+#include <thread>
 
 #include "viewerfiles.h"
 
@@ -21,11 +23,17 @@ std::vector<uint8_t> Bytes(TMemoryStream* content) {
     return content == nullptr ? std::vector<uint8_t>{} : content->Bytes();
 }
 
+// Files written by a test have just changed; these caches keep them at once.
+constexpr std::chrono::nanoseconds kNoSettling{0};
+
+// Longer than a tick of the file system's clock: a change after it shows in the times.
+void WaitATick() { std::this_thread::sleep_for(std::chrono::milliseconds(30)); }
+
 TEST(LayerCache, KeepsContentsUntilTheFileChangesOnDisk) {
     TempFolder dir;
     const std::string file = dir / "01_aaaaa_01.pav";
     WriteBytes(file, CompressedFile(SolidLayer(1, 2, 3, 4, 0x8001)));
-    TLayerCache cache;
+    TLayerCache cache(TLayerCache::kDefaultCapacity, kNoSettling);
     TMemoryStream* first = cache.Content(file);
     ASSERT_NE(first, nullptr);
     EXPECT_EQ(Bytes(first), SolidLayer(1, 2, 3, 4, 0x8001));
@@ -50,6 +58,53 @@ TEST(LayerCache, KeepsContentsUntilTheFileChangesOnDisk) {
     EXPECT_EQ(cache.Bytes(), 0);
 }
 
+TEST(LayerCache, AReplacementOfTheSameSizeAndModificationTimeIsSeen) {
+    TempFolder dir;
+    const std::string file = dir / "03_ccccc_01.pav";
+    WriteBytes(file, CompressedFile(SolidLayer(1, 2, 3, 4, 0x8001)));
+    const auto modifiedAt = std::filesystem::last_write_time(file);
+    TLayerCache cache(TLayerCache::kDefaultCapacity, kNoSettling);
+    ASSERT_EQ(Bytes(cache.Content(file)), SolidLayer(1, 2, 3, 4, 0x8001));
+
+    // Written over in place, the time set back as it was.
+    WaitATick();
+    WriteBytes(file, CompressedFile(SolidLayer(1, 2, 3, 4, 0x8002)));
+    std::filesystem::last_write_time(file, modifiedAt);
+    ASSERT_EQ(std::filesystem::file_size(file), CompressedFile(SolidLayer(1, 2, 3, 4, 0x8001)).size());
+    EXPECT_EQ(Bytes(cache.Content(file)), SolidLayer(1, 2, 3, 4, 0x8002));
+
+    // Replaced by another file (renamed over it), with the same size and time.
+    WaitATick();
+    const std::string other = dir / "other.pav";
+    WriteBytes(other, CompressedFile(SolidLayer(1, 2, 3, 4, 0x8003)));
+    std::filesystem::last_write_time(other, modifiedAt);
+    std::filesystem::rename(other, file);
+    EXPECT_EQ(Bytes(cache.Content(file)), SolidLayer(1, 2, 3, 4, 0x8003));
+    EXPECT_EQ(cache.Reads(), 3);
+}
+
+TEST(LayerCache, AFileThatHasJustChangedIsNotKept) {
+    TempFolder dir;
+    const std::string file = dir / "04_ddddd_01.pav";
+    WriteBytes(file, CompressedFile(SolidLayer(1, 2, 3, 4, 0x8001)));
+    const auto modifiedAt = std::filesystem::last_write_time(file);
+    TLayerCache cache;  // the settle time of the window's cache
+    ASSERT_EQ(Bytes(cache.Content(file)), SolidLayer(1, 2, 3, 4, 0x8001));
+    EXPECT_EQ(cache.Bytes(), 0);
+    // Rewritten at once, quite possibly within the same tick of the file
+    // system's clock: every time may be as it was, and still it is seen.
+    WriteBytes(file, CompressedFile(SolidLayer(1, 2, 3, 4, 0x8002)));
+    std::filesystem::last_write_time(file, modifiedAt);
+    EXPECT_EQ(Bytes(cache.Content(file)), SolidLayer(1, 2, 3, 4, 0x8002));
+    EXPECT_EQ(cache.Reads(), 2);
+    // Once the change has settled, the content is kept.
+    TLayerCache settled(TLayerCache::kDefaultCapacity, std::chrono::milliseconds(100));
+    std::this_thread::sleep_for(std::chrono::milliseconds(150));
+    settled.Content(file);
+    settled.Content(file);
+    EXPECT_EQ(settled.Reads(), 1);
+}
+
 TEST(LayerCache, DamagedFilesRaiseEveryTimeAndAreNotKept) {
     TempFolder dir;
     const std::string file = dir / "02_bad00_01.pav";
@@ -70,7 +125,7 @@ TEST(LayerCache, DamagedFilesRaiseEveryTimeAndAreNotKept) {
 TEST(LayerCache, StaysWithinItsCapacityDroppingTheLeastRecentlyUsed) {
     TempFolder dir;
     const int64_t layerBytes = static_cast<int64_t>(SolidLayer(0, 0, 10, 10, 0x8001).size());
-    TLayerCache cache(2 * layerBytes);
+    TLayerCache cache(2 * layerBytes, kNoSettling);
     for (const char* name : {"a.pav", "b.pav", "c.pav", "big.pav"})
         WriteBytes(dir / name, CompressedFile(SolidLayer(0, 0, 10, 10, 0x8001)));
     WriteBytes(dir / "big.pav", CompressedFile(SolidLayer(0, 0, 30, 30, 0x8001)));

@@ -25,8 +25,11 @@
 // exception report; the window carries on.
 //
 // The window is the device's owner window (TKVOwnerWindow): the device sizes
-// it and presents into it (TPresentedFrame); each presented frame is painted
-// under the lists. While the window is minimised its presentation target
+// it and presents into it (TPresentedFrame); each presented frame repaints
+// the view around the lists, which are opaque and keep their own paint. As
+// long as nothing the view is drawn from changes, the frame loop shows the
+// frame on show again at each refresh instead of drawing the same pixels
+// anew (ViewChanged). While the window is minimised its presentation target
 // cannot show frames, so the device loses itself (nothing is drawn), and the
 // frame loop resets it when the window comes back.
 //
@@ -35,6 +38,7 @@
 
 #include <QWidget>
 #include <array>
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -171,6 +175,14 @@ public:
     // frame, or resets a device that can be reset, or skips a lost device.
     // Sets done to false.
     void RenderIdle(QObject* sender, bool& done);
+    // Tells the frame loop that the view must be drawn anew. The loop shows
+    // the frame on show again, without drawing it, as long as nothing it
+    // was drawn from has changed: the pose fields, the frames' placements,
+    // the model frame's mesh and texture, the device, the client size, and
+    // anything ComposeTextures and LoadModel change. Whatever else changes
+    // what the view shows (a material, a light, a texture's texels) calls
+    // this.
+    void ViewChanged() { ++viewRevision_; }
 
     // The layer contents kept between compositions.
     TLayerCache& LayerCache() { return layerCache_; }
@@ -233,12 +245,35 @@ private:
     // reset returns them to their defaults, so they are set again after one.
     void SetFixedDeviceStates();
     double ScreenRefreshRate() const;
+    // One refresh of the screen (60 Hz when the screen does not tell).
+    std::chrono::steady_clock::duration RefreshPeriod() const;
+
+    // What a frame of the view is drawn from, as far as the window can tell.
+    struct TViewInputs {
+        uint64_t Revision = 0;
+        int32_t Yaw = 0, Pitch = 0;
+        float Zoom = 0;
+        std::array<float, 4 * 16> Placements{};  // root, model, model offset, camera
+        const void* Mesh = nullptr;
+        const void* Texture = nullptr;
+        const void* Device = nullptr;
+        int Width = 0, Height = 0;
+        bool operator==(const TViewInputs&) const = default;
+    };
+    TViewInputs ViewInputs() const;
+    // The idle handler's pass when the view has not changed since the frame
+    // on show was drawn: that frame is shown again at the next refresh
+    // instead of being drawn anew. False when a frame must be drawn.
+    bool RepeatFrame();
 
     TFormServices services_;
     TPresentedFrame presented_;  // the device window's frames
     TIdleLoop idleLoop_;         // Application.OnIdle
     TLayerCache layerCache_;     // inflated layer files between compositions
     bool reportingIdleException_ = false;
+    uint64_t viewRevision_ = 0;
+    std::optional<TViewInputs> drawnView_;                 // what the frame on show was drawn from
+    std::chrono::steady_clock::time_point nextRefresh_{};  // when a repeated frame is due
     std::array<TComboBox*, kPartListCount> partCombos_{};  // by TPartList; not owned (Qt children)
     bool terminated_ = false;
     bool settingsWriteReported_ = false;  // a failed write of the settings file was reported

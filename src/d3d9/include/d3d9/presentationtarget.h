@@ -4,6 +4,7 @@
 // window implements it and draws each frame; tests capture into memory.
 
 #include <cstdint>
+#include <memory>
 
 namespace wbx {
 
@@ -14,6 +15,17 @@ public:
     // Receives one presented frame: width x height pixels in X8R8G8B8 (bytes
     // blue, green, red, unused), rows pitch bytes apart, valid only during the call.
     virtual void PresentFrame(const uint8_t* bits, int pitch, int width, int height) = 0;
+
+    // The same frame together with a share of the memory that holds it
+    // (bits lies inside memory). A target that keeps the share may go on
+    // showing the frame after the call, without copying it: the device never
+    // draws into memory a target still holds, and the memory lives as long as
+    // any share of it. The default hands the frame to PresentFrame.
+    virtual void PresentSharedFrame(const std::shared_ptr<const uint8_t[]>& memory, const uint8_t* bits,
+                                    int pitch, int width, int height) {
+        (void)memory;
+        PresentFrame(bits, pitch, width, height);
+    }
 
     // The display refresh in Hz that D3DPRESENT_INTERVAL_DEFAULT and _ONE pace
     // Present to. 0 or less means "use 60".

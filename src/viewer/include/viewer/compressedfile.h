@@ -30,6 +30,16 @@ inline constexpr int64_t kMaxCompressedContentSize = 64 * 1024 * 1024;
 // (EReadError). A declared size larger than the file's compressed bytes could
 // inflate to is refused at once too, so the memory taken is bounded by the
 // file's own size.
+//
+// The stream is inflated in one call into dest's memory. Whenever that does
+// not give exactly the declared size from a sound stream (the stream holds
+// more, or less, or is damaged anywhere), the file is inflated again by
+// ReadCompressedFileStreamed, whose content or error is then the result: both
+// always agree.
 bool ReadCompressedFile(const std::string& fileName, TMemoryStream& dest);
+
+// The same read with zlib's streaming inflate alone, reading the stream only
+// as far as the declared size needs (so damage past that goes unnoticed).
+bool ReadCompressedFileStreamed(const std::string& fileName, TMemoryStream& dest);
 
 }  // namespace wbx

@@ -25,8 +25,10 @@ inline constexpr uint16_t kLayerAlphaBit = 0x8000;
 // pitch is the row pitch in bytes the lock returned, at least 512. The part of
 // the layer outside the texture is clipped: nothing is ever written outside
 // the surface. Raises EReadError when the content ends before its W * H pixels;
-// the rows (and the part of the row) read before that are drawn.
-void DrawLayerContent(TStream& content, uint8_t* bits, int32_t pitch);
+// the rows (and the part of the row) read before that are drawn. The pixels
+// are taken from content's memory in place, several at a time; content's
+// position ends after the pixels read.
+void DrawLayerContent(TMemoryStream& content, uint8_t* bits, int32_t pitch);
 
 // Reads the layer file fileName (see compressedfile.h) and draws it as above.
 // Returns false, drawing nothing, when no such file exists. Raises the stream
