@@ -50,4 +50,21 @@ int FindItem(const std::vector<std::string>& items, std::string_view item) {
     return -1;
 }
 
+TOutfit RandomOutfit(const std::string& bodyType, const TPartItems& items,
+                     const std::function<uint64_t()>& random) {
+    TOutfit outfit;
+    outfit.BodyType = bodyType;
+    for (size_t list = 0; list < items.size(); ++list) {
+        const std::vector<std::string>& choices = items[list];
+        // Index 0 is "none": the dressed slots leave it out while they can.
+        const size_t first = kPartLists[list].SelectFirstFile && choices.size() >= 2 ? 1 : 0;
+        if (choices.size() <= first) continue;
+        const size_t count = choices.size() - first;
+        // The remainder's bias is below 2^-40 for any list that fits in memory.
+        const size_t pick = first + static_cast<size_t>(random() % count);
+        outfit.Items[list] = pick == 0 ? std::string() : choices[pick];
+    }
+    return outfit;
+}
+
 }  // namespace wbx

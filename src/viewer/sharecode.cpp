@@ -32,7 +32,12 @@ int HexValue(char c) {
 void AppendEscaped(std::string& code, std::string_view text) {
     for (const char c : text) {
         const auto byte = static_cast<unsigned char>(c);
-        code += IsUnreserved(byte) ? std::string(1, c) : "%" + Hex(byte);
+        if (IsUnreserved(byte)) {
+            code += c;
+        } else {
+            code += '%';
+            code += Hex(byte);
+        }
     }
 }
 

@@ -5,6 +5,9 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
+#include <set>
+
 namespace wbx {
 namespace {
 
@@ -51,6 +54,25 @@ TEST(Outfit, FindItemPrefersTheSameTextThenFoldsAsciiCase) {
     EXPECT_EQ(FindItem(items, "01_\xC3\x89ZZZZ"), -1);  // only ASCII letters fold
     EXPECT_EQ(FindItem(items, "01_ccccc"), -1);
     EXPECT_EQ(FindItem({}, "01_aaaaa"), -1);
+}
+
+TEST(Outfit, RandomOutfitsPickEveryItemAndDressTheSlotsThatStartDressed) {
+    TPartItems items;
+    items[plHair] = {"なし", "00_aaaaa", "00_bbbbb", "00_ccccc"};
+    items[plBody] = {"なし"};  // nothing to wear: none it is
+    items[plWear] = {"なし", "05_aaaaa"};
+    std::mt19937_64 engine(7);
+    std::set<std::string> hair, wear;
+    for (int i = 0; i < 200; ++i) {
+        const TOutfit outfit = RandomOutfit("type5", items, [&] { return engine(); });
+        EXPECT_EQ(outfit.BodyType, "type5");
+        hair.insert(outfit.Items[plHair]);
+        wear.insert(outfit.Items[plWear]);
+        EXPECT_EQ(outfit.Items[plBody], "");
+        EXPECT_EQ(outfit.Items[plUpper], "");  // an empty list
+    }
+    EXPECT_EQ(hair, (std::set<std::string>{"00_aaaaa", "00_bbbbb", "00_ccccc"}));
+    EXPECT_EQ(wear, (std::set<std::string>{"", "05_aaaaa"}));
 }
 
 }  // namespace

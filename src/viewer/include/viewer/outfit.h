@@ -10,6 +10,8 @@
 // ("02_12030"). An empty item is "none" (the lists' "なし").
 
 #include <array>
+#include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -49,5 +51,16 @@ std::string ItemProblem(TPartList list, std::string_view item);
 // in the case of ASCII letters (the data folder comes from Windows); -1 when
 // there is none.
 int FindItem(const std::vector<std::string>& items, std::string_view item);
+
+// The items each part list holds, by TPartList, as the lists show them
+// (index 0 is "なし").
+using TPartItems = std::array<std::vector<std::string>, kPartListCount>;
+
+// A random outfit of the lists' items for the body type given: each slot
+// picks one of its list's items evenly; the slots that start dressed (see
+// partlists.h) pick "none" only when their list holds nothing else.
+// random: any uniform random bit generator's next value, called once a slot.
+TOutfit RandomOutfit(const std::string& bodyType, const TPartItems& items,
+                     const std::function<uint64_t()>& random);
 
 }  // namespace wbx
