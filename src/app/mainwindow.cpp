@@ -18,8 +18,11 @@
 #include <QVBoxLayout>
 #include <algorithm>
 
+#include "app/dressing.h"
+#include "app/outfitmenu.h"
 #include "viewer/commandline.h"
 #include "viewer/inifile.h"
+#include "viewer/outfitstore.h"
 #include "viewer/viewpose.h"
 
 namespace wbx {
@@ -32,19 +35,9 @@ constexpr int kStatusMilliseconds = 10000;
 // The largest client area the settings may ask for, in pixels a side.
 constexpr int kLargestClient = 16384;
 
-// The pose the form shows, as one value.
-TViewPose PoseOf(const TForm1& form) { return TViewPose{form.Yaw, form.Pitch, form.Zoom}; }
-
-void ApplyPose(TForm1& form, const TViewPose& pose) {
-    form.Yaw = pose.Yaw;
-    form.Pitch = pose.Pitch;
-    form.Zoom = pose.Zoom;
-    form.UpdateModelPose();
-}
-
 }  // namespace
 
-TMainWindow::TMainWindow(TFormServices services) : services_(std::move(services)) {
+TMainWindow::TMainWindow(TFormServices services, std::string outfitsFile) : services_(std::move(services)) {
     setObjectName(QStringLiteral("MainWindow"));
     setDockOptions(QMainWindow::AnimatedDocks | QMainWindow::AllowTabbedDocks);
     BuildMenus();
@@ -69,14 +62,21 @@ TMainWindow::TMainWindow(TFormServices services) : services_(std::move(services)
     connect(form_, &QWidget::customContextMenuRequested, this,
             [this](const QPoint& at) { contextMenu_->popup(form_->mapToGlobal(at)); });
 
-    if (form_->StartupOutcome() == TStartupOutcome::Running) ReadWindowSettings();
+    outfits_ = new TOutfitMenu(*this, outfitsFile.empty() ? OutfitsFileName() : outfitsFile,
+                               services_.SettingsFileName);
+    if (form_->StartupOutcome() == TStartupOutcome::Running) {
+        ReadWindowSettings();
+        form_->Guarded([this] { outfits_->RestoreLastOutfit(); });
+    }
     stateRestored_ = true;
     form_->setFocus();
 }
 
 TMainWindow::~TMainWindow() {
-    if (form_->StartupOutcome() == TStartupOutcome::Running)
+    if (form_->StartupOutcome() == TStartupOutcome::Running) {
         form_->Guarded([this] { StoreWindowSettings(); });
+        form_->Guarded([this] { outfits_->StoreLastOutfit(); });
+    }
     // FormDestroy (in the form's destruction) stores the window's position:
     // the window must still be whole then.
     delete form_;
@@ -232,7 +232,7 @@ void TMainWindow::BuildPoseActions() {
         connect(action, &QAction::triggered, this, [this, key] {
             // Shift makes an arrow's step fine: one pixel's worth of a drag.
             const bool fine = QGuiApplication::keyboardModifiers().testFlag(Qt::ShiftModifier);
-            form_->Guarded([&] { ApplyPose(*form_, PoseAfterKey(PoseOf(*form_), key, fine)); });
+            form_->Guarded([&] { SetFormPose(*form_, PoseAfterKey(FormPose(*form_), key, fine)); });
         });
         form_->addAction(action);
         pose->addAction(action);

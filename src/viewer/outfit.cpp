@@ -36,7 +36,7 @@ std::optional<std::string> NormalizedBodyType(std::string_view text) {
 }
 
 std::string ItemProblem(TPartList list, std::string_view item) {
-    const std::string prefix = "0" + std::to_string(static_cast<int>(list)) + "_";
+    const std::string prefix = {'0', static_cast<char>('0' + static_cast<int>(list)), '_'};
     if (item.substr(0, prefix.size()) != prefix) return "does not begin with " + prefix;
     if (CharacterCount(item) != 8) return "is not eight characters long";
     return std::string();

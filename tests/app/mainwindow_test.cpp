@@ -26,7 +26,9 @@ using testing::ViewerTest;
 
 class MainWindowTest : public ViewerTest {
 protected:
-    std::unique_ptr<TMainWindow> CreateWindow() { return std::make_unique<TMainWindow>(Services()); }
+    std::unique_ptr<TMainWindow> CreateWindow() {
+        return std::make_unique<TMainWindow>(Services(), dir / "outfits.txt");
+    }
 
     static QStringList ActionTexts(const QMenu* menu) {
         QStringList texts;

@@ -11,7 +11,9 @@
 #include <string>
 #include <vector>
 
+#include "app/dressing.h"
 #include "app/mainwindow.h"
+#include "app/outfitmenu.h"
 #include "app/umain.h"
 #include "viewer/commandline.h"
 #include "viewer/datafolder.h"
@@ -40,7 +42,7 @@ int main(int argc, char** argv) {
         wbx::ParseCommandLine(std::vector<std::string>(argv + 1, argv + argc));
     if (!commandLine.Error.empty()) {
         PrintError(commandLine.Error);
-        std::fputs(wbx::UsageText("wardrobix").c_str(), stderr);
+        if (!commandLine.BadValue) std::fputs(wbx::UsageText("wardrobix").c_str(), stderr);
         return wbx::kExitUsage;
     }
     if (commandLine.Help) {
@@ -94,6 +96,15 @@ int main(int argc, char** argv) {
             case wbx::TStartupOutcome::Running:
                 break;
         }
+        if (commandLine.Outfit) {
+            // An outfit the data folder cannot dress is refused, not drawn otherwise.
+            const wbx::TDressProblems problems = wbx::OutfitProblems(*form, *commandLine.Outfit);
+            if (!problems.empty()) {
+                PrintError("--outfit: " + problems.front());
+                return wbx::kExitUsage;
+            }
+            wbx::DressOutfit(*form, *commandLine.Outfit);
+        }
         // One pass of the frame loop, then the frame it presented: the
         // device's back buffer as it left for the window.
         bool done = false;
@@ -110,6 +121,8 @@ int main(int argc, char** argv) {
         return wbx::kExitOk;
     }
     if (form->Terminated()) return wbx::kExitOk;
+    // Over the last run's outfit; what cannot be worn is told in the status bar.
+    if (commandLine.Outfit) form->Guarded([&] { window->Outfits().Dress(*commandLine.Outfit); });
     window->show();
     return application.exec();
 }

@@ -25,6 +25,7 @@
 #include <QString>
 #include <functional>
 #include <memory>
+#include <string>
 
 #include "app/formhost.h"
 #include "app/umain.h"
@@ -35,21 +36,26 @@ class QToolBar;
 
 namespace wbx {
 
+class TOutfitMenu;
+
 enum class TShellMenu { File, Outfit, View, Help };
 
 class TMainWindow : public QMainWindow, public TFormHost {
 public:
     // Builds the menus, bars and docks, then the form (whose creation runs
-    // FormCreate), then applies the stored window settings when the form
-    // started up.
-    explicit TMainWindow(TFormServices services);
-    // Stores the window settings (when the form started up), then destroys
-    // the form (FormDestroy) while the window is still whole.
+    // FormCreate), then, when the form started up, applies the stored window
+    // settings and restores the last run's outfit and pose. The named
+    // outfits live in outfitsFile (empty: the user's outfits file).
+    explicit TMainWindow(TFormServices services, std::string outfitsFile = {});
+    // Stores the window settings and the outfit (when the form started up),
+    // then destroys the form (FormDestroy) while the window is still whole.
     ~TMainWindow() override;
     TMainWindow(const TMainWindow&) = delete;
     TMainWindow& operator=(const TMainWindow&) = delete;
 
     TForm1& Form() const { return *form_; }
+    // The Outfit menu and the outfits behind it.
+    TOutfitMenu& Outfits() const { return *outfits_; }
 
     QMenu* Menu(TShellMenu menu) const;
     QToolBar* ToolBar() const { return toolBar_; }
@@ -93,7 +99,8 @@ private:
     void StoreWindowSettings();
 
     TFormServices services_;
-    TForm1* form_ = nullptr;  // owned (a Qt child, deleted first by the destructor)
+    TForm1* form_ = nullptr;          // owned (a Qt child, deleted first by the destructor)
+    TOutfitMenu* outfits_ = nullptr;  // owned (a Qt child)
     QMenu* fileMenu_ = nullptr;
     QMenu* outfitMenu_ = nullptr;
     QMenu* viewMenu_ = nullptr;
