@@ -20,6 +20,7 @@
 
 #include "app/dressing.h"
 #include "app/outfitmenu.h"
+#include "app/previewpanel.h"
 #include "viewer/commandline.h"
 #include "viewer/inifile.h"
 #include "viewer/outfitstore.h"
@@ -62,10 +63,16 @@ TMainWindow::TMainWindow(TFormServices services, std::string outfitsFile) : serv
     connect(form_, &QWidget::customContextMenuRequested, this,
             [this](const QPoint& at) { contextMenu_->popup(form_->mapToGlobal(at)); });
 
+    preview_ = new TPreviewPanel(*form_, this);
+    preview_->hide();  // docked (and shown as it was) once the form runs
+    form_->OnTexturesComposed = [this] { preview_->TexturesComposed(); };
+
     outfits_ = new TOutfitMenu(*this, outfitsFile.empty() ? OutfitsFileName() : outfitsFile,
                                services_.SettingsFileName);
     if (form_->StartupOutcome() == TStartupOutcome::Running) {
         ReadWindowSettings();
+        stateRestored_ = true;
+        AddDock(preview_, Qt::RightDockWidgetArea, QKeySequence(Qt::Key_F3));
         form_->Guarded([this] { outfits_->RestoreLastOutfit(); });
     }
     stateRestored_ = true;

@@ -37,6 +37,7 @@ class QToolBar;
 namespace wbx {
 
 class TOutfitMenu;
+class TPreviewPanel;
 
 enum class TShellMenu { File, Outfit, View, Help };
 
@@ -56,6 +57,8 @@ public:
     TForm1& Form() const { return *form_; }
     // The Outfit menu and the outfits behind it.
     TOutfitMenu& Outfits() const { return *outfits_; }
+    // The flat preview of the composed textures.
+    TPreviewPanel& Preview() const { return *preview_; }
 
     QMenu* Menu(TShellMenu menu) const;
     QToolBar* ToolBar() const { return toolBar_; }
@@ -99,8 +102,9 @@ private:
     void StoreWindowSettings();
 
     TFormServices services_;
-    TForm1* form_ = nullptr;          // owned (a Qt child, deleted first by the destructor)
-    TOutfitMenu* outfits_ = nullptr;  // owned (a Qt child)
+    TForm1* form_ = nullptr;            // owned (a Qt child, deleted first by the destructor)
+    TOutfitMenu* outfits_ = nullptr;    // owned (a Qt child)
+    TPreviewPanel* preview_ = nullptr;  // owned (a Qt child)
     QMenu* fileMenu_ = nullptr;
     QMenu* outfitMenu_ = nullptr;
     QMenu* viewMenu_ = nullptr;
