@@ -139,9 +139,10 @@ TEST_F(OutfitMenuTest, ShareCodesTravelThroughTheClipboardAndBadOnesAreNamed) {
     const std::vector<uint8_t> dressed = TextureTexels(*form.FrontTexture);
     // The same as picking the items in the lists one by one.
     auto other = CreateWindow();
+    const TOutfit wanted = Dressed();
     for (int list = 0; list < kPartListCount; ++list) {
         TComboBox* combo = other->Form().PartCombo(static_cast<TPartList>(list));
-        const std::string& item = Dressed().Items[static_cast<size_t>(list)];
+        const std::string& item = wanted.Items[static_cast<size_t>(list)];
         UserSelects(combo, item.empty() ? 0 : combo->findText(QString::fromStdString(item)));
     }
     EXPECT_EQ(TextureTexels(*other->Form().FrontTexture), dressed);
