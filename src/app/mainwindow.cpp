@@ -95,7 +95,6 @@ void TMainWindow::AdoptForm(TForm1* form) {
     setCentralWidget(form);
     // The view may grow with the window, never below the described size.
     form->setMinimumSize(kClientWidth, kClientHeight);
-    form->setMaximumSize(kClientWidth, kClientHeight);
     clientSize_ = QSize(kClientWidth, kClientHeight);
 }
 

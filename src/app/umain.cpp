@@ -5,9 +5,11 @@
 #include <QMessageBox>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QResizeEvent>
 #include <QScreen>
 #include <QWheelEvent>
 #include <algorithm>
+#include <cmath>
 #include <exception>
 
 #include "app/partcombo.h"
@@ -211,11 +213,7 @@ bool TForm1::CreateScene() {
 
     // 8. The scene: 45 degrees across, aspect height / width, the whole client area.
     Scene = std::make_unique<TOXScene>(KV.get(), "");
-    const int width = ClientWidth();
-    const int height = ClientHeight();
-    Scene->SetProjection(true, 0.7853982f, static_cast<float>(height) / static_cast<float>(width), 0.01f,
-                         10000.0f);
-    Scene->SetViewport(0, 0, static_cast<uint32_t>(width), static_cast<uint32_t>(height));
+    FitSceneToBackBuffer();
 
     // 9. The frame tree; the camera 130 units out on +z, looking at the origin.
     RootFrame = std::make_unique<TOXFrame>(nullptr);
@@ -281,6 +279,31 @@ bool TForm1::CreateScene() {
         }
     });
     return true;
+}
+
+void TForm1::FitSceneToBackBuffer() {
+    const int width = KV->Width > 0 ? KV->Width : ClientWidth();
+    const int height = KV->Height > 0 ? KV->Height : ClientHeight();
+    Scene->SetProjection(true, 0.7853982f, static_cast<float>(height) / static_cast<float>(width), 0.01f,
+                         10000.0f);
+    Scene->SetViewport(0, 0, static_cast<uint32_t>(width), static_cast<uint32_t>(height));
+}
+
+void TForm1::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    Guarded([this] { FollowClientSize(); });
+}
+
+void TForm1::FollowClientSize() {
+    if (!KV || KV->Device == nullptr || !Scene) return;
+    const double ratio = devicePixelRatioF();
+    const int width = std::max(1, static_cast<int>(std::lround(QWidget::width() * ratio)));
+    const int height = std::max(1, static_cast<int>(std::lround(QWidget::height() * ratio)));
+    if (width == KV->Width && height == KV->Height) return;
+    KV->ResizeBackBuffers(width, height);
+    // A reset returns every state to its default: the fixed states again.
+    if (KV->Device != nullptr && KV->Device->TestCooperativeLevel() == D3D_OK) SetFixedDeviceStates();
+    FitSceneToBackBuffer();
 }
 
 void TForm1::SetFixedDeviceStates() {
@@ -436,7 +459,9 @@ void TForm1::paintEvent(QPaintEvent*) {
     const QImage& frame = presented_.Image();
     if (frame.isNull()) return;
     QPainter painter(this);
-    painter.drawImage(0, 0, frame);
+    // The frame is in device pixels; it covers the client area (at the
+    // default size on a screen of one device pixel a pixel: 1 to 1).
+    painter.drawImage(QRect(QPoint(0, 0), size()), frame);
 }
 
 void TForm1::ComboDropDown(TComboBox*) { WheelEnabled = false; }

@@ -237,6 +237,69 @@ TEST_F(MainWindowTest, WindowSettingsAreASectionOfTheirOwnAndTheFormsKeysStay) {
     EXPECT_TRUE(reports.empty());
 }
 
+// The bounding box of the pixels that are not the background.
+QRect FigureBox(const QImage& frame) {
+    QRect box;
+    for (int y = 0; y < frame.height(); ++y)
+        for (int x = 0; x < frame.width(); ++x)
+            if (frame.pixel(x, y) != testing::kGrey) box |= QRect(x, y, 1, 1);
+    return box;
+}
+
+TEST_F(MainWindowTest, AnEnlargedViewRendersAtItsSizeAndTheDefaultSizeIsAsBefore) {
+    auto window = CreateWindow();
+    window->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
+    TForm1& form = window->Form();
+    ASSERT_TRUE(Frame(form));
+    const QImage original = form.PresentedImage().copy();
+    const QRect originalBox = FigureBox(original);
+    const QPoint listAt = form.cbShoes->pos();
+
+    window->resize(window->size() + QSize(640, 480));
+    QTest::qWait(20);
+    ASSERT_EQ(form.size(), QSize(1280, 960));
+    EXPECT_EQ(form.KV->Width, 1280);
+    EXPECT_EQ(form.KV->Height, 960);
+    ASSERT_TRUE(Frame(form));
+    const QImage large = form.PresentedImage().copy();
+    ASSERT_EQ(large.size(), QSize(1280, 960));
+    // The figure keeps its proportions and grows with the view; the lists stay.
+    const QRect largeBox = FigureBox(large);
+    EXPECT_NEAR(largeBox.width(), originalBox.width() * 2, 4);
+    EXPECT_NEAR(largeBox.height(), originalBox.height() * 2, 4);
+    EXPECT_NEAR(largeBox.center().x(), 640, 4);
+    EXPECT_EQ(form.cbShoes->pos(), listAt);
+    EXPECT_TRUE(reports.empty()) << reports[0];
+    // The window's size is kept for the next start.
+    window->resize(window->size() - QSize(320, 0));
+    QTest::qWait(20);
+    const QSize kept = form.size();
+
+    // Back at the default size, the frame is the first one, pixel for pixel.
+    window->RestoreDefaultSize();
+    QTest::qWait(20);
+    ASSERT_EQ(form.size(), QSize(640, 480));
+    EXPECT_EQ(form.KV->Width, 640);
+    ASSERT_TRUE(Frame(form));
+    EXPECT_EQ(form.PresentedImage(), original);
+    // Never below the described size.
+    window->resize(200, 200);
+    QTest::qWait(20);
+    EXPECT_GE(form.width(), 640);
+    EXPECT_GE(form.height(), 480);
+
+    window->resize(window->size() + kept - form.size());
+    QTest::qWait(20);
+    ASSERT_EQ(form.size(), kept);
+    window.reset();
+    auto again = CreateWindow();
+    again->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(again.get()));
+    EXPECT_EQ(again->Form().size(), kept);
+    EXPECT_EQ(again->Form().KV->Width, kept.width());
+}
+
 TEST_F(MainWindowTest, StatusMessagesAndTheFormAloneStaysAWindowOfItsOwn) {
     auto window = CreateWindow();
     window->ShowStatus(QStringLiteral("Something to know"));

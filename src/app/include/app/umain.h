@@ -56,6 +56,7 @@
 #include "viewer/ucommon.h"
 
 class QPaintEvent;
+class QResizeEvent;
 
 namespace wbx {
 
@@ -216,6 +217,8 @@ public:
 
 protected:
     void paintEvent(QPaintEvent* event) override;
+    // In a host the client area may change size: the back buffer follows.
+    void resizeEvent(QResizeEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
@@ -238,6 +241,12 @@ private:
     // The sampler filters and cull mode the figure is drawn with; a device
     // reset returns them to their defaults, so they are set again after one.
     void SetFixedDeviceStates();
+    // The back buffer at the client area's size in device pixels (through a
+    // reset), and the projection and viewport fitted to it.
+    void FollowClientSize();
+    // The projection (45 degrees across, the back buffer's aspect) and the
+    // viewport over the whole back buffer.
+    void FitSceneToBackBuffer();
     double ScreenRefreshRate() const;
 
     TFormServices services_;
