@@ -81,8 +81,10 @@ TMainWindow::TMainWindow(TFormServices services, std::string outfitsFile) : serv
 
 TMainWindow::~TMainWindow() {
     if (form_->StartupOutcome() == TStartupOutcome::Running) {
-        form_->Guarded([this] { StoreWindowSettings(); });
-        form_->Guarded([this] { outfits_->StoreLastOutfit(); });
+        // Through the form: not at all when settings are not to be written,
+        // and a failure is reported once.
+        form_->Guarded([this] { form_->StoreSettings([this] { StoreWindowSettings(); }); });
+        form_->Guarded([this] { form_->StoreSettings([this] { outfits_->StoreLastOutfit(); }); });
     }
     // FormDestroy (in the form's destruction) stores the window's position:
     // the window must still be whole then.
