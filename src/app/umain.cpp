@@ -5,11 +5,13 @@
 #include <QMouseEvent>
 #include <QPaintEvent>
 #include <QPainter>
+#include <QResizeEvent>
 #include <QScreen>
 #include <QWheelEvent>
 #include <QWindow>
 #include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <cstring>
 #include <exception>
 
@@ -67,13 +69,20 @@ std::optional<TMouseButton> ButtonOf(Qt::MouseButton button) {
 
 }  // namespace
 
-TForm1::TForm1(TFormServices services, QWidget* parent)
-    : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
-                          Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint),
+TForm1::TForm1(TFormServices services, TFormHost* host)
+    : QWidget(host != nullptr ? host->HostWindow() : nullptr,
+              host != nullptr
+                  ? Qt::Widget
+                  : Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                        Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint),
       services_(std::move(services)),
+      host_(host),
       // Minimised, the window has nothing to show: its device is lost, and it
       // is reset by the frame loop once the window is back.
-      presented_([this] { return ScreenRefreshRate(); }, [this] { return !isMinimized(); }) {
+      presented_([this] { return ScreenRefreshRate(); }, [this] { return !window()->isMinimized(); }) {
+    if (host_ != nullptr) host_->AdoptForm(this);
+    // Watches its window for the frame's placement (see eventFilter).
+    window()->installEventFilter(this);
     // A new frame repaints the view and nothing else: the window paints
     // every pixel itself (no background fill under the frame), and the lists
     // on it are opaque children, so Qt leaves them out of the repaint.
@@ -85,8 +94,8 @@ TForm1::TForm1(TFormServices services, QWidget* parent)
         {QStringLiteral("IPAPGothic"), QStringLiteral("IPA Pゴシック"), QStringLiteral("Sans Serif")});
     font.setPixelSize(12);
     setFont(font);
-    setFixedSize(kClientWidth, kClientHeight);
-    move(kDefaultLeft, kDefaultTop);
+    SetClientSize(kClientWidth, kClientHeight);
+    window()->move(kDefaultLeft, kDefaultTop);
 
     cbModels = MakeCombo("cbModels", 4);
     for (int type = 1; type <= 10; ++type) cbModels->addItem(QStringLiteral("type%1").arg(type));
@@ -163,7 +172,7 @@ void TForm1::FormCreate() {
     // 1. Caption, title and colour.
     // (The application's name, not a display name: Qt would append a display
     // name to the caption of every window, the folder prompt's included.)
-    setWindowTitle(QStringLiteral("wardrobix"));
+    window()->setWindowTitle(QStringLiteral("wardrobix"));
     QCoreApplication::setApplicationName(QStringLiteral("wardrobix"));
     QPalette palette = this->palette();
     palette.setColor(QPalette::Window, QColor(0x88, 0x88, 0x88));
@@ -186,10 +195,10 @@ void TForm1::FormCreate() {
             }
         }
         // 3. The stored position (used as it is, even off-screen), then the client size.
-        const int left = ini.ReadInteger(kSettingsSection, "left", x());
-        const int top = ini.ReadInteger(kSettingsSection, "top", y());
+        const int left = ini.ReadInteger(kSettingsSection, "left", window()->x());
+        const int top = ini.ReadInteger(kSettingsSection, "top", window()->y());
         MoveFrameTo(left, top);
-        setFixedSize(kClientWidth, kClientHeight);
+        SetClientSize(kClientWidth, kClientHeight);
     }
 
     // 4. The wheel zooms (until a list opens).
@@ -218,11 +227,7 @@ bool TForm1::CreateScene() {
 
     // 8. The scene: 45 degrees across, aspect height / width, the whole client area.
     Scene = std::make_unique<TOXScene>(KV.get(), "");
-    const int width = ClientWidth();
-    const int height = ClientHeight();
-    Scene->SetProjection(true, 0.7853982f, static_cast<float>(height) / static_cast<float>(width), 0.01f,
-                         10000.0f);
-    Scene->SetViewport(0, 0, static_cast<uint32_t>(width), static_cast<uint32_t>(height));
+    FitSceneToBackBuffer();
 
     // 9. The frame tree; the camera 130 units out on +z, looking at the origin.
     RootFrame = std::make_unique<TOXFrame>(nullptr);
@@ -294,6 +299,31 @@ bool TForm1::CreateScene() {
     return true;
 }
 
+void TForm1::FitSceneToBackBuffer() {
+    const int width = KV->Width > 0 ? KV->Width : ClientWidth();
+    const int height = KV->Height > 0 ? KV->Height : ClientHeight();
+    Scene->SetProjection(true, 0.7853982f, static_cast<float>(height) / static_cast<float>(width), 0.01f,
+                         10000.0f);
+    Scene->SetViewport(0, 0, static_cast<uint32_t>(width), static_cast<uint32_t>(height));
+}
+
+void TForm1::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    Guarded([this] { FollowClientSize(); });
+}
+
+void TForm1::FollowClientSize() {
+    if (!KV || KV->Device == nullptr || !Scene) return;
+    const double ratio = devicePixelRatioF();
+    const int width = std::max(1, static_cast<int>(std::lround(QWidget::width() * ratio)));
+    const int height = std::max(1, static_cast<int>(std::lround(QWidget::height() * ratio)));
+    if (width == KV->Width && height == KV->Height) return;
+    KV->ResizeBackBuffers(width, height);
+    // A reset returns every state to its default: the fixed states again.
+    if (KV->Device != nullptr && KV->Device->TestCooperativeLevel() == D3D_OK) SetFixedDeviceStates();
+    FitSceneToBackBuffer();
+}
+
 void TForm1::SetFixedDeviceStates() {
     IDirect3DDevice9* device = KV ? KV->Device : nullptr;
     if (device == nullptr) return;
@@ -306,8 +336,8 @@ void TForm1::FormDestroy() {
     // 1. The window position, also after a start-up that ended early.
     StoreSettings([this] {
         TIniFile ini(services_.SettingsFileName);
-        ini.WriteInteger(kSettingsSection, "left", x());
-        ini.WriteInteger(kSettingsSection, "top", y());
+        ini.WriteInteger(kSettingsSection, "left", window()->x());
+        ini.WriteInteger(kSettingsSection, "top", window()->y());
     });
     // 2. The scene objects, frames first and the scene last.
     FreeSceneObjects();
@@ -394,8 +424,16 @@ void TForm1::UpdateModelPose() {
 void TForm1::ComposeTextures() {
     ViewChanged();
     const TPartSelection selection = PartSelection();
-    ComposeTexture(FrontTexture.get(), kFrontLayerOrder, selection, layerCache_);
-    ComposeTexture(BackTexture.get(), kBackLayerOrder, selection, layerCache_);
+    // Those who show the textures elsewhere hear of it also when a damaged
+    // layer ended the composition.
+    try {
+        ComposeTexture(FrontTexture.get(), kFrontLayerOrder, selection, layerCache_);
+        ComposeTexture(BackTexture.get(), kBackLayerOrder, selection, layerCache_);
+    } catch (...) {
+        if (OnTexturesComposed) OnTexturesComposed();
+        throw;
+    }
+    if (OnTexturesComposed) OnTexturesComposed();
 }
 
 TForm1::TViewInputs TForm1::ViewInputs() const {
@@ -471,15 +509,23 @@ void TForm1::RenderIdle(QObject*, bool& done) {
 }
 
 void TForm1::SetWindowPos(int left, int top, int width, int height) {
-    // The outer size less the borders is the client size; the window's size
-    // stays fixed at it. The device asks for the position the window has
-    // (it only resizes): that position is not sent again, so that a move the
-    // window manager has not carried out yet is not undone.
-    const int clientWidth = width - (frameGeometry().width() - QWidget::width());
-    const int clientHeight = height - (frameGeometry().height() - QWidget::height());
-    setFixedSize(std::max(clientWidth, 0), std::max(clientHeight, 0));
-    if (frameGeometry().topLeft() != QPoint(left, top)) MoveFrameTo(left, top);
-    show();
+    // The outer size less the borders (and, in a host, less what lies around
+    // the form) is the client size; a window of its own stays fixed at it.
+    // The device asks for the position the window has (it only resizes):
+    // that position is not sent again, so that a move the window manager has
+    // not carried out yet is not undone.
+    const int clientWidth = width - (Width() - ClientWidth());
+    const int clientHeight = height - (Height() - ClientHeight());
+    SetClientSize(std::max(clientWidth, 0), std::max(clientHeight, 0));
+    if (window()->frameGeometry().topLeft() != QPoint(left, top)) MoveFrameTo(left, top);
+    window()->show();
+}
+
+void TForm1::SetClientSize(int width, int height) {
+    if (host_ != nullptr)
+        host_->FitClientSize(width, height);
+    else
+        setFixedSize(width, height);
 }
 
 void TForm1::MoveFrameTo(int left, int top) {
@@ -491,12 +537,19 @@ void TForm1::MoveFrameTo(int left, int top) {
     // manager to put its frame there instead; the toolkit learns the new
     // position when the window manager has moved it. Before the window exists
     // the toolkit takes a position as the frame's anyway.
-    QWindow* window = windowHandle();
-    const bool frameKnown = frameGeometry() != geometry();
-    if (window != nullptr && window->handle() != nullptr && !frameKnown)
-        window->setFramePosition(QPoint(left, top));
-    else
-        move(left, top);
+    // (The window is the host's when the form has one.)
+    QWidget* const outer = window();
+    QWindow* handle = outer->windowHandle();
+    const bool frameKnown = outer->frameGeometry() != outer->geometry();
+    if (handle != nullptr && handle->handle() != nullptr && !frameKnown) {
+        handle->setFramePosition(QPoint(left, top));
+        // Before the window manager has framed it, the window system may take
+        // that for the client area's place (a host's window, made before it
+        // is shown): the frame is moved there once it exists.
+        pendingFrameCorner_ = QPoint(left, top);
+    } else {
+        outer->move(left, top);
+    }
 }
 
 double TForm1::ScreenRefreshRate() const {
@@ -514,8 +567,11 @@ void TForm1::paintEvent(QPaintEvent* event) {
     const QImage& frame = presented_.Image();
     QRegion uncovered = event->region();
     if (!frame.isNull()) {
-        painter.drawImage(0, 0, frame);
-        uncovered -= QRect(QPoint(0, 0), frame.size());
+        // The frame is in device pixels and covers the client area (at the
+        // default size on a screen of one device pixel a pixel: 1 to 1).
+        const QRect client(QPoint(0, 0), size());
+        painter.drawImage(client, frame);
+        uncovered -= client;
     }
     for (const QRect& rect : uncovered) painter.fillRect(rect, palette().window());
 }
@@ -586,6 +642,18 @@ void TForm1::wheelEvent(QWheelEvent* event) {
 }
 
 bool TForm1::eventFilter(QObject* watched, QEvent* event) {
+    // A window placed before it was shown is framed by the window manager
+    // with its client area on the corner asked for; once the frame is known,
+    // the frame itself is put there.
+    if (watched == window() && pendingFrameCorner_ &&
+        (event->type() == QEvent::Move || event->type() == QEvent::Resize)) {
+        QWidget* outer = window();
+        if (outer->isVisible() && outer->frameGeometry() != outer->geometry()) {
+            const QPoint corner = *pendingFrameCorner_;
+            pendingFrameCorner_.reset();
+            if (outer->pos() != corner) outer->move(corner);
+        }
+    }
     // A wheel turned over a closed list zooms the figure instead of changing
     // the list's selection; with a list open the wheel belongs to the list.
     if (event->type() == QEvent::Wheel) {

@@ -285,6 +285,18 @@ void TKorvane::ResetDevice() {
     WriteDetailLog("");
 }
 
+void TKorvane::ResizeBackBuffers(int32_t width, int32_t height) {
+    if (Device == nullptr || width <= 0 || height <= 0) return;
+    if (static_cast<int32_t>(PresentParameters.BackBufferWidth) == width &&
+        static_cast<int32_t>(PresentParameters.BackBufferHeight) == height)
+        return;
+    PresentParameters.BackBufferWidth = static_cast<UINT>(width);
+    PresentParameters.BackBufferHeight = static_cast<UINT>(height);
+    ResetDevice();
+    Width = static_cast<int32_t>(PresentParameters.BackBufferWidth);
+    Height = static_cast<int32_t>(PresentParameters.BackBufferHeight);
+}
+
 void TKorvane::Destroy() {
     WriteDetailLog("");
     WriteDetailLog("■■■お別れの時がやってまいりました■■■");

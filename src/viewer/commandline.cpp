@@ -1,6 +1,7 @@
 #include "viewer/commandline.h"
 
 #include "buildinfo.h"
+#include "viewer/sharecode.h"
 
 namespace wbx {
 
@@ -39,6 +40,15 @@ TCommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
         } else if (OptionValue(arguments, i, "--data", result.DataFolder, result.Error) ||
                    OptionValue(arguments, i, "--snapshot", result.SnapshotFile, result.Error)) {
             // taken
+        } else if (std::optional<std::string> code;
+                   OptionValue(arguments, i, "--outfit", code, result.Error)) {
+            if (!result.Error.empty()) continue;
+            const TShareCodeResult outfit = DecodeShareCode(*code);
+            result.Outfit = outfit.Outfit;
+            if (!outfit.Outfit) {
+                result.Error = "--outfit: " + outfit.Error;
+                result.BadValue = true;
+            }
         } else {
             result.Error = "unknown argument \"" + argument + "\"";
         }
@@ -48,15 +58,17 @@ TCommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
 
 std::string UsageText(const std::string& programName) {
     return "Usage: " + programName +
-           " [--data DIR] [--snapshot FILE.png]\n"
+           " [--data DIR] [--outfit CODE] [--snapshot FILE.png]\n"
            "Shows an avatar figure dressed from an unpacked game data folder.\n"
            "\n"
            "  --data DIR         use DIR as the data folder for this run (the settings keep theirs)\n"
+           "  --outfit CODE      start dressed in the outfit of a share code (wbx1:...)\n"
            "  --snapshot FILE    draw one 640 x 480 frame without a window, write it as PNG and exit\n"
            "  --help             show this text\n"
            "  --version          show the version\n"
            "\n"
-           "Exit status: 0 done, 1 start-up error, 2 bad arguments or unusable data folder,\n"
+           "Exit status: 0 done, 1 start-up error, 2 bad arguments, unusable data folder or an\n"
+           "outfit the data folder cannot dress (snapshot),\n"
            "3 the first model file is missing (snapshot).\n";
 }
 

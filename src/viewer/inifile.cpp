@@ -15,6 +15,7 @@
 #include "asciicase.h"
 #include "base/format.h"
 #include "base/path.h"
+#include "viewer/atomicfile.h"
 
 namespace wbx {
 
@@ -256,51 +257,9 @@ void TIniFile::Save() const {
         throw EIniFileException(
             Format("Cannot write the settings file \"%s\" (it is read-only).", fileName_));
 
-    const std::string folder = ExtractFilePath(fileName_);
-    std::error_code ec;
-    if (!folder.empty() && !std::filesystem::is_directory(folder, ec))
-        std::filesystem::create_directories(folder, ec);
-
-    const auto fail = [this](const char* what) {
-        return EIniFileException(
-            Format("Cannot write the settings file \"%s\" (%s: %s).", fileName_, what, std::strerror(errno)));
-    };
-    std::string tempName = fileName_ + ".XXXXXX";
-    const int fd = ::mkstemp(tempName.data());
-    if (fd < 0) throw fail("create");
-    // Keep the permissions of the file being replaced; a new file gets the usual 0644 (less the umask).
-    struct stat st {};
-    if (::stat(fileName_.c_str(), &st) == 0) {
-        ::fchmod(fd, st.st_mode & 07777);
-    } else {
-        const mode_t mask = ::umask(0);
-        ::umask(mask);
-        ::fchmod(fd, 0644 & ~mask);
-    }
-    size_t done = 0;
-    while (done < text.size()) {
-        const ssize_t n = ::write(fd, text.data() + done, text.size() - done);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) {
-            const EIniFileException error = fail("write");
-            ::close(fd);
-            ::unlink(tempName.c_str());
-            throw error;
-        }
-        done += static_cast<size_t>(n);
-    }
-    const bool synced = ::fsync(fd) == 0;
-    const bool closed = ::close(fd) == 0;
-    if (!synced || !closed) {
-        const EIniFileException error = fail("write");
-        ::unlink(tempName.c_str());
-        throw error;
-    }
-    if (::rename(tempName.c_str(), fileName_.c_str()) != 0) {
-        const EIniFileException error = fail("replace");
-        ::unlink(tempName.c_str());
-        throw error;
-    }
+    const std::string error = WriteFileAtomically(fileName_, text);
+    if (!error.empty())
+        throw EIniFileException(Format("Cannot write the settings file \"%s\" (%s).", fileName_, error));
 }
 
 }  // namespace wbx

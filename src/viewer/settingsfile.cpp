@@ -21,12 +21,18 @@ std::string SettingsFileNameFor(const std::string& executableFileName, bool besi
     const std::string beside = ChangeFileExt(executableFileName, ".ini");
     const std::string baseName = ExtractFileName(beside);
     if (besideWritable && !executableFileName.empty()) return beside;
+    return ConfigFolderFor(xdgConfigHome, home) +
+           (baseName.empty() || baseName == ".ini" ? std::string("wardrobix.ini") : baseName);
+}
+
+std::string ConfigFolderFor(const std::string& xdgConfigHome, const std::string& home) {
     std::string configHome = xdgConfigHome;
     if (configHome.empty() || configHome.front() != PathDelim)
         configHome = IncludeTrailingPathDelimiter(home.empty() ? std::string(".") : home) + ".config";
-    return IncludeTrailingPathDelimiter(configHome) + "wardrobix" + PathDelim +
-           (baseName.empty() || baseName == ".ini" ? std::string("wardrobix.ini") : baseName);
+    return IncludeTrailingPathDelimiter(configHome) + "wardrobix" + PathDelim;
 }
+
+std::string ConfigFolder() { return ConfigFolderFor(Environment("XDG_CONFIG_HOME"), Environment("HOME")); }
 
 std::string SettingsFileName() {
     const std::string exe = ExecutableFileName();

@@ -39,6 +39,14 @@ TRun RunViewer(const std::vector<std::string>& arguments, const TempFolder& dir,
     return run;
 }
 
+// The lines the viewer itself wrote (the toolkit may add its own).
+int ProgramLines(const std::string& text) {
+    int lines = 0;
+    for (size_t at = text.find("wardrobix: "); at != std::string::npos; at = text.find("wardrobix: ", at + 1))
+        lines += at == 0 || text[at - 1] == '\n';
+    return lines;
+}
+
 class SnapshotTest : public ::testing::Test {
 protected:
     void SetUp() override { sampledata::GenerateDataFolder(data); }
@@ -83,6 +91,38 @@ TEST_F(SnapshotTest, RunsThatCannotShowAFrameEndWithTheirStatus) {
     EXPECT_EQ(run.Status, 1);
     EXPECT_NE(run.Stderr.find("base.pdt"), std::string::npos) << run.Stderr;
     EXPECT_FALSE(std::filesystem::exists(png));
+}
+
+TEST_F(SnapshotTest, AnOutfitIsDrawnAndOneItCannotDressEndsWithTwo) {
+    ASSERT_EQ(RunViewer({"--data", data, "--snapshot", png}, dir).Status, 0);
+    const QImage plain(QString::fromStdString(png));
+    const std::string dressedPng = dir / "dressed.png";
+    TRun run =
+        RunViewer({"--data", data, "--outfit", "wbx1:type2,00_10030,01_11020,02_12040,03_13020,04_14020,,,,,",
+                   "--snapshot", dressedPng},
+                  dir);
+    ASSERT_EQ(run.Status, 0) << run.Stderr;
+    const QImage dressed(QString::fromStdString(dressedPng));
+    ASSERT_EQ(dressed.size(), QSize(640, 480));
+    EXPECT_NE(dressed, plain);
+
+    // A bad code, an item the folder lacks, a body type without its model: 2,
+    // one line naming the part, no picture.
+    const std::string refusedPng = dir / "refused.png";
+    for (const auto& [code, part] : std::vector<std::pair<std::string, std::string>>{
+             {"wbx1:type2,,,03_13020,,,,,,,", "upper item"},
+             {"wbx1:type1,,,02_99999,,,,,,,", "upper item \"02_99999\" is not in the data folder"}}) {
+        run = RunViewer({"--data", data, "--outfit=" + code, "--snapshot", refusedPng}, dir);
+        EXPECT_EQ(run.Status, 2) << code;
+        EXPECT_NE(run.Stderr.find(part), std::string::npos) << run.Stderr;
+        EXPECT_EQ(run.Stderr.find("falls back"), std::string::npos) << run.Stderr;
+        EXPECT_EQ(ProgramLines(run.Stderr), 1) << run.Stderr;
+        EXPECT_FALSE(std::filesystem::exists(refusedPng));
+    }
+    std::filesystem::remove_all(data + "/character/models/tpv/type4");
+    run = RunViewer({"--data", data, "--outfit", "wbx1:type4,,,,,,,,,,", "--snapshot", refusedPng}, dir);
+    EXPECT_EQ(run.Status, 2);
+    EXPECT_NE(run.Stderr.find("type4"), std::string::npos) << run.Stderr;
 }
 
 TEST_F(SnapshotTest, HelpVersionAndBadArgumentsEndWithTheirStatus) {

@@ -33,5 +33,27 @@ TEST(CommandLine, RefusesWhatItDoesNotKnow) {
     EXPECT_NE(UsageText("wardrobix").find("--snapshot"), std::string::npos);
 }
 
+TEST(CommandLine, OutfitCodesAreReadAndABadOneIsNamedInOneLine) {
+    TCommandLine c = ParseCommandLine({"--outfit", "wbx1:type2,00_10030,,,,,,,,,"});
+    EXPECT_TRUE(c.Error.empty()) << c.Error;
+    ASSERT_TRUE(c.Outfit.has_value());
+    EXPECT_EQ(c.Outfit->BodyType, "type2");
+    EXPECT_EQ(c.Outfit->Items[plHair], "00_10030");
+    c = ParseCommandLine({"--outfit=wbx1:type3,,,,,,,,,,", "--data", "/d"});
+    ASSERT_TRUE(c.Outfit.has_value());
+    EXPECT_EQ(c.Outfit->BodyType, "type3");
+
+    c = ParseCommandLine({"--outfit", "wbx1:type2,,,,,04_123,,,,,", "--data", "/d"});
+    EXPECT_FALSE(c.Outfit.has_value());
+    EXPECT_TRUE(c.BadValue);
+    EXPECT_EQ(c.Error.find('\n'), std::string::npos);
+    EXPECT_NE(c.Error.find("--outfit"), std::string::npos) << c.Error;
+    EXPECT_NE(c.Error.find("shoes item"), std::string::npos) << c.Error;
+    c = ParseCommandLine({"--outfit"});
+    EXPECT_FALSE(c.Error.empty());
+    EXPECT_FALSE(c.BadValue);  // a usage error: the usage follows
+    EXPECT_NE(UsageText("wardrobix").find("--outfit CODE"), std::string::npos);
+}
+
 }  // namespace
 }  // namespace wbx

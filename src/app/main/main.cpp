@@ -11,6 +11,9 @@
 #include <string>
 #include <vector>
 
+#include "app/dressing.h"
+#include "app/mainwindow.h"
+#include "app/outfitmenu.h"
 #include "app/umain.h"
 #include "viewer/commandline.h"
 #include "viewer/datafolder.h"
@@ -39,7 +42,7 @@ int main(int argc, char** argv) {
         wbx::ParseCommandLine(std::vector<std::string>(argv + 1, argv + argc));
     if (!commandLine.Error.empty()) {
         PrintError(commandLine.Error);
-        std::fputs(wbx::UsageText("wardrobix").c_str(), stderr);
+        if (!commandLine.BadValue) std::fputs(wbx::UsageText("wardrobix").c_str(), stderr);
         return wbx::kExitUsage;
     }
     if (commandLine.Help) {
@@ -75,7 +78,11 @@ int main(int argc, char** argv) {
         services.WriteSettings = false;
     }
 
-    auto form = std::make_unique<wbx::TForm1>(services);
+    // The window as the user meets it (the form with menus, bars and panels
+    // around it); the snapshot needs the form alone.
+    const auto window = snapshot ? nullptr : std::make_unique<wbx::TMainWindow>(services);
+    const auto alone = snapshot ? std::make_unique<wbx::TForm1>(services) : nullptr;
+    wbx::TForm1* form = window ? &window->Form() : alone.get();
     if (snapshot) {
         switch (form->StartupOutcome()) {
             case wbx::TStartupOutcome::NoDataFolder:
@@ -90,6 +97,15 @@ int main(int argc, char** argv) {
                 return wbx::kExitStartupError;
             case wbx::TStartupOutcome::Running:
                 break;
+        }
+        if (commandLine.Outfit) {
+            // An outfit the data folder cannot dress is refused, not drawn otherwise.
+            const wbx::TDressProblems problems = wbx::OutfitProblems(*form, *commandLine.Outfit);
+            if (!problems.empty()) {
+                PrintError("--outfit: " + problems.front());
+                return wbx::kExitUsage;
+            }
+            wbx::DressOutfit(*form, *commandLine.Outfit);
         }
         // One pass of the frame loop, then the frame it presented: the
         // device's back buffer as it left for the window.
@@ -107,6 +123,8 @@ int main(int argc, char** argv) {
         return wbx::kExitOk;
     }
     if (form->Terminated()) return wbx::kExitOk;
-    form->show();
+    // Over the last run's outfit; what cannot be worn is told in the status bar.
+    if (commandLine.Outfit) form->Guarded([&] { window->Outfits().Dress(*commandLine.Outfit); });
+    window->show();
     return application.exec();
 }

@@ -35,6 +35,10 @@
 //
 // The folder prompt and the exception report are injected (TFormServices), so
 // tests and the headless snapshot answer them without dialogs.
+//
+// The form may also be placed in a host window (formhost.h: the main window's
+// shell); then the host's window is the one that is captioned, positioned,
+// shown and minimised, and the form is its client area.
 
 #include <QWidget>
 #include <array>
@@ -46,6 +50,7 @@
 #include <string>
 
 #include "app/combobox.h"
+#include "app/formhost.h"
 #include "app/idleloop.h"
 #include "app/presentedframe.h"
 #include "device/diagnostics.h"
@@ -55,6 +60,7 @@
 #include "viewer/ucommon.h"
 
 class QPaintEvent;
+class QResizeEvent;
 
 namespace wbx {
 
@@ -107,7 +113,9 @@ inline constexpr int kDefaultTop = 114;
 
 class TForm1 : public QWidget, public TKVOwnerWindow {
 public:
-    explicit TForm1(TFormServices services, QWidget* parent = nullptr);
+    // host: the window the form is placed in; nullptr makes the form a
+    // window of its own. Not owned; it outlives the form.
+    explicit TForm1(TFormServices services, TFormHost* host = nullptr);
     ~TForm1() override;
     TForm1(const TForm1&) = delete;
     TForm1& operator=(const TForm1&) = delete;
@@ -184,6 +192,14 @@ public:
     // this.
     void ViewChanged() { ++viewRevision_; }
 
+    // Called after every composition of the textures (also one a damaged
+    // layer ended); may be empty.
+    std::function<void()> OnTexturesComposed;
+
+    // Runs a write of the settings file (unless WriteSettings is off); a
+    // failure is reported, once a session, and the caller goes on.
+    void StoreSettings(const std::function<void()>& write);
+
     // The layer contents kept between compositions.
     TLayerCache& LayerCache() { return layerCache_; }
 
@@ -193,13 +209,14 @@ public:
     // Whether RenderIdle is installed as the idle handler (FormCreate's last step).
     bool IdleHandlerInstalled() const { return idleLoop_.Installed(); }
 
-    // TKVOwnerWindow: client and outer geometry, SetWindowPos, the frame target.
+    // TKVOwnerWindow: client and outer geometry, SetWindowPos, the frame
+    // target. The outer frame is the window's (the host's when there is one).
     int ClientWidth() const override { return QWidget::width(); }
     int ClientHeight() const override { return QWidget::height(); }
-    int Left() const override { return frameGeometry().x(); }
-    int Top() const override { return frameGeometry().y(); }
-    int Width() const override { return frameGeometry().width(); }
-    int Height() const override { return frameGeometry().height(); }
+    int Left() const override { return window()->frameGeometry().x(); }
+    int Top() const override { return window()->frameGeometry().y(); }
+    int Width() const override { return window()->frameGeometry().width(); }
+    int Height() const override { return window()->frameGeometry().height(); }
     void SetWindowPos(int left, int top, int width, int height) override;
     HWND PresentationTarget() override { return &presented_; }
 
@@ -219,6 +236,8 @@ public:
 
 protected:
     void paintEvent(QPaintEvent* event) override;
+    // In a host the client area may change size: the back buffer follows.
+    void resizeEvent(QResizeEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
@@ -233,17 +252,22 @@ private:
     bool DispatchWheel(QWheelEvent* event, QPoint at);
     void ReportException(const std::string& message);
     bool PromptForFolder(std::string& folder);
+    // The client area's size: fixed for a window of its own, fitted by the host otherwise.
+    void SetClientSize(int width, int height);
     // Puts the window's frame (not its client area) at left, top.
     void MoveFrameTo(int left, int top);
-    // Runs a write of the settings file (unless WriteSettings is off); a
-    // failure is reported, once a session, and the caller goes on.
-    void StoreSettings(const std::function<void()>& write);
     // Steps 6-17 of FormCreate and step 2 of FormDestroy.
     bool CreateScene();
     void FreeSceneObjects();
     // The sampler filters and cull mode the figure is drawn with; a device
     // reset returns them to their defaults, so they are set again after one.
     void SetFixedDeviceStates();
+    // The back buffer at the client area's size in device pixels (through a
+    // reset), and the projection and viewport fitted to it.
+    void FollowClientSize();
+    // The projection (45 degrees across, the back buffer's aspect) and the
+    // viewport over the whole back buffer.
+    void FitSceneToBackBuffer();
     double ScreenRefreshRate() const;
     // One refresh of the screen (60 Hz when the screen does not tell).
     std::chrono::steady_clock::duration RefreshPeriod() const;
@@ -267,12 +291,14 @@ private:
     bool RepeatFrame();
 
     TFormServices services_;
+    TFormHost* host_ = nullptr;  // not owned; nullptr: the form is a window of its own
     TPresentedFrame presented_;  // the device window's frames
     TIdleLoop idleLoop_;         // Application.OnIdle
     TLayerCache layerCache_;     // inflated layer files between compositions
     bool reportingIdleException_ = false;
     uint64_t viewRevision_ = 0;
     std::optional<TViewInputs> drawnView_;                 // what the frame on show was drawn from
+    std::optional<QPoint> pendingFrameCorner_;             // the frame's corner, once it is framed
     std::chrono::steady_clock::time_point nextRefresh_{};  // when a repeated frame is due
     std::array<TComboBox*, kPartListCount> partCombos_{};  // by TPartList; not owned (Qt children)
     bool terminated_ = false;

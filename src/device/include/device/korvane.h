@@ -77,6 +77,12 @@ public:
     // Resets a device that reported D3DERR_DEVICENOTRESET, around OnDeviceLost
     // and OnDeviceReset of every resource.
     void ResetDevice();
+    // Gives the device width x height back buffers through a reset (as a
+    // window that changed size does in Direct3D 9): the presentation
+    // parameters take the new size, then ResetDevice. Width and Height follow
+    // what the reset made. Nothing happens without a device or when the size
+    // is what it is.
+    void ResizeBackBuffers(int32_t width, int32_t height);
     // Back buffer index of the device; 0 <= index < BackBufferCount (unchecked).
     IDirect3DSurface9* BackBuffer(int32_t index) const { return BackBuffers[static_cast<size_t>(index)]; }
     // Stores options and sets the three switches of diagnostics.h from them.

@@ -4,14 +4,17 @@
 //
 //   --data DIR         use DIR as the data folder for this run (not stored)
 //   --snapshot FILE    headless: start up, draw one frame, write it as PNG, stop
+//   --outfit CODE      start dressed in the outfit of a share code (sharecode.h)
 //   --help, -h         print the usage
 //   --version          print the version
 //
-// "--data=DIR" and "--snapshot=FILE" are accepted too.
+// "--data=DIR", "--snapshot=FILE" and "--outfit=CODE" are accepted too.
 
 #include <optional>
 #include <string>
 #include <vector>
+
+#include "viewer/outfit.h"
 
 namespace wbx {
 
@@ -24,9 +27,11 @@ inline constexpr int kExitMissingModel = 3;  // the first model file is missing 
 struct TCommandLine {
     std::optional<std::string> DataFolder;
     std::optional<std::string> SnapshotFile;
+    std::optional<TOutfit> Outfit;  // the --outfit code, read
     bool Help = false;
     bool Version = false;
-    std::string Error;  // not empty: the arguments were refused, with this reason
+    std::string Error;      // not empty: the arguments were refused, with this reason
+    bool BadValue = false;  // the refusal is about an option's value (one line says it all)
 };
 
 // Parses the arguments after the program name.

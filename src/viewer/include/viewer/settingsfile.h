@@ -20,4 +20,10 @@ std::string SettingsFileName();
 std::string SettingsFileNameFor(const std::string& executableFileName, bool besideWritable,
                                 const std::string& xdgConfigHome, const std::string& home);
 
+// The viewer's folder in the user's configuration folder, ending in a
+// separator: $XDG_CONFIG_HOME/wardrobix/ ($XDG_CONFIG_HOME as above). The
+// viewer's own files other than the settings file live there.
+std::string ConfigFolder();
+std::string ConfigFolderFor(const std::string& xdgConfigHome, const std::string& home);
+
 }  // namespace wbx
