@@ -100,17 +100,20 @@ TThumbnailCache::TThumbnailCache(std::string folder) : folder_(std::move(folder)
 }
 
 std::string TThumbnailCache::DefaultFolder() {
+    std::string folder;
     const char* cache = std::getenv("XDG_CACHE_HOME");
-    if (cache != nullptr && cache[0] == '/') return std::string(cache) + "/wardrobix/thumbnails/";
     const char* home = std::getenv("HOME");
-    if (home != nullptr && home[0] == '/') return std::string(home) + "/.cache/wardrobix/thumbnails/";
-    return "";
+    if (cache != nullptr && cache[0] == '/')
+        folder.append(cache).append("/wardrobix/thumbnails/");
+    else if (home != nullptr && home[0] == '/')
+        folder.append(home).append("/.cache/wardrobix/thumbnails/");
+    return folder;
 }
 
 std::string TThumbnailCache::Key(const std::vector<TFileIdentity>& layers, TThumbnailSide side,
                                  int32_t size) {
     std::string key = Format("%s %d", side == TThumbnailSide::Front ? "front" : "back", size);
-    for (const TFileIdentity& layer : layers) key += "\n" + IdentityText(layer);
+    for (const TFileIdentity& layer : layers) key.append(1, '\n').append(IdentityText(layer));
     return key;
 }
 

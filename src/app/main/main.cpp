@@ -12,9 +12,11 @@
 #include <vector>
 
 #include "app/umain.h"
+#include "app/wardrobebrowser.h"
 #include "viewer/commandline.h"
 #include "viewer/datafolder.h"
 #include "viewer/settingsfile.h"
+#include "viewer/thumbnailcache.h"
 
 namespace {
 
@@ -105,6 +107,7 @@ int main(int argc, char** argv) {
         return wbx::kExitOk;
     }
     if (form->Terminated()) return wbx::kExitOk;
+    wbx::AttachWardrobeBrowser(*form, wbx::TThumbnailCache::DefaultFolder());
     form->show();
     return application.exec();
 }
