@@ -1,5 +1,8 @@
 #include "app/thumbnailloader.h"
 
+#include <sys/resource.h>
+#include <unistd.h>
+
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QEventLoop>
@@ -12,6 +15,8 @@ namespace {
 // The most a batch of deliveries takes of the event loop before the rest
 // waits for the next turn: well within a frame.
 constexpr qint64 kDeliveryBudgetNs = 4'000'000;
+// The workers' nice value (a failure to set it changes nothing else).
+constexpr int kWorkerNice = 10;
 
 }  // namespace
 
@@ -69,6 +74,9 @@ bool TThumbnailLoader::Busy() const {
 }
 
 void TThumbnailLoader::Work() {
+    // Below the GUI thread, so that on a busy machine the window is served
+    // first; thumbnails only wait a little longer.
+    ::setpriority(PRIO_PROCESS, static_cast<id_t>(::gettid()), kWorkerNice);
     TThumbnailMaker maker(avatarFolder_, &cache_);
     for (;;) {
         TThumbnailRequest request;
