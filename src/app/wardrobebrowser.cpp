@@ -13,8 +13,8 @@
 #include <cstring>
 
 #include "app/combobox.h"
+#include "app/mainwindow.h"
 #include "app/thumbnailloader.h"
-#include "app/umain.h"
 #include "app/wardrobemodel.h"
 #include "viewer/datafolder.h"
 
@@ -296,16 +296,17 @@ void TWardrobeBrowser::FocusGrid() {
         grid.setCurrentIndex(grid.model()->index(0, 0));
 }
 
-TWardrobeBrowser* AttachWardrobeBrowser(TForm1& form, const std::string& cacheFolder) {
+TWardrobeBrowser* InstallWardrobeBrowser(TMainWindow& window, const std::string& cacheFolder) {
     std::array<TComboBox*, kPartListCount> lists{};
     for (int i = 0; i < kPartListCount; ++i)
-        lists[static_cast<size_t>(i)] = form.PartCombo(static_cast<TPartList>(i));
-    auto* browser = new TWardrobeBrowser(lists, AvatarPath, cacheFolder, &form);
-    browser->setFloating(true);
-    browser->resize(460, 560);
-    browser->hide();
-    form.addAction(browser->ToggleAction());
-    form.addAction(browser->SearchAction());
+        lists[static_cast<size_t>(i)] = window.Form().PartCombo(static_cast<TPartList>(i));
+    auto* browser = new TWardrobeBrowser(lists, AvatarPath, cacheFolder, &window);
+    window.AddDock(browser, Qt::RightDockWidgetArea, QKeySequence(Qt::Key_F2));
+    // The window's menu holds the search item; the browser's own action would
+    // answer the same keys twice.
+    browser->removeAction(browser->SearchAction());
+    window.AddMenuAction(TShellMenu::View, QStringLiteral("&Find Item…"), QKeySequence::Find,
+                         [browser] { browser->SearchAction()->trigger(); });
     return browser;
 }
 

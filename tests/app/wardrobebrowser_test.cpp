@@ -10,10 +10,12 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListView>
+#include <QMenu>
 #include <QMouseEvent>
 #include <QProgressBar>
 #include <QTest>
 
+#include "app/mainwindow.h"
 #include "app/thumbnailloader.h"
 #include "app/wardrobemodel.h"
 #include "viewer/datafolder.h"
@@ -158,18 +160,39 @@ TEST_F(WardrobeBrowserTest, SearchFiltersEveryListAndCounts) {
     const int item = browser->Model(plBottom).ItemAt(1);
     browser->Pick(plBottom, item);
     EXPECT_EQ(form->cbBottom->currentIndex(), item);
+}
 
-    // Ctrl+F reaches the field from the main window; F2 shows and hides the panel.
-    AttachWardrobeBrowser(*form, cache.Path());
-    TWardrobeBrowser* attached = form->findChild<TWardrobeBrowser*>();
-    ASSERT_NE(attached, nullptr);
-    EXPECT_FALSE(attached->isVisible());
-    attached->SearchAction()->trigger();
-    EXPECT_TRUE(attached->isVisible());
-    attached->ToggleAction()->trigger();
-    EXPECT_FALSE(attached->isVisible());
-    EXPECT_EQ(attached->ToggleAction()->shortcut(), QKeySequence(Qt::Key_F2));
-    EXPECT_EQ(attached->SearchAction()->shortcut(), QKeySequence(QKeySequence::Find));
+TEST_F(WardrobeBrowserTest, TheMainWindowDocksItWithF2AndFindsWithCtrlF) {
+    form.reset();
+    TMainWindow window(Services());
+    ASSERT_EQ(window.Form().StartupOutcome(), TStartupOutcome::Running);
+    TWardrobeBrowser* browser = InstallWardrobeBrowser(window, cache.Path());
+    window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+    // Hidden at first: the window is as it was.
+    EXPECT_FALSE(browser->isVisible());
+    EXPECT_EQ(window.Form().size(), QSize(kClientWidth, kClientHeight));
+    EXPECT_EQ(window.dockWidgetArea(browser), Qt::RightDockWidgetArea);
+
+    QAction* toggle = nullptr;
+    QAction* find = nullptr;
+    for (QAction* action : window.Menu(TShellMenu::View)->actions()) {
+        if (action->shortcut() == QKeySequence(Qt::Key_F2)) toggle = action;
+        if (action->shortcut() == QKeySequence(QKeySequence::Find)) find = action;
+    }
+    ASSERT_NE(toggle, nullptr);
+    ASSERT_NE(find, nullptr);
+    toggle->trigger();
+    EXPECT_TRUE(browser->isVisible());
+    EXPECT_EQ(window.Form().size(), QSize(kClientWidth, kClientHeight));  // the window grew instead
+    toggle->trigger();
+    EXPECT_FALSE(browser->isVisible());
+    find->trigger();
+    EXPECT_TRUE(browser->isVisible());
+    // Picks from the docked panel dress the window's own form.
+    browser->Pick(plShoes, 2);
+    EXPECT_EQ(window.Form().cbShoes->currentIndex(), 2);
+    EXPECT_TRUE(reports.empty());
 }
 
 TEST_F(WardrobeBrowserTest, ThumbnailsComeFromWorkersThenFromTheCacheAndNeverStale) {

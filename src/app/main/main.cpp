@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "app/mainwindow.h"
 #include "app/umain.h"
 #include "app/wardrobebrowser.h"
 #include "viewer/commandline.h"
@@ -75,7 +76,11 @@ int main(int argc, char** argv) {
         services.ExceptionReport = [](const std::string& message) { PrintError(message); };
     }
 
-    auto form = std::make_unique<wbx::TForm1>(services);
+    // The window as the user meets it (the form with menus, bars and panels
+    // around it); the snapshot needs the form alone.
+    const auto window = snapshot ? nullptr : std::make_unique<wbx::TMainWindow>(services);
+    const auto alone = snapshot ? std::make_unique<wbx::TForm1>(services) : nullptr;
+    wbx::TForm1* form = window ? &window->Form() : alone.get();
     if (snapshot) {
         switch (form->StartupOutcome()) {
             case wbx::TStartupOutcome::NoDataFolder:
@@ -107,7 +112,7 @@ int main(int argc, char** argv) {
         return wbx::kExitOk;
     }
     if (form->Terminated()) return wbx::kExitOk;
-    wbx::AttachWardrobeBrowser(*form, wbx::TThumbnailCache::DefaultFolder());
-    form->show();
+    wbx::InstallWardrobeBrowser(*window, wbx::TThumbnailCache::DefaultFolder());
+    window->show();
     return application.exec();
 }

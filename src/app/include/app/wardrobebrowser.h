@@ -34,7 +34,7 @@ class QTabWidget;
 namespace wbx {
 
 class TComboBox;
-class TForm1;
+class TMainWindow;
 class TThumbnailLoader;
 class TWardrobeModel;
 
@@ -97,9 +97,10 @@ private:
 // The names of the part lists as the browser's tabs show them.
 const char* PartListTitle(TPartList list);
 
-// The browser for form's part lists as a floating panel of its own, hidden
-// until F2 (or Ctrl+F) is pressed in the form. Owned by form. Call it after
-// start-up filled the lists.
-TWardrobeBrowser* AttachWardrobeBrowser(TForm1& form, const std::string& cacheFolder);
+// The browser for the window's form, docked on the right (hidden until shown
+// from the View menu or with F2), with "Find Item…" (Ctrl+F) in the View menu
+// showing it and its search field. Owned by window. Call it after start-up
+// filled the lists.
+TWardrobeBrowser* InstallWardrobeBrowser(TMainWindow& window, const std::string& cacheFolder);
 
 }  // namespace wbx
