@@ -8,8 +8,11 @@
 #include <QLineEdit>
 #include <QListView>
 #include <QProgressBar>
+#include <QStyle>
+#include <QStyledItemDelegate>
 #include <QTabWidget>
 #include <QVBoxLayout>
+#include <algorithm>
 #include <cstring>
 
 #include "app/combobox.h"
@@ -24,14 +27,30 @@ namespace {
 constexpr int kCellWidth = kThumbnailSize + 36;  // room for an ID in bold
 constexpr int kCellHeight = kThumbnailSize + 26;
 
+// The thumbnail centred in a transparent square of the thumbnail size, so
+// that every cell's picture and ID line up.
 QImage ToImage(const TThumbnail& thumbnail) {
     if (thumbnail.Empty()) return {};
-    QImage image(thumbnail.Width, thumbnail.Height, QImage::Format_ARGB32);
+    const int side = std::max({kThumbnailSize, thumbnail.Width, thumbnail.Height});
+    QImage image(side, side, QImage::Format_ARGB32);
+    image.fill(Qt::transparent);
+    const int left = (side - thumbnail.Width) / 2, top = (side - thumbnail.Height) / 2;
     for (int y = 0; y < thumbnail.Height; ++y)
-        std::memcpy(image.scanLine(y), thumbnail.Pixels.data() + static_cast<size_t>(y) * thumbnail.Width,
+        std::memcpy(image.scanLine(top + y) + 4 * left,
+                    thumbnail.Pixels.data() + static_cast<size_t>(y) * thumbnail.Width,
                     static_cast<size_t>(thumbnail.Width) * 4);
     return image;
 }
+
+// Every cell the same size, whatever its text and font: the grid's rows are
+// laid out from one cell, and the worn item's bold ID must fit as well.
+class TCellDelegate : public QStyledItemDelegate {
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+    QSize sizeHint(const QStyleOptionViewItem&, const QModelIndex&) const override {
+        return QSize(kCellWidth - 4, kCellHeight - 4);
+    }
+};
 
 // The grid of one list: Enter on an item picks it, as a click does.
 class TWardrobeGrid : public QListView {
@@ -52,6 +71,9 @@ public:
         setEditTriggers(QAbstractItemView::NoEditTriggers);
         setTextElideMode(Qt::ElideMiddle);
         setWordWrap(false);
+        setItemDelegate(new TCellDelegate(this));
+        // Room for three columns at least.
+        setMinimumWidth(3 * kCellWidth + style()->pixelMetric(QStyle::PM_ScrollBarExtent) + 8);
         connect(this, &QListView::clicked, this, [this](const QModelIndex& index) { Pick(index); });
         connect(this, &QListView::doubleClicked, this, [this](const QModelIndex& index) { Pick(index); });
     }

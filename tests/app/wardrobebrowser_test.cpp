@@ -204,17 +204,25 @@ TEST_F(WardrobeBrowserTest, ThumbnailsComeFromWorkersThenFromTheCacheAndNeverSta
         EXPECT_FALSE(browser->Progress().isVisible());
         const QImage first = Picture(*browser, plUpper, 1);
         ASSERT_FALSE(first.isNull());
-        EXPECT_LE(std::max(first.width(), first.height()), kThumbnailSize);
-        // Cropped: the first and last rows and columns each hold a drawn pixel.
-        const auto drawnIn = [&](int x0, int y0, int x1, int y1) {
-            for (int y = y0; y <= y1; ++y)
-                for (int x = x0; x <= x1; ++x)
-                    if (qAlpha(first.pixel(x, y)) > 0) return true;
-            return false;
-        };
-        const int right = first.width() - 1, bottom = first.height() - 1;
-        EXPECT_TRUE(drawnIn(0, 0, right, 0) && drawnIn(0, bottom, right, bottom));
-        EXPECT_TRUE(drawnIn(0, 0, 0, bottom) && drawnIn(right, 0, right, bottom));
+        ASSERT_EQ(first.size(), QSize(kThumbnailSize, kThumbnailSize));
+        // The item cropped and centred: its drawn pixels span the square one
+        // way, with equal margins the other way.
+        int left = kThumbnailSize, right = -1, top = kThumbnailSize, bottom = -1;
+        for (int y = 0; y < kThumbnailSize; ++y) {
+            for (int x = 0; x < kThumbnailSize; ++x) {
+                if (qAlpha(first.pixel(x, y)) == 0) continue;
+                left = std::min(left, x);
+                right = std::max(right, x);
+                top = std::min(top, y);
+                bottom = std::max(bottom, y);
+            }
+        }
+        ASSERT_GE(right, 0);
+        const bool spansWidth = left == 0 && right == kThumbnailSize - 1;
+        const bool spansHeight = top == 0 && bottom == kThumbnailSize - 1;
+        EXPECT_TRUE(spansWidth || spansHeight);
+        EXPECT_LE(std::abs(left - (kThumbnailSize - 1 - right)), 1);
+        EXPECT_LE(std::abs(top - (kThumbnailSize - 1 - bottom)), 1);
 
         // The back switch shows other pictures.
         browser->SetSide(TThumbnailSide::Back);
