@@ -12,6 +12,7 @@
 #include <QElapsedTimer>
 #include <QListView>
 #include <QScrollBar>
+#include <QThread>
 #include <QTimer>
 #include <filesystem>
 #include <fstream>
@@ -121,6 +122,32 @@ BENCHMARK(BM_ThumbnailsFromCache)
     ->UseManualTime()
     ->Iterations(1)
     ->Repetitions(5);
+
+// The peer of the longest stall: the same timer with nothing else running
+// for two seconds (about a cold run), which shows what the machine alone adds.
+void BM_EventLoopAlone(benchmark::State& state) {
+    testing::EnsureQtApplication();
+    for (auto _ : state) {
+        QElapsedTimer sinceTick;
+        QTimer ticker;
+        qint64 longest = 0;
+        QObject::connect(&ticker, &QTimer::timeout, [&] {
+            longest = std::max(longest, sinceTick.nsecsElapsed());
+            sinceTick.restart();
+        });
+        ticker.start(1);
+        sinceTick.start();
+        QElapsedTimer clock;
+        clock.start();
+        while (clock.elapsed() < 2000) {
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+            QThread::usleep(200);
+        }
+        state.SetIterationTime(static_cast<double>(clock.nsecsElapsed()) / 1e9);
+        state.counters["longest_stall_ms"] = static_cast<double>(longest) / 1e6;
+    }
+}
+BENCHMARK(BM_EventLoopAlone)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(1)->Repetitions(5);
 
 // 10,000 items as the grid's model, with a thumbnail for each.
 std::vector<std::string> TenThousandIds() {

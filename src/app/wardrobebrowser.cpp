@@ -173,6 +173,8 @@ TWardrobeBrowser::TWardrobeBrowser(const std::array<TComboBox*, kPartListCount>&
 
     connect(searchField_, &QLineEdit::textChanged, this, [this](const QString& text) { Search(text); });
     connect(searchField_, &QLineEdit::returnPressed, this, [this] { FocusGrid(); });
+    // Escape clears the search, then goes back to the grid.
+    searchField_->installEventFilter(this);
     connect(backSwitch_, &QCheckBox::toggled, this,
             [this](bool back) { SetSide(back ? TThumbnailSide::Back : TThumbnailSide::Front); });
     connect(tabs_, &QTabWidget::currentChanged, this, [this](int) {
@@ -203,6 +205,18 @@ TWardrobeBrowser::TWardrobeBrowser(const std::array<TComboBox*, kPartListCount>&
 TWardrobeBrowser::~TWardrobeBrowser() {
     // The workers go before the models they deliver to.
     loader_.reset();
+}
+
+bool TWardrobeBrowser::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == searchField_ && event->type() == QEvent::KeyPress &&
+        static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape) {
+        if (searchField_->text().isEmpty())
+            FocusGrid();
+        else
+            searchField_->clear();
+        return true;
+    }
+    return QDockWidget::eventFilter(watched, event);
 }
 
 void TWardrobeBrowser::Reload() {

@@ -153,6 +153,10 @@ TEST_F(WardrobeBrowserTest, SearchFiltersEveryListAndCounts) {
     QTest::keyClicks(&browser->SearchField(), QStringLiteral("zZ"));
     EXPECT_EQ(browser->Model(plUpper).rowCount(), 0);
     EXPECT_EQ(browser->CountLabel().text(), QStringLiteral("0 matches"));
+    // Escape clears it.
+    QTest::keyClick(&browser->SearchField(), Qt::Key_Escape);
+    EXPECT_TRUE(browser->SearchField().text().isEmpty());
+    EXPECT_EQ(browser->Model(plUpper).rowCount(), form->cbUpper->count());
 
     // A pick among the matches dresses the right item.
     browser->SearchField().clear();

@@ -73,6 +73,9 @@ public:
     QProgressBar& Progress() const { return *progress_; }
     TThumbnailLoader& Loader() const { return *loader_; }
 
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
     void RequestAll(TPartList list);
     void UpdateProgress();
