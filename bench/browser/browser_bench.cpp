@@ -58,23 +58,35 @@ std::string FreshCacheFolder() {
     return folder.string();
 }
 
-// Requests every item and runs the event loop until all are delivered; the
-// longest gap between two turns of a 1 ms timer is the longest stall.
+// The longest gap between two turns of a 1 ms timer while it lives: the
+// longest the event loop stalled.
+class TStallMeter {
+public:
+    TStallMeter() {
+        QObject::connect(&ticker_, &QTimer::timeout, [this] {
+            longest_ = std::max(longest_, sinceTick_.nsecsElapsed());
+            sinceTick_.restart();
+        });
+        ticker_.start(1);
+        sinceTick_.start();
+    }
+    double LongestMs() const { return static_cast<double>(longest_) / 1e6; }
+
+private:
+    QTimer ticker_;
+    QElapsedTimer sinceTick_;
+    qint64 longest_ = 0;
+};
+
+// Requests every item and runs the event loop until all are delivered.
 double LoadAll(TThumbnailLoader& loader, const std::vector<std::string>& items, double& longestStallMs) {
-    QElapsedTimer clock, sinceTick;
-    QTimer ticker;
-    qint64 longest = 0;
-    QObject::connect(&ticker, &QTimer::timeout, [&] {
-        longest = std::max(longest, sinceTick.nsecsElapsed());
-        sinceTick.restart();
-    });
-    ticker.start(1);
+    const TStallMeter stalls;
+    QElapsedTimer clock;
     clock.start();
-    sinceTick.start();
     for (size_t i = 0; i < items.size(); ++i)
         loader.Request({plUpper, items[i], TThumbnailSide::Front, static_cast<int>(i)});
     if (!loader.WaitUntilIdle(600000)) throw std::runtime_error("thumbnails did not finish");
-    longestStallMs = std::max(longestStallMs, static_cast<double>(longest) / 1e6);
+    longestStallMs = std::max(longestStallMs, stalls.LongestMs());
     return static_cast<double>(clock.nsecsElapsed()) / 1e9;
 }
 
@@ -128,15 +140,7 @@ BENCHMARK(BM_ThumbnailsFromCache)
 void BM_EventLoopAlone(benchmark::State& state) {
     testing::EnsureQtApplication();
     for (auto _ : state) {
-        QElapsedTimer sinceTick;
-        QTimer ticker;
-        qint64 longest = 0;
-        QObject::connect(&ticker, &QTimer::timeout, [&] {
-            longest = std::max(longest, sinceTick.nsecsElapsed());
-            sinceTick.restart();
-        });
-        ticker.start(1);
-        sinceTick.start();
+        const TStallMeter stalls;
         QElapsedTimer clock;
         clock.start();
         while (clock.elapsed() < 2000) {
@@ -144,7 +148,7 @@ void BM_EventLoopAlone(benchmark::State& state) {
             QThread::usleep(200);
         }
         state.SetIterationTime(static_cast<double>(clock.nsecsElapsed()) / 1e9);
-        state.counters["longest_stall_ms"] = static_cast<double>(longest) / 1e6;
+        state.counters["longest_stall_ms"] = stalls.LongestMs();
     }
 }
 BENCHMARK(BM_EventLoopAlone)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(1)->Repetitions(5);
