@@ -1,6 +1,6 @@
 // wardrobix-sample-data: writes a complete sample data folder for the viewer.
 //
-//   wardrobix-sample-data [--seed N] DIR
+//   wardrobix-sample-data [--seed N] [--items N] DIR
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
@@ -14,10 +14,13 @@ namespace {
 
 int Usage(std::FILE* out, int code) {
     std::fprintf(out,
-                 "usage: wardrobix-sample-data [--seed N] DIR\n"
+                 "usage: wardrobix-sample-data [--seed N] [--items N] DIR\n"
                  "Writes DIR/item/avatar/*.pav and DIR/character/models/tpv/type1..type10/base.pdt.\n"
-                 "The same seed always gives the same files (default seed %llu).\n",
-                 static_cast<unsigned long long>(wbx::sampledata::kDefaultSeed));
+                 "The same seed always gives the same files (default seed %llu).\n"
+                 "--items N  a large catalogue: every list topped up to N items (at most %d)\n"
+                 "           with the designs in other colours.\n",
+                 static_cast<unsigned long long>(wbx::sampledata::kDefaultSeed),
+                 wbx::sampledata::kMaxItemsPerList);
     return code;
 }
 
@@ -31,17 +34,31 @@ bool ParseSeed(const std::string& text, uint64_t& seed) {
     return true;
 }
 
+bool ParseItems(const std::string& text, int& items) {
+    if (text.empty() || text.size() > 4 || text.find_first_not_of("0123456789") != std::string::npos)
+        return false;
+    items = std::atoi(text.c_str());
+    return items >= 1 && items <= wbx::sampledata::kMaxItemsPerList;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
-    uint64_t seed = wbx::sampledata::kDefaultSeed;
+    wbx::sampledata::DataFolderOptions options;
     std::string folder;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         if (arg == "--help" || arg == "-h") return Usage(stdout, 0);
         if (arg == "--seed") {
-            if (i + 1 >= argc || !ParseSeed(argv[i + 1], seed)) {
+            if (i + 1 >= argc || !ParseSeed(argv[i + 1], options.Seed)) {
                 std::fprintf(stderr, "wardrobix-sample-data: --seed needs a decimal number\n");
+                return 2;
+            }
+            ++i;
+        } else if (arg == "--items") {
+            if (i + 1 >= argc || !ParseItems(argv[i + 1], options.ItemsPerList)) {
+                std::fprintf(stderr, "wardrobix-sample-data: --items needs a number from 1 to %d\n",
+                             wbx::sampledata::kMaxItemsPerList);
                 return 2;
             }
             ++i;
@@ -59,12 +76,12 @@ int main(int argc, char** argv) {
 
     try {
         const auto start = std::chrono::steady_clock::now();
-        const wbx::sampledata::DataFolderReport report = wbx::sampledata::GenerateDataFolder(folder, seed);
+        const wbx::sampledata::DataFolderReport report = wbx::sampledata::GenerateDataFolder(folder, options);
         const double seconds =
             std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
         std::printf("wrote %zu files (%.1f KiB) to %s in %.3f s, seed %llu\n", report.Files.size(),
                     static_cast<double>(report.TotalBytes) / 1024.0, folder.c_str(), seconds,
-                    static_cast<unsigned long long>(seed));
+                    static_cast<unsigned long long>(options.Seed));
         return 0;
     } catch (const std::exception& error) {
         std::fprintf(stderr, "wardrobix-sample-data: %s\n", error.what());

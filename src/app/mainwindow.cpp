@@ -90,6 +90,10 @@ TMainWindow::~TMainWindow() {
     // the window must still be whole then.
     delete form_;
     form_ = nullptr;
+    // The panels are destroyed after this body, by QWidget's destructor, and
+    // hide as they go: their notifications must not reach a window that is
+    // no longer one.
+    for (QDockWidget* dock : findChildren<QDockWidget*>()) dock->disconnect(this);
 }
 
 void TMainWindow::AdoptForm(TForm1* form) {

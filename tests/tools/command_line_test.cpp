@@ -48,6 +48,16 @@ TEST(CommandLine, SeedSelectsTheColours) {
     EXPECT_NE(ReadFileBytes(a + layer), ReadFileBytes(GeneratedFolder() + layer));
 }
 
+TEST(CommandLine, ItemsMakesALargeCatalogue) {
+    const std::string folder = FreshDirectory("cli-items");
+    const GeneratorRun run = RunGenerator("--items 6 \"" + folder + "\"");
+    EXPECT_EQ(run.ExitCode, 0) << run.Output;
+    // Two more hair items of four layers, three of upper, ... : 95 regular files and 64 extra ones.
+    EXPECT_NE(run.Output.find("wrote 159 files"), std::string::npos) << run.Output;
+    EXPECT_FALSE(ReadFileBytes(folder + "item/avatar/00_20006_04.pav").empty());
+    EXPECT_FALSE(std::filesystem::exists(folder + "item/avatar/00_20007_01.pav"));
+}
+
 TEST(CommandLine, SeedsUpToTheLargest64BitNumberAndNoFurther) {
     const std::string layer = "item/avatar/00_10010_02.pav";
     const std::string largest = FreshDirectory("cli-seed-max");
@@ -74,6 +84,10 @@ TEST(CommandLine, BadArgumentsAndUnwritableFoldersFailWithAMessage) {
     EXPECT_EQ(RunGenerator("--seed 12ab x").ExitCode, 2);
     EXPECT_EQ(RunGenerator("--frobnicate x").ExitCode, 2);
     EXPECT_EQ(RunGenerator("a b").ExitCode, 2);
+    EXPECT_EQ(RunGenerator("--items x").ExitCode, 2);
+    EXPECT_EQ(RunGenerator("--items 0 x").ExitCode, 2);
+    EXPECT_EQ(RunGenerator("--items 10000 x").ExitCode, 2);
+    EXPECT_EQ(RunGenerator("--items -5 x").ExitCode, 2);
     const GeneratorRun help = RunGenerator("--help");
     EXPECT_EQ(help.ExitCode, 0);
     EXPECT_NE(help.Output.find("usage:"), std::string::npos);

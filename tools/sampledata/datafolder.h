@@ -12,6 +12,12 @@
 //
 // The same seed always gives the same bytes; existing files of the same
 // names are replaced, other files in DIR are left alone.
+//
+// A large catalogue (ItemsPerList) tops every list up to that many items for
+// tests and benchmarks of long lists: the regular designs come first, then
+// the designs again in other colours, identifiers "2" and four digits of the
+// item's place in its list ("02_20006" is the sixth upper). Without it the
+// folder is byte for byte the regular one.
 
 #include <cstdint>
 #include <string>
@@ -20,6 +26,15 @@
 namespace wbx::sampledata {
 
 inline constexpr uint64_t kDefaultSeed = 20240601;
+// The most items a list can have: the extra identifiers have four digits.
+inline constexpr int kMaxItemsPerList = 9999;
+
+struct DataFolderOptions {
+    uint64_t Seed = kDefaultSeed;
+    int ItemsPerList =
+        0;            // 0 (or fewer than a list's designs): the regular items only; at most kMaxItemsPerList
+    int Threads = 0;  // threads making the extra items; 0: one per processor
+};
 
 struct GeneratedFile {
     std::string RelativePath;  // below DIR, with the platform's separator
@@ -44,5 +59,11 @@ struct AwkwardNames {
 // Writes the folder. Raises wbx::EFCreateError (or another stream error) with
 // the offending path when something cannot be written.
 DataFolderReport GenerateDataFolder(const std::string& folder, uint64_t seed = kDefaultSeed);
+// The same with a large catalogue; raises std::invalid_argument for an
+// ItemsPerList above kMaxItemsPerList.
+DataFolderReport GenerateDataFolder(const std::string& folder, const DataFolderOptions& options);
+
+// "02_20006": the prefix of the extra item at place (1-based) in list listIndex.
+std::string ExtraItemPrefix(int listIndex, int place);
 
 }  // namespace wbx::sampledata

@@ -15,9 +15,11 @@
 #include "app/mainwindow.h"
 #include "app/outfitmenu.h"
 #include "app/umain.h"
+#include "app/wardrobebrowser.h"
 #include "viewer/commandline.h"
 #include "viewer/datafolder.h"
 #include "viewer/settingsfile.h"
+#include "viewer/thumbnailcache.h"
 
 namespace {
 
@@ -125,6 +127,7 @@ int main(int argc, char** argv) {
     if (form->Terminated()) return wbx::kExitOk;
     // Over the last run's outfit; what cannot be worn is told in the status bar.
     if (commandLine.Outfit) form->Guarded([&] { window->Outfits().Dress(*commandLine.Outfit); });
+    wbx::InstallWardrobeBrowser(*window, wbx::TThumbnailCache::DefaultFolder());
     window->show();
     return application.exec();
 }
