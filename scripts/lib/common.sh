@@ -9,7 +9,29 @@ WBX_PACKAGES=(
   libgtest-dev libgmock-dev libbenchmark-dev zlib1g-dev libclang-rt-14-dev
   qt6-base-dev libgl-dev fonts-ipafont-gothic
   imagemagick xvfb xauth
+  libdeflate-dev libpng-dev libwebp-dev libgif-dev libtinygltf-dev nlohmann-json3-dev libcli11-dev
+  nodejs
 )
+
+# wbx_ensure_gltf_validator: the Khronos glTF validator (npm's gltf-validator),
+# which the model export tests run on node. A machine without npm's registry
+# goes without it: those checks then say they were skipped and why.
+wbx_ensure_gltf_validator() {
+  if node -e 'require(require("path").join(require("child_process").execSync("npm root -g").toString().trim(), "gltf-validator"))' \
+      > /dev/null 2>&1; then
+    return 0
+  fi
+  local sudo=""
+  if [ "$(id -u)" -ne 0 ]; then sudo="sudo"; fi
+  # Debian's nodejs comes without npm, other builds of it with their own.
+  if ! command -v npm > /dev/null; then
+    echo "installing: npm" >&2
+    $sudo apt-get install -y -qq --no-install-recommends npm > /dev/null 2>&1 || true
+  fi
+  echo "installing: gltf-validator (npm)" >&2
+  $sudo npm install -g --no-fund --no-audit gltf-validator > /dev/null 2>&1 ||
+    echo "gltf-validator could not be installed: the glTF validation tests will be skipped" >&2
+}
 
 wbx_ensure_packages() {
   local missing=()
