@@ -10,7 +10,7 @@ WBX_PACKAGES=(
   qt6-base-dev libgl-dev fonts-ipafont-gothic
   imagemagick xvfb xauth
   libdeflate-dev libpng-dev libwebp-dev libgif-dev libtinygltf-dev nlohmann-json3-dev libcli11-dev
-  nodejs
+  nodejs chromium
 )
 
 # wbx_ensure_gltf_validator: the Khronos glTF validator (npm's gltf-validator),

@@ -87,7 +87,14 @@ constexpr const char* kScript = R"js(<script>
   document.addEventListener("keydown", function (event) {
     if (event.key === "Escape") hide();
   });
-  search.addEventListener("input", filter);
+  search.addEventListener("input", function () {
+    filter();
+    try { history.replaceState(null, "", search.value ? "#q=" + encodeURIComponent(search.value) : "#"); } catch (e) {}
+  });
+  // "index.html#q=TEXT" opens the page searched for TEXT.
+  if (location.hash.indexOf("#q=") === 0) {
+    try { search.value = decodeURIComponent(location.hash.slice(3)); } catch (e) { search.value = ""; }
+  }
   filter();
 })();
 </script>

@@ -3,7 +3,8 @@
 // style and a little script inline; no network, no external script or font)
 // showing every item's thumbnail grouped by slot, a search field that keeps
 // the items whose ID contains what is typed, and, on a click (or Enter), the
-// item's front and back pictures large. Pictures are referred to by their
+// item's front and back pictures large. "index.html#q=TEXT" opens it
+// searched for TEXT (the address follows what is typed). Pictures are referred to by their
 // paths relative to the page, so the folder can be moved or served as it is.
 //
 // Written as the catalogue's entries arrive (an item's three in a row).
