@@ -64,13 +64,18 @@ std::optional<TMouseButton> ButtonOf(Qt::MouseButton button) {
 
 }  // namespace
 
-TForm1::TForm1(TFormServices services, QWidget* parent)
-    : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
-                          Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint),
+TForm1::TForm1(TFormServices services, TFormHost* host)
+    : QWidget(host != nullptr ? host->HostWindow() : nullptr,
+              host != nullptr
+                  ? Qt::Widget
+                  : Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                        Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint),
       services_(std::move(services)),
+      host_(host),
       // Minimised, the window has nothing to show: its device is lost, and it
       // is reset by the frame loop once the window is back.
-      presented_([this] { return ScreenRefreshRate(); }, [this] { return !isMinimized(); }) {
+      presented_([this] { return ScreenRefreshRate(); }, [this] { return !window()->isMinimized(); }) {
+    if (host_ != nullptr) host_->AdoptForm(this);
     // A new frame repaints the client area (the lists on it repaint too: the
     // figure may pass under their rounded corners).
     presented_.OnPresent = [this] { update(); };
@@ -80,8 +85,8 @@ TForm1::TForm1(TFormServices services, QWidget* parent)
         {QStringLiteral("IPAPGothic"), QStringLiteral("IPA Pゴシック"), QStringLiteral("Sans Serif")});
     font.setPixelSize(12);
     setFont(font);
-    setFixedSize(kClientWidth, kClientHeight);
-    move(kDefaultLeft, kDefaultTop);
+    SetClientSize(kClientWidth, kClientHeight);
+    window()->move(kDefaultLeft, kDefaultTop);
 
     cbModels = MakeCombo("cbModels", 4);
     for (int type = 1; type <= 10; ++type) cbModels->addItem(QStringLiteral("type%1").arg(type));
@@ -152,7 +157,7 @@ TComboBox* TForm1::MakeCombo(const char* name, int top) {
 
 void TForm1::FormCreate() {
     // 1. Caption, title and colour.
-    setWindowTitle(QStringLiteral("wardrobix"));
+    window()->setWindowTitle(QStringLiteral("wardrobix"));
     QGuiApplication::setApplicationDisplayName(QStringLiteral("wardrobix"));
     QPalette palette = this->palette();
     palette.setColor(QPalette::Window, QColor(0x88, 0x88, 0x88));
@@ -175,10 +180,10 @@ void TForm1::FormCreate() {
             }
         }
         // 3. The stored position (used as it is, even off-screen), then the client size.
-        const int left = ini.ReadInteger(kSettingsSection, "left", x());
-        const int top = ini.ReadInteger(kSettingsSection, "top", y());
-        move(left, top);
-        setFixedSize(kClientWidth, kClientHeight);
+        const int left = ini.ReadInteger(kSettingsSection, "left", window()->x());
+        const int top = ini.ReadInteger(kSettingsSection, "top", window()->y());
+        window()->move(left, top);
+        SetClientSize(kClientWidth, kClientHeight);
     }
 
     // 4. The wheel zooms (until a list opens).
@@ -280,8 +285,8 @@ void TForm1::FormDestroy() {
     // 1. The window position, also after a start-up that ended early.
     {
         TIniFile ini(services_.SettingsFileName);
-        ini.WriteInteger(kSettingsSection, "left", x());
-        ini.WriteInteger(kSettingsSection, "top", y());
+        ini.WriteInteger(kSettingsSection, "left", window()->x());
+        ini.WriteInteger(kSettingsSection, "top", window()->y());
     }
     // 2. The scene objects, frames first and the scene last.
     FreeSceneObjects();
@@ -356,8 +361,16 @@ void TForm1::UpdateModelPose() {
 
 void TForm1::ComposeTextures() {
     const TPartSelection selection = PartSelection();
-    ComposeTexture(FrontTexture.get(), kFrontLayerOrder, selection, layerCache_);
-    ComposeTexture(BackTexture.get(), kBackLayerOrder, selection, layerCache_);
+    // Those who show the textures elsewhere hear of it also when a damaged
+    // layer ended the composition.
+    try {
+        ComposeTexture(FrontTexture.get(), kFrontLayerOrder, selection, layerCache_);
+        ComposeTexture(BackTexture.get(), kBackLayerOrder, selection, layerCache_);
+    } catch (...) {
+        if (OnTexturesComposed) OnTexturesComposed();
+        throw;
+    }
+    if (OnTexturesComposed) OnTexturesComposed();
 }
 
 void TForm1::RenderIdle(QObject*, bool& done) {
@@ -385,13 +398,20 @@ void TForm1::RenderIdle(QObject*, bool& done) {
 }
 
 void TForm1::SetWindowPos(int left, int top, int width, int height) {
-    // The outer size less the borders is the client size; the window's size
-    // stays fixed at it.
-    const int clientWidth = width - (frameGeometry().width() - QWidget::width());
-    const int clientHeight = height - (frameGeometry().height() - QWidget::height());
-    move(left, top);
-    setFixedSize(std::max(clientWidth, 0), std::max(clientHeight, 0));
-    show();
+    // The outer size less the borders (and, in a host, less what lies around
+    // the form) is the client size; a window of its own stays fixed at it.
+    const int clientWidth = width - (Width() - ClientWidth());
+    const int clientHeight = height - (Height() - ClientHeight());
+    window()->move(left, top);
+    SetClientSize(std::max(clientWidth, 0), std::max(clientHeight, 0));
+    window()->show();
+}
+
+void TForm1::SetClientSize(int width, int height) {
+    if (host_ != nullptr)
+        host_->FitClientSize(width, height);
+    else
+        setFixedSize(width, height);
 }
 
 double TForm1::ScreenRefreshRate() const {

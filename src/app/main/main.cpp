@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "app/mainwindow.h"
 #include "app/umain.h"
 #include "viewer/cataloguecommand.h"
 #include "viewer/commandline.h"
@@ -114,7 +115,11 @@ int main(int argc, char** argv) {
         services.ExceptionReport = [](const std::string& message) { PrintError(message); };
     }
 
-    auto form = std::make_unique<wbx::TForm1>(services);
+    // The window as the user meets it (the form with menus, bars and panels
+    // around it); the snapshot needs the form alone.
+    const auto window = snapshot ? nullptr : std::make_unique<wbx::TMainWindow>(services);
+    const auto alone = snapshot ? std::make_unique<wbx::TForm1>(services) : nullptr;
+    wbx::TForm1* form = window ? &window->Form() : alone.get();
     if (snapshot) {
         switch (form->StartupOutcome()) {
             case wbx::TStartupOutcome::NoDataFolder:
@@ -146,6 +151,6 @@ int main(int argc, char** argv) {
         return wbx::kExitOk;
     }
     if (form->Terminated()) return wbx::kExitOk;
-    form->show();
+    window->show();
     return application.exec();
 }

@@ -32,6 +32,10 @@
 //
 // The folder prompt and the exception report are injected (TFormServices), so
 // tests and the headless snapshot answer them without dialogs.
+//
+// The form may also be placed in a host window (formhost.h: the main window's
+// shell); then the host's window is the one that is captioned, positioned,
+// shown and minimised, and the form is its client area.
 
 #include <QWidget>
 #include <array>
@@ -42,6 +46,7 @@
 #include <string>
 
 #include "app/combobox.h"
+#include "app/formhost.h"
 #include "app/idleloop.h"
 #include "app/presentedframe.h"
 #include "device/diagnostics.h"
@@ -100,7 +105,9 @@ inline constexpr int kDefaultTop = 114;
 
 class TForm1 : public QWidget, public TKVOwnerWindow {
 public:
-    explicit TForm1(TFormServices services, QWidget* parent = nullptr);
+    // host: the window the form is placed in; nullptr makes the form a
+    // window of its own. Not owned; it outlives the form.
+    explicit TForm1(TFormServices services, TFormHost* host = nullptr);
     ~TForm1() override;
     TForm1(const TForm1&) = delete;
     TForm1& operator=(const TForm1&) = delete;
@@ -169,6 +176,10 @@ public:
     // Sets done to false.
     void RenderIdle(QObject* sender, bool& done);
 
+    // Called after every composition of the textures (also one a damaged
+    // layer ended); may be empty.
+    std::function<void()> OnTexturesComposed;
+
     // The layer contents kept between compositions.
     TLayerCache& LayerCache() { return layerCache_; }
 
@@ -178,13 +189,14 @@ public:
     // Whether RenderIdle is installed as the idle handler (FormCreate's last step).
     bool IdleHandlerInstalled() const { return idleLoop_.Installed(); }
 
-    // TKVOwnerWindow: client and outer geometry, SetWindowPos, the frame target.
+    // TKVOwnerWindow: client and outer geometry, SetWindowPos, the frame
+    // target. The outer frame is the window's (the host's when there is one).
     int ClientWidth() const override { return QWidget::width(); }
     int ClientHeight() const override { return QWidget::height(); }
-    int Left() const override { return frameGeometry().x(); }
-    int Top() const override { return frameGeometry().y(); }
-    int Width() const override { return frameGeometry().width(); }
-    int Height() const override { return frameGeometry().height(); }
+    int Left() const override { return window()->frameGeometry().x(); }
+    int Top() const override { return window()->frameGeometry().y(); }
+    int Width() const override { return window()->frameGeometry().width(); }
+    int Height() const override { return window()->frameGeometry().height(); }
     void SetWindowPos(int left, int top, int width, int height) override;
     HWND PresentationTarget() override { return &presented_; }
 
@@ -218,6 +230,8 @@ private:
     bool DispatchWheel(QWheelEvent* event, QPoint at);
     void ReportException(const std::string& message);
     bool PromptForFolder(std::string& folder);
+    // The client area's size: fixed for a window of its own, fitted by the host otherwise.
+    void SetClientSize(int width, int height);
     // Steps 6-17 of FormCreate and step 2 of FormDestroy.
     bool CreateScene();
     void FreeSceneObjects();
@@ -227,6 +241,7 @@ private:
     double ScreenRefreshRate() const;
 
     TFormServices services_;
+    TFormHost* host_ = nullptr;  // not owned; nullptr: the form is a window of its own
     TPresentedFrame presented_;  // the device window's frames
     TIdleLoop idleLoop_;         // Application.OnIdle
     TLayerCache layerCache_;     // inflated layer files between compositions

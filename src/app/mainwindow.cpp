@@ -1,0 +1,322 @@
+#include "app/mainwindow.h"
+
+#include <QAction>
+#include <QDialog>
+#include <QDialogButtonBox>
+#include <QDockWidget>
+#include <QGuiApplication>
+#include <QHeaderView>
+#include <QLayout>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QResizeEvent>
+#include <QStatusBar>
+#include <QTableWidget>
+#include <QTimer>
+#include <QToolBar>
+#include <QVBoxLayout>
+#include <algorithm>
+
+#include "viewer/commandline.h"
+#include "viewer/inifile.h"
+#include "viewer/viewpose.h"
+
+namespace wbx {
+
+namespace {
+
+constexpr const char* kWindowSection = "window";
+// How long a status message stays, in milliseconds.
+constexpr int kStatusMilliseconds = 10000;
+// The largest client area the settings may ask for, in pixels a side.
+constexpr int kLargestClient = 16384;
+
+// The pose the form shows, as one value.
+TViewPose PoseOf(const TForm1& form) { return TViewPose{form.Yaw, form.Pitch, form.Zoom}; }
+
+void ApplyPose(TForm1& form, const TViewPose& pose) {
+    form.Yaw = pose.Yaw;
+    form.Pitch = pose.Pitch;
+    form.Zoom = pose.Zoom;
+    form.UpdateModelPose();
+}
+
+}  // namespace
+
+TMainWindow::TMainWindow(TFormServices services) : services_(std::move(services)) {
+    setObjectName(QStringLiteral("MainWindow"));
+    setDockOptions(QMainWindow::AnimatedDocks | QMainWindow::AllowTabbedDocks);
+    BuildMenus();
+    toolBar_ = addToolBar(QStringLiteral("Tools"));
+    toolBar_->setObjectName(QStringLiteral("ToolBar"));
+    toolBar_->setMovable(true);
+    toolBar_->setFloatable(false);
+    toolBar_->setToolButtonStyle(Qt::ToolButtonTextOnly);
+    connect(toolBar_, &QToolBar::visibilityChanged, this, [this] { ScheduleFit(); });
+    connect(toolBar_, &QToolBar::topLevelChanged, this, [this] { ScheduleFit(); });
+    statusBar()->setSizeGripEnabled(false);
+
+    // The form: its constructor adopts it as the central widget first, then
+    // runs FormCreate (settings, data folder, lists, device, scene).
+    form_ = new TForm1(services_, this);
+
+    BuildPoseActions();
+    // A click on the view gives it the keyboard (for the pose keys); Tab
+    // walks on to the lists.
+    form_->setFocusPolicy(Qt::StrongFocus);
+    form_->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(form_, &QWidget::customContextMenuRequested, this,
+            [this](const QPoint& at) { contextMenu_->popup(form_->mapToGlobal(at)); });
+
+    if (form_->StartupOutcome() == TStartupOutcome::Running) ReadWindowSettings();
+    stateRestored_ = true;
+    form_->setFocus();
+}
+
+TMainWindow::~TMainWindow() {
+    if (form_->StartupOutcome() == TStartupOutcome::Running)
+        form_->Guarded([this] { StoreWindowSettings(); });
+    // FormDestroy (in the form's destruction) stores the window's position:
+    // the window must still be whole then.
+    delete form_;
+    form_ = nullptr;
+}
+
+void TMainWindow::AdoptForm(TForm1* form) {
+    form_ = form;
+    setCentralWidget(form);
+    // The view may grow with the window, never below the described size.
+    form->setMinimumSize(kClientWidth, kClientHeight);
+    form->setMaximumSize(kClientWidth, kClientHeight);
+    clientSize_ = QSize(kClientWidth, kClientHeight);
+}
+
+void TMainWindow::FitClientSize(int width, int height) {
+    clientSize_ = QSize(width, height);
+    if (form_ == nullptr || isMaximized() || isFullScreen()) return;
+    fitting_ = true;
+    // What lies around the form is known once the layout has placed it, with
+    // the form taking all the room it is given (a form of limited size would
+    // hide room a panel left); the layout is applied at once (also while the
+    // window is hidden), so two rounds settle it.
+    const QSize largest = form_->maximumSize();
+    form_->setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
+    const auto relayout = [this] {
+        layout()->invalidate();
+        layout()->activate();  // places the menu bar and lays out the rest below it
+    };
+    for (int round = 0; round < 3; ++round) {
+        relayout();
+        if (form_->size() == clientSize_) break;
+        const QSize around = size() - form_->size();
+        resize(clientSize_ + around);
+    }
+    form_->setMaximumSize(largest);
+    relayout();
+    fitting_ = false;
+}
+
+void TMainWindow::ScheduleFit() {
+    if (fitScheduled_) return;
+    fitScheduled_ = true;
+    // After the toolkit has laid out the panel's new place.
+    QTimer::singleShot(0, this, [this] {
+        fitScheduled_ = false;
+        FitClientSize(clientSize_.width(), clientSize_.height());
+    });
+}
+
+void TMainWindow::resizeEvent(QResizeEvent* event) {
+    QMainWindow::resizeEvent(event);
+    // A size the user gave the window (not one fitted around the form, and
+    // not a maximised one) is the size the view keeps from now on.
+    if (!fitting_ && !fitScheduled_ && form_ != nullptr && !isMaximized() && !isFullScreen())
+        clientSize_ = form_->size();
+}
+
+QMenu* TMainWindow::Menu(TShellMenu menu) const {
+    switch (menu) {
+        case TShellMenu::File:
+            return fileMenu_;
+        case TShellMenu::Outfit:
+            return outfitMenu_;
+        case TShellMenu::View:
+            return viewMenu_;
+        case TShellMenu::Help:
+            return helpMenu_;
+    }
+    return nullptr;
+}
+
+QAction* TMainWindow::AddMenuAction(TShellMenu menu, const QString& text, const QKeySequence& shortcut,
+                                    std::function<void()> handler) {
+    QAction* action = Menu(menu)->addAction(text);
+    action->setShortcut(shortcut);
+    action->setShortcutContext(Qt::WindowShortcut);
+    connect(action, &QAction::triggered, this, [this, handler = std::move(handler)] {
+        if (form_ != nullptr) form_->Guarded(handler);
+    });
+    return action;
+}
+
+QAction* TMainWindow::AddDock(QDockWidget* dock, Qt::DockWidgetArea area, const QKeySequence& shortcut) {
+    Q_ASSERT(!dock->objectName().isEmpty() && "a dock's place is remembered by its object name");
+    dock->setParent(this);
+    // Added after the stored places were applied: its own is put back now
+    // (shown or hidden as it was); a panel never seen before starts hidden.
+    if (!stateRestored_ || !restoreDockWidget(dock)) {
+        addDockWidget(area, dock);
+        dock->hide();
+    }
+    QAction* toggle = dock->toggleViewAction();
+    toggle->setShortcut(shortcut);
+    toggle->setShortcutContext(Qt::WindowShortcut);
+    viewMenu_->addAction(toggle);
+    connect(dock, &QDockWidget::visibilityChanged, this, [this] { ScheduleFit(); });
+    connect(dock, &QDockWidget::topLevelChanged, this, [this] { ScheduleFit(); });
+    connect(dock, &QDockWidget::dockLocationChanged, this, [this] { ScheduleFit(); });
+    return toggle;
+}
+
+void TMainWindow::ShowStatus(const QString& text) { statusBar()->showMessage(text, kStatusMilliseconds); }
+
+QString TMainWindow::StatusText() const { return statusBar()->currentMessage(); }
+
+void TMainWindow::RestoreDefaultSize() {
+    if (isMaximized() || isFullScreen()) showNormal();
+    FitClientSize(kClientWidth, kClientHeight);
+}
+
+void TMainWindow::BuildMenus() {
+    QMenuBar* bar = menuBar();
+    fileMenu_ = bar->addMenu(QStringLiteral("&File"));
+    outfitMenu_ = bar->addMenu(QStringLiteral("&Outfit"));
+    viewMenu_ = bar->addMenu(QStringLiteral("&View"));
+    helpMenu_ = bar->addMenu(QStringLiteral("&Help"));
+    contextMenu_ = new QMenu(this);
+
+    QAction* quit = AddMenuAction(TShellMenu::File, QStringLiteral("&Quit"),
+                                  QKeySequence(Qt::CTRL | Qt::Key_Q), [this] { close(); });
+    quit->setMenuRole(QAction::QuitRole);
+
+    AddMenuAction(TShellMenu::Help, QStringLiteral("&Keyboard and mouse"), QKeySequence(Qt::Key_F1),
+                  [this] { ShowKeyboardHelp(); });
+    AddMenuAction(TShellMenu::Help, QStringLiteral("&About wardrobix"), QKeySequence(Qt::CTRL | Qt::Key_F1),
+                  [this] { ShowAbout(); });
+}
+
+void TMainWindow::BuildPoseActions() {
+    // The pose keys act while the view has the keyboard; a list that has it
+    // keeps its arrow keys for itself.
+    struct TPoseItem {
+        const char* Text;
+        TPoseKey Key;
+        QList<QKeySequence> Shortcuts;
+    };
+    const TPoseItem items[] = {
+        {"Turn &left", TPoseKey::TurnLeft, {Qt::Key_Left, Qt::SHIFT | Qt::Key_Left}},
+        {"Turn &right", TPoseKey::TurnRight, {Qt::Key_Right, Qt::SHIFT | Qt::Key_Right}},
+        {"Tilt &up", TPoseKey::TiltUp, {Qt::Key_Up, Qt::SHIFT | Qt::Key_Up}},
+        {"Tilt &down", TPoseKey::TiltDown, {Qt::Key_Down, Qt::SHIFT | Qt::Key_Down}},
+        {"&Larger", TPoseKey::Larger, {Qt::Key_Plus, Qt::Key_Equal}},
+        {"&Smaller", TPoseKey::Smaller, {Qt::Key_Minus}},
+        {"&Start pose", TPoseKey::StartPose, {Qt::Key_Home}},
+    };
+    QMenu* pose = viewMenu_->addMenu(QStringLiteral("&Pose"));
+    for (const TPoseItem& item : items) {
+        auto* action = new QAction(QString::fromUtf8(item.Text), form_);
+        action->setShortcuts(item.Shortcuts);
+        action->setShortcutContext(Qt::WidgetShortcut);
+        const TPoseKey key = item.Key;
+        connect(action, &QAction::triggered, this, [this, key] {
+            // Shift makes an arrow's step fine: one pixel's worth of a drag.
+            const bool fine = QGuiApplication::keyboardModifiers().testFlag(Qt::ShiftModifier);
+            form_->Guarded([&] { ApplyPose(*form_, PoseAfterKey(PoseOf(*form_), key, fine)); });
+        });
+        form_->addAction(action);
+        pose->addAction(action);
+        if (key == TPoseKey::StartPose) {
+            contextMenu_->addAction(action);
+            toolBar_->addAction(action);
+        }
+    }
+    QAction* defaultSize =
+        AddMenuAction(TShellMenu::View, QStringLiteral("&Default size"), QKeySequence(Qt::CTRL | Qt::Key_0),
+                      [this] { RestoreDefaultSize(); });
+    contextMenu_->addAction(defaultSize);
+}
+
+void TMainWindow::ShowKeyboardHelp() {
+    // Every menu item with its shortcut, and what the mouse does.
+    QDialog dialog(this);
+    dialog.setWindowTitle(QStringLiteral("Keyboard and mouse"));
+    auto* table = new QTableWidget(&dialog);
+    table->setColumnCount(2);
+    table->setHorizontalHeaderLabels({QStringLiteral("Keys"), QStringLiteral("Does")});
+    const auto addRow = [table](const QString& keys, const QString& does) {
+        const int row = table->rowCount();
+        table->insertRow(row);
+        table->setItem(row, 0, new QTableWidgetItem(keys));
+        table->setItem(row, 1, new QTableWidgetItem(does));
+    };
+    addRow(QStringLiteral("Left button drag"), QStringLiteral("Turn and tilt the figure"));
+    addRow(QStringLiteral("Wheel"), QStringLiteral("Scale the figure"));
+    addRow(QStringLiteral("Right button, Menu key"), QStringLiteral("The view's menu"));
+    addRow(QStringLiteral("Shift+arrow"), QStringLiteral("Turn or tilt in fine steps"));
+    const std::function<void(QMenu*)> addMenu = [&](QMenu* menu) {
+        for (QAction* action : menu->actions()) {
+            if (action->menu() != nullptr) {
+                addMenu(action->menu());
+            } else if (!action->isSeparator() && !action->shortcut().isEmpty()) {
+                addRow(action->shortcut().toString(QKeySequence::NativeText),
+                       action->text().remove(QLatin1Char('&')));
+            }
+        }
+    };
+    for (QMenu* menu : {fileMenu_, outfitMenu_, viewMenu_, helpMenu_}) addMenu(menu);
+    table->resizeColumnsToContents();
+    table->horizontalHeader()->setStretchLastSection(true);
+    table->verticalHeader()->hide();
+    table->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close, &dialog);
+    connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
+    auto* layout = new QVBoxLayout(&dialog);
+    layout->addWidget(table);
+    layout->addWidget(buttons);
+    dialog.resize(460, 420);
+    dialog.exec();
+}
+
+void TMainWindow::ShowAbout() {
+    QMessageBox::about(
+        this, QStringLiteral("About wardrobix"),
+        QString::fromStdString(VersionText()).trimmed() +
+            QStringLiteral("\n\nShows an avatar figure dressed from an unpacked game data folder."));
+}
+
+void TMainWindow::ReadWindowSettings() {
+    const TIniFile ini(services_.SettingsFileName);
+    const int width = ini.ReadInteger(kWindowSection, "width", kClientWidth);
+    const int height = ini.ReadInteger(kWindowSection, "height", kClientHeight);
+    // A stored size the view cannot have is left alone: the default stays.
+    if (width >= kClientWidth && height >= kClientHeight && width <= kLargestClient &&
+        height <= kLargestClient)
+        FitClientSize(width, height);
+    const QByteArray docks =
+        QByteArray::fromBase64(QByteArray::fromStdString(ini.ReadString(kWindowSection, "docks", "")));
+    if (!docks.isEmpty()) restoreState(docks);
+    FitClientSize(clientSize_.width(), clientSize_.height());
+    if (ini.ReadInteger(kWindowSection, "maximized", 0) == 1)
+        setWindowState(windowState() | Qt::WindowMaximized);
+}
+
+void TMainWindow::StoreWindowSettings() {
+    TIniFile ini(services_.SettingsFileName);
+    ini.WriteInteger(kWindowSection, "width", clientSize_.width());
+    ini.WriteInteger(kWindowSection, "height", clientSize_.height());
+    ini.WriteInteger(kWindowSection, "maximized", isMaximized() ? 1 : 0);
+    ini.WriteString(kWindowSection, "docks", saveState().toBase64().toStdString());
+}
+
+}  // namespace wbx
