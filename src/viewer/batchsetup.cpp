@@ -9,6 +9,7 @@
 #include "viewer/datafolder.h"
 #include "viewer/inifile.h"
 #include "viewer/settingsfile.h"
+#include "viewer/sharecode.h"
 #include "viewer/slotnames.h"
 
 namespace wbx {
@@ -35,30 +36,59 @@ bool SetUpDataFolder(const std::optional<std::string>& given, std::string& error
     return false;
 }
 
+namespace {
+
+// item ("" for none) as the slot's list spells it, or an error naming it and
+// the closest IDs the slot offers.
+bool ResolveItem(TPartList slot, const std::string& item, std::string& chosen, std::string& error) {
+    if (item.empty() || item == kNoPartItem) {
+        chosen.clear();
+        return true;
+    }
+    const TStringList items = SlotItems(slot);
+    const int index = FindItem(items, item);
+    if (index >= 0) {
+        chosen = items[static_cast<size_t>(index)];
+        return true;
+    }
+    error = Format("unknown %s item \"%s\"", SlotName(slot), item);
+    const std::vector<std::string> closest = ClosestNames(item, items);
+    for (size_t i = 0; i < closest.size(); ++i) error += (i == 0 ? " (closest: " : ", ") + closest[i];
+    error += closest.empty() ? "." : ").";
+    return false;
+}
+
+}  // namespace
+
 bool ResolveOutfit(const TOutfitArguments& arguments, TBatchOutfit& outfit, std::string& error) {
-    outfit.Body = arguments.Body.value_or("type1");
+    outfit.Body = "type1";
     outfit.Parts = StartSelection();
+    // The items asked for, by slot: the code's, then each --set over them;
+    // checked against the folder once all are known (a --set may replace an
+    // item of the code that this folder lacks).
+    TPartSelection wanted = outfit.Parts;
+    if (arguments.ShareCode) {
+        const TShareCodeResult decoded = DecodeShareCode(*arguments.ShareCode);
+        if (!decoded.Outfit) {
+            error = "--outfit: " + decoded.Error;
+            return false;
+        }
+        outfit.Body = decoded.Outfit->BodyType;
+        std::copy(decoded.Outfit->Items.begin(), decoded.Outfit->Items.end(), wanted.begin());
+    }
+    if (arguments.Body) outfit.Body = *arguments.Body;
     for (const auto& [slotName, item] : arguments.Sets) {
         const std::optional<TPartList> slot = SlotByName(slotName);
         if (!slot) {
             error = Format("unknown slot \"%s\".", slotName);
             return false;
         }
-        std::string& chosen = outfit.Parts[static_cast<size_t>(*slot)];
-        if (item == "none" || item == kNoPartItem) {
-            chosen.clear();
-            continue;
-        }
-        const TStringList items = SlotItems(*slot);
-        if (std::find(items.begin(), items.end(), item) != items.end()) {
-            chosen = item;
-            continue;
-        }
-        error = Format("unknown %s item \"%s\"", SlotName(*slot), item);
-        const std::vector<std::string> closest = ClosestNames(item, items);
-        for (size_t i = 0; i < closest.size(); ++i) error += (i == 0 ? " (closest: " : ", ") + closest[i];
-        error += closest.empty() ? "." : ").";
-        return false;
+        wanted[static_cast<size_t>(*slot)] = item == "none" ? std::string() : item;
+    }
+    for (int list = 0; list < kPartListCount; ++list) {
+        const size_t slot = static_cast<size_t>(list);
+        if (wanted[slot] == outfit.Parts[slot]) continue;
+        if (!ResolveItem(static_cast<TPartList>(list), wanted[slot], outfit.Parts[slot], error)) return false;
     }
     return true;
 }

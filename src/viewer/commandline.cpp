@@ -4,6 +4,7 @@
 #include <charconv>
 #include <cmath>
 
+#include "viewer/sharecode.h"
 #include "viewer/slotnames.h"
 
 namespace wbx {
@@ -59,6 +60,12 @@ void AddDataOption(CLI::App& app, TCommandLine& result) {
 }
 
 void AddOutfitOptions(CLI::App& app, TOutfitArguments& outfit) {
+    app.add_option("--outfit", outfit.ShareCode, "start from the outfit of a share code (wbx1:...)")
+        ->type_name("CODE")
+        ->check([](const std::string& value) {
+            const TShareCodeResult decoded = DecodeShareCode(value);
+            return decoded.Outfit ? std::string() : decoded.Error;
+        });
     app.add_option("--body", outfit.Body, "the body type, type1 ... type10 (default: type1)")
         ->type_name("TYPE")
         ->check([](const std::string& value) {

@@ -10,9 +10,6 @@ namespace wbx {
 
 namespace {
 
-constexpr const char* kSlotNames[kPartListCount] = {"hair", "body", "upper",   "bottom",  "shoes",
-                                                    "wear", "face", "costume", "fashion", "accessory"};
-
 size_t EditDistance(const std::string& a, const std::string& b) {
     std::vector<size_t> row(b.size() + 1);
     std::iota(row.begin(), row.end(), size_t{0});
@@ -31,16 +28,11 @@ size_t EditDistance(const std::string& a, const std::string& b) {
 
 }  // namespace
 
-const char* SlotName(TPartList list) { return kSlotNames[static_cast<size_t>(list)]; }
-
-std::optional<TPartList> SlotByName(const std::string& name) {
-    for (int i = 0; i < kPartListCount; ++i)
-        if (SameTextAscii(kSlotNames[i], name)) return static_cast<TPartList>(i);
-    return std::nullopt;
-}
-
 std::vector<std::string> SlotNames() {
-    return std::vector<std::string>(kSlotNames, kSlotNames + kPartListCount);
+    std::vector<std::string> names;
+    for (int list = 0; list < kPartListCount; ++list)
+        names.emplace_back(SlotName(static_cast<TPartList>(list)));
+    return names;
 }
 
 std::vector<std::string> BodyTypeNames() {

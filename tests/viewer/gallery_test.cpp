@@ -87,7 +87,7 @@ TEST_F(Gallery, SelfContainedPageShowsEveryItemAndSearchNarrowsIt) {
     EXPECT_EQ(Count(dom, std::regex("<section class=\"slot\"(?![^>]*hidden)")), 1);
 }
 
-TEST(Gallery, EscapesWhatWouldBreakThePage) {
+TEST(GalleryText, EscapesWhatWouldBreakThePage) {
     EXPECT_EQ(HtmlEscape("a<b>&\"c'"), "a&lt;b&gt;&amp;&quot;c&#39;");
 }
 

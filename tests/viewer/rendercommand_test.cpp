@@ -12,6 +12,7 @@
 #include "viewer/cataloguecommand.h"
 #include "viewer/composition.h"
 #include "viewer/pnginspect.h"
+#include "viewer/sharecode.h"
 #include "viewer/slotnames.h"
 
 namespace wbx {
@@ -123,6 +124,31 @@ TEST_F(Commands, CatalogueExitStatuses) {
 
     std::filesystem::remove(ModelFileName("type4"));
     EXPECT_EQ(Catalogue({"-o", dir / "e", "--body", "type4"}), kExitMissingModel);
+}
+
+TEST_F(Commands, ShareCodeDressesAsTheSetsDo) {
+    TOutfit outfit;
+    outfit.BodyType = "type2";
+    const TPartSelection start = StartSelection();
+    std::copy(start.begin(), start.end(), outfit.Items.begin());
+    outfit.Items[plUpper] = SlotItems(plUpper)[1];
+    outfit.Items[plShoes].clear();
+    ASSERT_EQ(Render({"--outfit", EncodeShareCode(outfit), "-o", dir / "code.png"}), kExitOk) << errors;
+    ASSERT_EQ(Render({"--body", "type2", "--set", "upper=" + SlotItems(plUpper)[1], "--set", "shoes=none",
+                      "-o", dir / "sets.png"}),
+              kExitOk)
+        << errors;
+    EXPECT_EQ(testing::ReadText(dir / "code.png"), testing::ReadText(dir / "sets.png"));
+    EXPECT_NE(testing::ReadText(dir / "code.png").size(), 0u);
+
+    // --set after the code wins; an item the folder lacks is named.
+    outfit.Items[plHair] = "00_19999";
+    EXPECT_EQ(Render({"--outfit", EncodeShareCode(outfit), "-o", dir / "x.png"}), kExitUsage);
+    EXPECT_NE(errors.find("unknown hair item \"00_19999\""), std::string::npos) << errors;
+    EXPECT_EQ(Render({"--outfit", EncodeShareCode(outfit), "--set", "hair=none", "-o", dir / "x.png"}),
+              kExitOk)
+        << errors;
+    EXPECT_FALSE(ParseCommandLine({"render", "-o", "x.png", "--outfit", "wbx1:type1"}).Error.empty());
 }
 
 TEST(ProgressLine, ShowsShareRateAndTimeLeft) {

@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "app/exportactions.h"
 #include "app/mainwindow.h"
 #include "app/umain.h"
 #include "viewer/cataloguecommand.h"
@@ -120,6 +121,7 @@ int main(int argc, char** argv) {
     const auto window = snapshot ? nullptr : std::make_unique<wbx::TMainWindow>(services);
     const auto alone = snapshot ? std::make_unique<wbx::TForm1>(services) : nullptr;
     wbx::TForm1* form = window ? &window->Form() : alone.get();
+    if (window) new wbx::TExportActions(*window);  // owned by the window
     if (snapshot) {
         switch (form->StartupOutcome()) {
             case wbx::TStartupOutcome::NoDataFolder:

@@ -33,9 +33,10 @@ inline constexpr int kExitMissingModel = 3;  // the model file to draw is missin
 
 enum class TSubcommand { None, Render, Catalogue, Merge };
 
-// The outfit a subcommand draws: the start-up outfit, changed by a share
-// code (or a saved outfit), then by each --set in order.
+// The outfit a subcommand draws: the start-up outfit, or the share code's,
+// then --body, then each --set in order.
 struct TOutfitArguments {
+    std::optional<std::string> ShareCode;                   // --outfit: a share code ("wbx1:...")
     std::optional<std::string> Body;                        // --body: "type1" ... "type10"
     std::vector<std::pair<std::string, std::string>> Sets;  // --set SLOT=ID, slot names checked
 };

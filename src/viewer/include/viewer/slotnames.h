@@ -10,17 +10,12 @@
 
 #include "viewer/composition.h"
 #include "viewer/fileutils.h"
+#include "viewer/outfit.h"
 #include "viewer/partlists.h"
 
 namespace wbx {
 
-inline constexpr int kBodyTypeCount = 10;
-
-// "hair" ... "accessory".
-const char* SlotName(TPartList list);
-// The slot of a name (exactly as above, ASCII letters in either case).
-std::optional<TPartList> SlotByName(const std::string& name);
-// Every slot name, in order.
+// Every slot name (outfit.h's SlotName), in order.
 std::vector<std::string> SlotNames();
 // "type1" ... "type10".
 std::vector<std::string> BodyTypeNames();
