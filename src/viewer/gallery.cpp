@@ -1,5 +1,7 @@
 #include "viewer/gallery.h"
 
+#include <cstring>
+
 #include "viewer/slotnames.h"
 
 namespace wbx {
@@ -102,6 +104,23 @@ constexpr const char* kScript = R"js(<script>
 
 }  // namespace
 
+std::string UrlPath(const std::string& path) {
+    static constexpr char kHex[] = "0123456789ABCDEF";
+    std::string out;
+    for (const char c : path) {
+        const auto byte = static_cast<unsigned char>(c);
+        if ((byte >= 'a' && byte <= 'z') || (byte >= 'A' && byte <= 'Z') || (byte >= '0' && byte <= '9') ||
+            std::strchr("-._~/", c) != nullptr) {
+            out += c;
+        } else {
+            out += '%';
+            out += kHex[byte >> 4];
+            out += kHex[byte & 15];
+        }
+    }
+    return out;
+}
+
 std::string HtmlEscape(const std::string& text) {
     std::string out;
     out.reserve(text.size());
@@ -173,7 +192,7 @@ void TGalleryWriter::FlushItem() {
     if (!any) return;
     const auto file = [&](TCatalogueView view) {
         const auto v = static_cast<size_t>(view);
-        return hasPending_[v] && pending_[v].Error.empty() ? pending_[v].File : std::string();
+        return hasPending_[v] && pending_[v].Error.empty() ? UrlPath(pending_[v].File) : std::string();
     };
     const std::string id = HtmlEscape(pendingItem_);
     std::string tile = "<figure class=\"item\" tabindex=\"0\" data-slot=\"" + HtmlEscape(slot_) +

@@ -89,6 +89,8 @@ TEST_F(Gallery, SelfContainedPageShowsEveryItemAndSearchNarrowsIt) {
 
 TEST(GalleryText, EscapesWhatWouldBreakThePage) {
     EXPECT_EQ(HtmlEscape("a<b>&\"c'"), "a&lt;b&gt;&amp;&quot;c&#39;");
+    EXPECT_EQ(UrlPath("upper/02_a#b%c?d e\xE3\x81\xAA-front.png"),
+              "upper/02_a%23b%25c%3Fd%20e%E3%81%AA-front.png");
 }
 
 }  // namespace

@@ -34,6 +34,9 @@ private:
     int32_t thumbnailWidth_, thumbnailHeight_;
 };
 
+// A relative path as a URL's path: every byte but the unreserved characters
+// and '/' percent-encoded (an item's ID may hold '#', '%', '?' or spaces).
+std::string UrlPath(const std::string& path);
 // text with &, <, >, " and ' written as HTML character references.
 std::string HtmlEscape(const std::string& text);
 
