@@ -49,10 +49,15 @@ function(wbx_add_test_suite layer)
   target_compile_definitions(wbx_test_${layer} PRIVATE
     WBX_TEST_SOURCE_DIR="${CMAKE_CURRENT_SOURCE_DIR}"
     WBX_TEST_BINARY_DIR="${CMAKE_CURRENT_BINARY_DIR}")
+  # A test passes only when GoogleTest says so: a process that ends early with
+  # status 0 (the device layer's halt on error does) must not count as a pass.
+  # Sanitizer reports are failures even when they come after that line.
   gtest_discover_tests(wbx_test_${layer}
     DISCOVERY_MODE PRE_TEST
     WORKING_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR}
-    PROPERTIES LABELS ${layer} ENVIRONMENT "QT_QPA_PLATFORM=offscreen")
+    PROPERTIES LABELS ${layer} ENVIRONMENT "QT_QPA_PLATFORM=offscreen"
+      PASS_REGULAR_EXPRESSION "\\[  PASSED  \\] 1 test"
+      FAIL_REGULAR_EXPRESSION "ERROR: [A-Za-z]+Sanitizer|runtime error: ")
 endfunction()
 
 function(wbx_add_bench name)

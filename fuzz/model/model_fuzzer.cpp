@@ -9,9 +9,9 @@
 #include <cstdint>
 
 #include "scene/mesh.h"
-#include "viewercomponent.h"
 #include "viewer/modelupload.h"
 #include "viewer/ucommon.h"
+#include "viewercomponent.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static wbx::TOXMesh mesh(&wbx::testing::SharedDeviceComponent(), "fuzz vertices", "fuzz indices");

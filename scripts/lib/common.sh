@@ -7,8 +7,8 @@ export WBX_ROOT
 WBX_PACKAGES=(
   cmake ninja-build g++ clang clang-format pkg-config
   libgtest-dev libgmock-dev libbenchmark-dev zlib1g-dev libclang-rt-14-dev
-  qt6-base-dev libgl-dev fonts-ipafont-gothic
-  imagemagick xvfb xauth
+  qt6-base-dev libgl-dev libosmesa6-dev fonts-ipafont-gothic
+  imagemagick xvfb xauth openbox xdotool valgrind
   libdeflate-dev libpng-dev libwebp-dev libgif-dev libtinygltf-dev nlohmann-json3-dev libcli11-dev
   nodejs chromium
 )
@@ -44,12 +44,24 @@ wbx_ensure_packages() {
   if [ ${#missing[@]} -eq 0 ]; then
     return 0
   fi
-  echo "installing: ${missing[*]}" >&2
-  local sudo=""
-  if [ "$(id -u)" -ne 0 ]; then sudo="sudo"; fi
+  local sudo=()
+  if [ "$(id -u)" -ne 0 ]; then
+    if ! command -v sudo >/dev/null 2>&1; then
+      echo "missing packages and no sudo; as root run: apt-get install --no-install-recommends ${missing[*]}" >&2
+      return 1
+    fi
+    sudo=(sudo)
+  fi
+  mkdir -p "$WBX_ROOT/build"
+  local log="$WBX_ROOT/build/packages.log"
+  echo "installing: ${missing[*]} (log: build/packages.log)" >&2
   export DEBIAN_FRONTEND=noninteractive
-  $sudo apt-get update -qq
-  $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
+  if ! { "${sudo[@]}" apt-get update -qq &&
+    "${sudo[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"; } >"$log" 2>&1; then
+    cat "$log" >&2
+    echo "installing the packages failed (the output above is in build/packages.log)" >&2
+    return 1
+  fi
 }
 
 wbx_jobs() { nproc 2>/dev/null || echo 2; }

@@ -1,15 +1,16 @@
 #include "app/umain.h"
 
 #include <QApplication>
-#include <QFileDialog>
 #include <QMessageBox>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QScreen>
 #include <QWheelEvent>
+#include <QWindow>
 #include <algorithm>
 #include <exception>
 
+#include "app/folderprompt.h"
 #include "app/partcombo.h"
 #include "device/korvane.h"
 #include "device/texture.h"
@@ -157,8 +158,10 @@ TComboBox* TForm1::MakeCombo(const char* name, int top) {
 
 void TForm1::FormCreate() {
     // 1. Caption, title and colour.
+    // (The application's name, not a display name: Qt would append a display
+    // name to the caption of every window, the folder prompt's included.)
     window()->setWindowTitle(QStringLiteral("wardrobix"));
-    QGuiApplication::setApplicationDisplayName(QStringLiteral("wardrobix"));
+    QCoreApplication::setApplicationName(QStringLiteral("wardrobix"));
     QPalette palette = this->palette();
     palette.setColor(QPalette::Window, QColor(0x88, 0x88, 0x88));
     setPalette(palette);
@@ -172,7 +175,7 @@ void TForm1::FormCreate() {
         if (!CheckDataFolder(path)) {
             std::string chosen;
             if (PromptForFolder(chosen) && CheckDataFolder(chosen)) {
-                ini.WriteString(kSettingsSection, "path", BasePath);
+                StoreSettings([&] { ini.WriteString(kSettingsSection, "path", BasePath); });
             } else {
                 startupOutcome_ = TStartupOutcome::NoDataFolder;
                 Terminate();
@@ -182,7 +185,7 @@ void TForm1::FormCreate() {
         // 3. The stored position (used as it is, even off-screen), then the client size.
         const int left = ini.ReadInteger(kSettingsSection, "left", window()->x());
         const int top = ini.ReadInteger(kSettingsSection, "top", window()->y());
-        window()->move(left, top);
+        MoveFrameTo(left, top);
         SetClientSize(kClientWidth, kClientHeight);
     }
 
@@ -283,11 +286,11 @@ void TForm1::SetFixedDeviceStates() {
 
 void TForm1::FormDestroy() {
     // 1. The window position, also after a start-up that ended early.
-    {
+    StoreSettings([this] {
         TIniFile ini(services_.SettingsFileName);
         ini.WriteInteger(kSettingsSection, "left", window()->x());
         ini.WriteInteger(kSettingsSection, "top", window()->y());
-    }
+    });
     // 2. The scene objects, frames first and the scene last.
     FreeSceneObjects();
 }
@@ -307,10 +310,20 @@ void TForm1::FreeSceneObjects() {
 
 bool TForm1::PromptForFolder(std::string& folder) {
     if (services_.FolderPrompt) return services_.FolderPrompt(kFolderPromptCaption, folder);
-    const QString chosen = QFileDialog::getExistingDirectory(this, QString::fromUtf8(kFolderPromptCaption));
-    if (chosen.isEmpty()) return false;
-    folder = chosen.toStdString();
-    return true;
+    return ShowFolderPrompt(this, kFolderPromptCaption, folder);
+}
+
+void TForm1::StoreSettings(const std::function<void()>& write) {
+    if (!services_.WriteSettings) return;
+    try {
+        write();
+    } catch (const EIniFileException& error) {
+        // Only the stored value is lost; the session goes on. One report is
+        // enough: the user can do nothing about it that a second would help.
+        if (settingsWriteReported_) return;
+        settingsWriteReported_ = true;
+        ReportException(error.what());
+    }
 }
 
 void TForm1::ReportException(const std::string& message) {
@@ -400,10 +413,13 @@ void TForm1::RenderIdle(QObject*, bool& done) {
 void TForm1::SetWindowPos(int left, int top, int width, int height) {
     // The outer size less the borders (and, in a host, less what lies around
     // the form) is the client size; a window of its own stays fixed at it.
+    // The device asks for the position the window has (it only resizes):
+    // that position is not sent again, so that a move the window manager has
+    // not carried out yet is not undone.
     const int clientWidth = width - (Width() - ClientWidth());
     const int clientHeight = height - (Height() - ClientHeight());
-    window()->move(left, top);
     SetClientSize(std::max(clientWidth, 0), std::max(clientHeight, 0));
+    if (window()->frameGeometry().topLeft() != QPoint(left, top)) MoveFrameTo(left, top);
     window()->show();
 }
 
@@ -412,6 +428,25 @@ void TForm1::SetClientSize(int width, int height) {
         host_->FitClientSize(width, height);
     else
         setFixedSize(width, height);
+}
+
+void TForm1::MoveFrameTo(int left, int top) {
+    // Left and Top are the frame's corner, as on Windows. move() places the
+    // client area that far from the corner as the frame's size is known; a
+    // window shown a moment ago may not be framed by the window manager yet,
+    // and then the client area would land on the corner (and the window creep
+    // up by its title bar at every start). Such a window asks the window
+    // manager to put its frame there instead; the toolkit learns the new
+    // position when the window manager has moved it. Before the window exists
+    // the toolkit takes a position as the frame's anyway.
+    // The window is the form's own, or its host's.
+    QWidget* outer = this->window();
+    QWindow* window = outer->windowHandle();
+    const bool frameKnown = outer->frameGeometry() != outer->geometry();
+    if (window != nullptr && window->handle() != nullptr && !frameKnown)
+        window->setFramePosition(QPoint(left, top));
+    else
+        outer->move(left, top);
 }
 
 double TForm1::ScreenRefreshRate() const {

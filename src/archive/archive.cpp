@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "archive/vraformat.h"
+#include "archiveid.h"
 #include "base/filestream.h"
 #include "base/format.h"
 #include "bytepairdecoder.h"
@@ -15,21 +16,6 @@ namespace {
 uint32_t LoadU32(const uint8_t* p) {
     return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 |
            static_cast<uint32_t>(p[2]) << 16 | static_cast<uint32_t>(p[3]) << 24;
-}
-
-// The system's lowercase mapping for IDs: ASCII A-Z only. Bytes from 0x80 up
-// are parts of multibyte characters and must not change.
-uint8_t LowerAscii(uint8_t c) { return (c >= 'A' && c <= 'Z') ? static_cast<uint8_t>(c + ('a' - 'A')) : c; }
-
-// The entry's ID is the field up to its first zero byte (all 256 bytes if it
-// has none); true when it equals the lowered request.
-bool IdMatches(const uint8_t* field, const std::string& loweredId) {
-    const size_t length = loweredId.size();
-    if (length > kVRAIdSize) return false;
-    for (size_t i = 0; i < length; ++i) {
-        if (field[i] == 0 || LowerAscii(field[i]) != static_cast<uint8_t>(loweredId[i])) return false;
-    }
-    return length == kVRAIdSize || field[length] == 0;
 }
 
 [[noreturn]] void NotAnArchive() { throw EVRAError("Velvet Rook Archiveの扱えるデータではありません"); }
@@ -56,7 +42,8 @@ void ReadAt(TStream& stream, uint32_t offset, uint32_t count, TMemoryStream& tar
 
 }  // namespace
 
-std::unique_ptr<TMemoryStream> ReadArchiveEntry(TStream& stream, const std::string& id) {
+std::unique_ptr<TMemoryStream> ReadArchiveEntry(TStream& stream, const std::string& id,
+                                                int64_t maxExpandedSize) {
     const int64_t streamSize = stream.Size();
     if (stream.Remaining() < kVRAHeaderSize) NotAnArchive();
     uint8_t header[kVRAHeaderSize];
@@ -74,8 +61,7 @@ std::unique_ptr<TMemoryStream> ReadArchiveEntry(TStream& stream, const std::stri
     // The directory is scanned in slices through one small buffer: a large
     // directory is then neither allocated whole nor copied twice, and the scan
     // stays in cache.
-    std::string loweredId = id;
-    for (char& c : loweredId) c = static_cast<char>(LowerAscii(static_cast<uint8_t>(c)));
+    TArchiveIdMatcher matcher(id);
     constexpr int32_t kSliceEntries = 128;
     std::vector<uint8_t> slice(static_cast<size_t>(std::min(count, kSliceEntries)) * kVRAEntrySize);
     const uint8_t* entry = nullptr;
@@ -84,7 +70,7 @@ std::unique_ptr<TMemoryStream> ReadArchiveEntry(TStream& stream, const std::stri
         stream.ReadBuffer(slice.data(), int64_t{entries} * kVRAEntrySize);
         for (int32_t i = 0; i < entries; ++i) {
             const uint8_t* candidate = slice.data() + static_cast<size_t>(i) * kVRAEntrySize;
-            if (IdMatches(candidate + kVRAIdOffset, loweredId)) {
+            if (matcher.Matches(candidate + kVRAIdOffset, kVRAIdSize)) {
                 entry = candidate;
                 break;  // the first match wins
             }
@@ -100,7 +86,7 @@ std::unique_ptr<TMemoryStream> ReadArchiveEntry(TStream& stream, const std::stri
         CheckEntryInStream(id, dataOffset, storedSize, streamSize);
         TMemoryStream packed;
         ReadAt(stream, dataOffset, storedSize, packed);
-        return DecodeBytePairs(packed, expandedSize);
+        return DecodeBytePairs(packed, expandedSize, maxExpandedSize);
     }
     CheckEntryInStream(id, dataOffset, expandedSize, streamSize);
     auto result = std::make_unique<TMemoryStream>();
@@ -109,9 +95,10 @@ std::unique_ptr<TMemoryStream> ReadArchiveEntry(TStream& stream, const std::stri
     return result;
 }
 
-std::unique_ptr<TMemoryStream> ReadArchiveFile(const std::string& fileName, const std::string& id) {
+std::unique_ptr<TMemoryStream> ReadArchiveFile(const std::string& fileName, const std::string& id,
+                                               int64_t maxExpandedSize) {
     TFileStream file(fileName, fmOpenRead | fmShareDenyNone);  // closed by its destructor on every way out
-    return ReadArchiveEntry(file, id);
+    return ReadArchiveEntry(file, id, maxExpandedSize);
 }
 
 }  // namespace wbx

@@ -21,14 +21,7 @@ int64_t TStream::Remaining() {
 }
 
 void TStream::ReadBuffer(void* buffer, int64_t count) {
-    if (count < 0) throw EReadError("Stream read error");
-    auto* out = static_cast<uint8_t*>(buffer);
-    int64_t done = 0;
-    while (done < count) {
-        const int64_t n = Read(out + done, count - done);
-        if (n <= 0) throw EReadError("Stream read error");
-        done += n;
-    }
+    ReadExactly([this](void* part, int64_t length) { return Read(part, length); }, buffer, count);
 }
 
 void TStream::WriteBuffer(const void* buffer, int64_t count) {

@@ -2,7 +2,6 @@
 
 #include <zlib.h>
 
-#include <algorithm>
 #include <vector>
 
 namespace wbx {
@@ -44,39 +43,11 @@ int64_t TDecompressionStream::Read(void* buffer, int64_t count) {
             throw EZDecompressionError(std::string("Damaged compressed data: ") +
                                        (z.msg ? z.msg : "zlib error"));
     }
-    const int64_t got = static_cast<int64_t>(want - z.avail_out);
-    position_ += got;
-    return got;
+    return static_cast<int64_t>(want - z.avail_out);
 }
 
-int64_t TDecompressionStream::Write(const void*, int64_t) {
-    throw EZDecompressionError("A decompression stream is read-only");
-}
-
-int64_t TDecompressionStream::Seek(int64_t offset, SeekOrigin origin) {
-    int64_t target = position_;
-    if (origin == SeekOrigin::Begin)
-        target = offset;
-    else if (origin == SeekOrigin::Current)
-        target = position_ + offset;
-    else
-        throw EZDecompressionError("Invalid seek on a decompression stream");
-    if (target < position_) throw EZDecompressionError("Invalid seek on a decompression stream");
-    uint8_t scratch[4096];
-    while (position_ < target) {
-        const int64_t step = std::min<int64_t>(target - position_, sizeof scratch);
-        if (Read(scratch, step) < step)
-            throw EZDecompressionError("Seek past the end of the compressed data");
-    }
-    return position_;
-}
-
-int64_t TDecompressionStream::Size() {
-    throw EZDecompressionError("A decompression stream has no known size");
-}
-
-void TDecompressionStream::SetSize(int64_t) {
-    throw EZDecompressionError("A decompression stream is read-only");
+void TDecompressionStream::ReadBuffer(void* buffer, int64_t count) {
+    ReadExactly([this](void* part, int64_t length) { return Read(part, length); }, buffer, count);
 }
 
 }  // namespace wbx

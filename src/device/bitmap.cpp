@@ -97,6 +97,13 @@ void DecodeBMP(const D3DLOCKED_RECT& locked, const RECT& area, D3DFORMAT format,
 
     const uint32_t destBytes = BitsPerPixel(format) / 8;
     const uint32_t sourceBytes = info.BitCount / 8u;
+    // The palette follows the information header, whose first field gives
+    // its own size: 40 bytes here, 108 or 124 for the later versions of the
+    // header (the fields this loader reads are the same in all of them).
+    // Smaller sizes are not headers this loader knows; their palette is read
+    // behind the 40 bytes as always.
+    if (info.HeaderSize > sizeof info)
+        stream.SetPosition(start + sizeof fileHeader + int64_t{info.HeaderSize});
     std::array<uint8_t, kPaletteSize> palette{};
     if (format == D3DFMT_P8) {
         if (sourceBytes > 1) {
@@ -151,20 +158,11 @@ TBitmapInfoHeader ReadBitmapInfo(TStream& stream, int64_t start) {
     stream.ReadBuffer(&fileHeader, sizeof fileHeader);
     TBitmapInfoHeader info;
     stream.ReadBuffer(&info, sizeof info);
-    if (info.Width <= 0 || info.Height <= 0) throw EBitmapError("Bitmap size out of range");
-    // The texture is sized from this header before a pixel is read, so a
-    // damaged size must not reach it: the rows the header declares (at their
-    // stored length, at least one bit per pixel) must lie in the stream from
-    // the pixel-data offset on, as LoadBMP needs them. A whole file always
-    // passes; a few header bytes claiming 8192 x 8192 would otherwise cost
-    // hundreds of MiB of texture.
-    const int64_t bitsPerPixel = std::max<int64_t>(info.BitCount, 1);
-    const int64_t rowBytes = (int64_t{info.Width} * bitsPerPixel + 31) / 32 * 4;
-    const int64_t pixelBytes = stream.Size() - start - fileHeader.PixelOffset;
-    if (pixelBytes < rowBytes || info.Height > pixelBytes / rowBytes)
-        throw EBitmapError(
-            Format("Bitmap of %d x %d pixels at %d bits needs more bytes than the stream holds", info.Width,
-                   info.Height, info.BitCount));
+    // A truncated bitmap still sizes its texture from the header: LoadBMP
+    // then fills the rows the stream holds. How large a damaged header can
+    // make the texture is the device's to bound (its maximum texture size).
+    if (info.Width <= 0 || info.Height <= 0)
+        throw EBitmapError(Format("Bitmap size %d x %d out of range", info.Width, info.Height));
     return info;
 }
 

@@ -184,11 +184,12 @@ void TOXScene::Visit(TOXFrame* frame, const Matrix& parentWorld) {
                 radius *= RadiusScale(offset);
             }
             if (SphereVisible(frame->WorldMatrix, centre, radius)) Queue(frame);
-        } else if (frame->Mesh != nullptr || (frame->OnDraw && frame->OnSortKey)) {
+        } else if (frame->OnDraw && (frame->Mesh != nullptr || frame->OnSortKey)) {
             // Drawn without a sphere test: a visibility handler has decided
-            // already, or a draw handler stands in for the mesh (then with its
-            // own sort key, as the blended queue needs one). A mesh frame with a
-            // visibility handler but no draw handler is drawn by its mesh.
+            // already, or the draw handler stands in for the mesh (then with
+            // its own sort key, as the blended queue needs one). A frame whose
+            // visibility handler decides has to draw itself: with a mesh but
+            // no draw handler it is not queued.
             Queue(frame);
         }
     }

@@ -50,19 +50,41 @@ bool SplitKeyLine(const std::string& line, std::string& key, std::string& value)
 
 bool HasLineBreak(const std::string& text) { return text.find_first_of("\r\n") != std::string::npos; }
 
+// How reading a whole file went.
+enum class TReadOutcome { Read, Missing, Unreadable };
+
+TReadOutcome ReadWholeFile(const std::string& fileName, std::string& text) {
+    const int fd = ::open(fileName.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return errno == ENOENT || errno == ENOTDIR ? TReadOutcome::Missing : TReadOutcome::Unreadable;
+    char buffer[16384];
+    for (;;) {
+        const ssize_t n = ::read(fd, buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) {
+            ::close(fd);
+            text.clear();
+            return TReadOutcome::Unreadable;
+        }
+        if (n == 0) break;
+        text.append(buffer, static_cast<size_t>(n));
+    }
+    ::close(fd);
+    return TReadOutcome::Read;
+}
+
 }  // namespace
 
 TIniFile::TIniFile(std::string fileName) : fileName_(std::move(fileName)) {
-    std::ifstream in(fileName_, std::ios::binary);
-    if (!in) {
-        std::error_code ec;
-        if (std::filesystem::exists(fileName_, ec))
-            throw EIniFileException(Format("Cannot read the settings file \"%s\".", fileName_));
-        return;  // a missing file reads as empty
+    std::string text;
+    switch (ReadWholeFile(fileName_, text)) {
+        case TReadOutcome::Missing:
+            return;  // reads as empty
+        case TReadOutcome::Unreadable:
+            unreadable_ = true;  // reads as empty too, but is never replaced
+            return;
+        case TReadOutcome::Read:
+            break;
     }
-    std::ostringstream buffer;
-    buffer << in.rdbuf();
-    std::string text = buffer.str();
     if (text.compare(0, 3, "\xEF\xBB\xBF") == 0) {
         byteOrderMark_ = true;
         text.erase(0, 3);
@@ -221,6 +243,18 @@ void TIniFile::Save() const {
         else if (i + 1 < lines_.size() || finalLineEnd_)
             text += lineEnd_;
     }
+
+    // A file whose contents were never read, or that is read-only, is left
+    // as it is: replacing it would lose what it holds, or override the
+    // read-only mark that Windows' profile functions respect.
+    if (unreadable_)
+        throw EIniFileException(
+            Format("Cannot write the settings file \"%s\" (it cannot be read).", fileName_));
+    struct stat current {};
+    if (::stat(fileName_.c_str(), &current) == 0 &&
+        ((current.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0 || ::access(fileName_.c_str(), W_OK) != 0))
+        throw EIniFileException(
+            Format("Cannot write the settings file \"%s\" (it is read-only).", fileName_));
 
     const std::string folder = ExtractFilePath(fileName_);
     std::error_code ec;

@@ -6,6 +6,7 @@
 #include <QMouseEvent>
 #include <QWheelEvent>
 
+#include "app/folderprompt.h"
 #include "app/umain.h"
 #include "qtapplication.h"
 #include "viewer/datafolder.h"
@@ -186,6 +187,69 @@ TEST_F(FormTest, FolderWithoutAvatarFolderBringsUpThePromptAndAChosenFolderIsSto
     EXPECT_EQ(prompts.size(), 1u);
 }
 
+TEST_F(FormTest, AnUnreadableSettingsFileGivesTheDefaults) {
+    // Something at the settings file's name that cannot be read (by any user).
+    std::filesystem::create_directories(settings + "/inside");
+    {
+        // With the folder of the run: no prompt, the resource position.
+        TFormServices services = Services();
+        services.DataFolder = data;
+        TForm1 form(services);
+        EXPECT_EQ(form.StartupOutcome(), TStartupOutcome::Running);
+        EXPECT_TRUE(prompts.empty());
+        EXPECT_EQ(form.x(), 192);
+        EXPECT_EQ(form.y(), 114);
+        EXPECT_TRUE(reports.empty());
+    }
+    // The position could not be stored: said once, the file left alone.
+    EXPECT_EQ(reports.size(), 1u);
+    EXPECT_TRUE(std::filesystem::exists(settings + "/inside"));
+
+    // Without it, no stored folder: the prompt.
+    reports.clear();
+    promptAnswer = data;
+    {
+        auto form = Create();
+        EXPECT_EQ(prompts.size(), 1u);
+        EXPECT_EQ(form->StartupOutcome(), TStartupOutcome::Running);
+    }
+    EXPECT_EQ(reports.size(), 1u);
+}
+
+TEST_F(FormTest, AnUnwritableSettingsLocationIsReportedOnceAndTheChosenFolderIsUsed) {
+    // A folder that cannot be created even by root: its parent is a file.
+    WriteText(dir / "blocker", "a file where the folder should be");
+    settings = dir / "blocker/wardrobix.ini";
+    promptAnswer = data;
+    {
+        auto form = Create();
+        ASSERT_EQ(form->StartupOutcome(), TStartupOutcome::Running);
+        EXPECT_EQ(BasePath, data);
+        EXPECT_EQ(form->cbHair->count(), 3);  // the lists of the chosen folder
+        EXPECT_TRUE(form->IdleHandlerInstalled());
+        ASSERT_EQ(reports.size(), 1u);
+        EXPECT_NE(reports[0].find(settings), std::string::npos) << reports[0];
+    }
+    EXPECT_EQ(reports.size(), 1u);  // and not again when the position cannot be stored
+}
+
+TEST_F(FormTest, AReadOnlySettingsFileIsLeftAsItIsAndTheFailedWriteReported) {
+    const std::string stored = "[app]\npath=" + data + "\nleft=77\ntop=88\n";
+    WriteText(settings, stored);
+    std::filesystem::permissions(settings, std::filesystem::perms::owner_read |
+                                               std::filesystem::perms::group_read |
+                                               std::filesystem::perms::others_read);
+    {
+        auto form = Create();
+        ASSERT_EQ(form->StartupOutcome(), TStartupOutcome::Running);
+        EXPECT_EQ(form->x(), 77);
+        form->move(10, 20);
+    }
+    EXPECT_EQ(ReadText(settings), stored);
+    ASSERT_EQ(reports.size(), 1u);
+    EXPECT_NE(reports[0].find("read-only"), std::string::npos) << reports[0];
+}
+
 TEST_F(FormTest, DataFolderOfTheRunIsUsedAndNotStored) {
     TFormServices services = Services();
     services.DataFolder = data;
@@ -341,6 +405,19 @@ TEST_F(FormInputTest, WheelOverAClosedListZoomsInsteadOfChangingTheSelection) {
     SendWheel(form->cbHair, -120);
     EXPECT_EQ(form->cbHair->currentIndex(), before);
     EXPECT_FLOAT_EQ(form->Zoom, 1.012f);
+}
+
+TEST(FolderPrompt, CaptionedExactlyAndOpeningOnTheHomeFolder) {
+    EnsureQtApplication();
+    TempFolder home;
+    const std::string savedHome = std::getenv("HOME") ? std::getenv("HOME") : "";
+    ::setenv("HOME", home.Path().c_str(), 1);
+    const auto dialog = MakeFolderDialog(nullptr, kFolderPromptCaption);
+    ::setenv("HOME", savedHome.c_str(), 1);
+    EXPECT_EQ(dialog->windowTitle().toStdString(), "DATを展開したパスを指定:");
+    EXPECT_EQ(dialog->directory().canonicalPath(), QDir(QString::fromStdString(home.Path())).canonicalPath());
+    EXPECT_EQ(dialog->fileMode(), QFileDialog::Directory);
+    EXPECT_TRUE(dialog->testOption(QFileDialog::ShowDirsOnly));
 }
 
 TEST(ModelPose, BackTextureBetweenAQuarterAndThreeQuartersOfATurn) {

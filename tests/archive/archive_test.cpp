@@ -81,10 +81,12 @@ TEST(ReadArchiveEntry, IdsIgnoreAsciiCaseAndTheFirstMatchWins) {
     writer.Add("body01", ToBytes("first"));
     writer.Add("BODY01", ToBytes("second"));
     writer.Add("Tex_A", ToBytes("tex"));
+    writer.Add("Zip_z", ToBytes("z"));  // the last letter in either case
     const Bytes archive = writer.Build();
     EXPECT_EQ(Read(archive, "Body01"), ToBytes("first"));
     EXPECT_EQ(Read(archive, "BODY01"), ToBytes("first"));
     EXPECT_EQ(Read(archive, "tex_a"), ToBytes("tex"));
+    EXPECT_EQ(Read(archive, "zIP_Z"), ToBytes("z"));
     EXPECT_EQ(ReadError(archive, "body0"), NotFoundMessage("body0"));
     EXPECT_EQ(ReadError(archive, "body01 "), NotFoundMessage("body01 "));
 }
@@ -102,17 +104,36 @@ TEST(ReadArchiveEntry, LargeDirectoriesAreSearchedToTheEnd) {
     EXPECT_EQ(ReadError(archive, std::string("part1\0", 6)), NotFoundMessage(std::string("part1\0", 6)));
 }
 
-TEST(ReadArchiveEntry, BytesFromHexEightyUpAreComparedAsTheyAre) {
+TEST(ReadArchiveEntry, IdsAreCodePage932TextLoweredCharacterByCharacter) {
     ArchiveWriter writer(false);
-    writer.Add("\xEF\xBD\x81", ToBytes("fullwidth a"));  // "ａ" in UTF-8
-    writer.Add("\xE0", ToBytes("a-grave"));              // Latin-1 "à"
-    writer.Add("髪Ａ", ToBytes("hair"));
+    writer.Add("\x83\x41", ToBytes("katakana a"));             // ア
+    writer.Add("\x82\x60\x82\x61", ToBytes("full-width AB"));  // ＡＢ
+    writer.Add("\x83\x9F\x83\xA8", ToBytes("greek"));          // ΑΚ
+    writer.Add("\x84\x40\x84\x46", ToBytes("cyrillic"));       // АЁ
+    writer.Add("\x87\x54", ToBytes("roman one"));              // Ⅰ
+    writer.Add("\xFA\x5C", ToBytes("kanji"));                  // 纊 (IBM extension)
+    writer.Add("tex\x85\x41", ToBytes("no character"));        // 85 41 is unassigned
+    writer.Add("\xB1", ToBytes("half-width"));                 // ｱ
+    writer.Add("\xEF\xBD\x81", ToBytes("utf-8"));              // ａ in UTF-8
     const Bytes archive = writer.Build();
-    EXPECT_EQ(Read(archive, "\xEF\xBD\x81"), ToBytes("fullwidth a"));
-    EXPECT_EQ(ReadError(archive, "\xEF\xBC\xA1"), NotFoundMessage("\xEF\xBC\xA1"));  // "Ａ"
-    EXPECT_EQ(ReadError(archive, "\xC0"), NotFoundMessage("\xC0"));                  // Latin-1 "À"
-    EXPECT_EQ(Read(archive, "髪Ａ"), ToBytes("hair"));
-    EXPECT_NE(ReadError(archive, "髪ａ"), "");
+    // The second byte of a character is no letter: ヂ (83 61) is not ア (83 41).
+    EXPECT_EQ(ReadError(archive, "\x83\x61"), NotFoundMessage("\x83\x61"));
+    EXPECT_EQ(Read(archive, "\x83\x41"), ToBytes("katakana a"));
+    // The capitals of the code page match their small letters.
+    EXPECT_EQ(Read(archive, "\x82\x81\x82\x61"), ToBytes("full-width AB"));  // ａＢ
+    EXPECT_EQ(Read(archive, "\x83\xBF\x83\xC8"), ToBytes("greek"));          // ακ
+    EXPECT_EQ(Read(archive, "\x84\x70\x84\x76"), ToBytes("cyrillic"));       // аё
+    EXPECT_EQ(Read(archive, "\xFA\x40"), ToBytes("roman one"));              // ⅰ
+    EXPECT_EQ(Read(archive, "\xEE\xEF"), ToBytes("roman one"));              // ⅰ, its other code
+    // The two codes of one character are that character.
+    EXPECT_EQ(Read(archive, "\xED\x40"), ToBytes("kanji"));
+    // Bytes that are no character compare as they are, the ASCII around them lowered.
+    EXPECT_EQ(Read(archive, "TEX\x85\x41"), ToBytes("no character"));
+    EXPECT_NE(ReadError(archive, "tex\x85\x61"), "");
+    EXPECT_EQ(Read(archive, "\xB1"), ToBytes("half-width"));
+    EXPECT_EQ(Read(archive, "\xEF\xBD\x81"), ToBytes("utf-8"));
+    EXPECT_NE(ReadError(archive, "\xEF\xBC\xA1"), "");  // Ａ in UTF-8 is no capital of it here
+    EXPECT_NE(ReadError(archive, "\x83"), "");          // half a character
 }
 
 TEST(ReadArchiveEntry, IdFieldWithoutTerminatorUsesAllOfIt) {
@@ -194,10 +215,24 @@ TEST(ReadArchiveEntry, RefusesDamagedPackedData) {
     const uint32_t stored = archive[body + 4] | archive[body + 5] << 8;
     PatchU32(archive, body + 4, stored - 3);
     EXPECT_NE(ReadError(archive, "body01").find("途中で終わって"), std::string::npos);
-    // Expanded size too small for what the blocks produce.
+    // A packed entry larger than the cap given.
     archive = SampleArchive(true);
+    TMemoryStream stream;
+    stream.Bytes() = archive;
+    EXPECT_THROW(ReadArchiveEntry(stream, "body01", 4999), EVRAError);
+}
+
+TEST(ReadArchiveEntry, APackedEntryComesBackWholeWhateverItsExpandedSizeSays) {
+    Bytes archive = SampleArchive(true);
+    const size_t body = ArchiveWriter::EntryRecord(0);
+    // Less than the data holds: all of it.
     PatchU32(archive, body + 8, 4000);
-    EXPECT_NE(ReadError(archive, "body01").find("越えています"), std::string::npos);
+    EXPECT_EQ(Read(archive, "body01"), testing::RepetitiveText(5000));
+    // More: the data, then zeros up to the size.
+    PatchU32(archive, body + 8, 6000);
+    Bytes padded = testing::RepetitiveText(5000);
+    padded.resize(6000, 0);
+    EXPECT_EQ(Read(archive, "body01"), padded);
 }
 
 // Open descriptors of this process, to see that the archive file is closed.

@@ -1,5 +1,5 @@
 // The archive fuzz target's seed corpus (fuzz/corpus/archive/) is made by the
-// encoder and writer of vra_test_support.h. This test keeps the committed
+// encoder and writer of archivewriter.h. This test keeps the committed
 // files equal to what they make; run it with WBX_UPDATE_FUZZ_SEEDS=1 to write
 // them anew after changing the generator.
 

@@ -32,6 +32,22 @@ TEST(Format, TextWidthAndPercent) {
     EXPECT_EQ(Format("%.2s", "abcdef"), "ab");
     EXPECT_EQ(Format("100%%"), "100%");
     EXPECT_EQ(Format("%dx%d", 640u, 480u), "640x480");
+    // %u shows a negative number as the unsigned number of its width.
+    EXPECT_EQ(Format("%u", -1), "4294967295");
+    EXPECT_EQ(Format("%u", int64_t{-1}), "18446744073709551615");
+}
+
+TEST(Format, EveryDigitInWidthsAndPrecisions) {
+    // Widths and precisions are read digit by digit, 9 and 0 included.
+    EXPECT_EQ(Format("[%9d]", 42), "[       42]");
+    EXPECT_EQ(Format("[%-19s]", "ab"), "[ab                 ]");
+    EXPECT_EQ(Format("%.19f", 0.5), "0.5000000000000000000");
+    EXPECT_EQ(Format("%.9d", 7), "000000007");
+    EXPECT_EQ(Format("%90d", 1).size(), 90u);
+    // A precision of 0 cuts a text to nothing; without one it is whole.
+    EXPECT_EQ(Format("[%.0s]", "abc"), "[]");
+    EXPECT_EQ(Format("[%s]", "abc"), "[abc]");
+    EXPECT_EQ(Format("%.0f", 2.5), "2");
 }
 
 TEST(Format, MismatchedArgumentsRaise) {

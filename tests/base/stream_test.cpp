@@ -4,6 +4,7 @@
 #include <unistd.h>
 #include <zlib.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <fstream>
 #include <string>
@@ -86,6 +87,11 @@ TEST(FileStream, MissingFileRaisesOpenErrorNamingIt) {
     }
     EXPECT_FALSE(FileExists(name));
     EXPECT_THROW(TFileStream(::testing::TempDir(), fmOpenRead), EFOpenError);  // a directory is no file
+    // Nor does it exist as one; it exists as a directory.
+    EXPECT_FALSE(FileExists(::testing::TempDir()));
+    EXPECT_TRUE(DirectoryExists(::testing::TempDir()));
+    EXPECT_FALSE(DirectoryExists(name));
+    EXPECT_FALSE(DirectoryExists(""));
 }
 
 TEST(FileStream, CreateWriteReopenReadAndTruncate) {
@@ -140,6 +146,33 @@ TEST(DecompressionStream, InflatesOnDemandFromTheSourcePosition) {
     EXPECT_EQ(z.Read(&extra, 1), 0);
     EXPECT_TRUE(z.Finished());
     EXPECT_THROW(z.ReadBuffer(&extra, 1), EReadError);
+}
+
+TEST(DecompressionStream, ReadsAsMuchAsAskedInAnyPieces) {
+    // What the layer files need: a declared size below what the stream holds
+    // reads that much and no error (the rest and the checksum stay unread);
+    // the bytes do not depend on how the reads are cut.
+    std::vector<uint8_t> plain(70000);
+    for (size_t i = 0; i < plain.size(); ++i) plain[i] = static_cast<uint8_t>(i % 251);
+    const std::vector<uint8_t> packed = Deflate(plain);
+    TMemoryStream source;
+    source.WriteBuffer(packed.data(), static_cast<int64_t>(packed.size()));
+    source.SetPosition(0);
+    TDecompressionStream z(source);
+    std::vector<uint8_t> got(plain.size() - 1000);
+    size_t done = 0;
+    for (int64_t piece = 1; done < got.size(); piece = piece * 3 + 1) {
+        const int64_t n = std::min<int64_t>(piece, static_cast<int64_t>(got.size() - done));
+        z.ReadBuffer(got.data() + done, n);
+        done += static_cast<size_t>(n);
+    }
+    EXPECT_TRUE(std::equal(got.begin(), got.end(), plain.begin()));
+    EXPECT_FALSE(z.Finished());
+    uint8_t last[5000];
+    EXPECT_EQ(z.Read(last, sizeof last), 1000);
+    EXPECT_TRUE(std::equal(last, last + 1000, plain.end() - 1000));
+    EXPECT_TRUE(z.Finished());
+    EXPECT_EQ(z.Read(last, 1), 0);
 }
 
 TEST(DecompressionStream, DamagedOrCutStreamsRaise) {

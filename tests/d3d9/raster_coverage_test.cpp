@@ -6,7 +6,7 @@
 #include <cmath>
 #include <limits>
 
-#include "raster_test_support.h"
+#include "rasterfixture.h"
 
 namespace wbx::raster::test {
 namespace {
@@ -261,6 +261,41 @@ TEST(RasterCoverage, WireframeAndPointModes) {
     Canvas q(32, 32, D3DFMT_UNKNOWN);
     DrawList(r, s, q, tri, kTLFVF);
     EXPECT_EQ(q.CountNot(0), 0);
+}
+
+// Lines through the near plane keep only their part in front of it (z >= 0
+// in clip space); a line wholly behind draws nothing.
+TEST(RasterCoverage, LinesAreClippedAtTheNearPlane) {
+    struct ColoredVertex {
+        float X, Y, Z;
+        D3DCOLOR Diffuse;
+    };
+    constexpr DWORD kFvf = D3DFVF_XYZ | D3DFVF_DIFFUSE;
+    Rasterizer r;
+    PipelineState s = CountingState(64, 32);
+    s.RenderStates[D3DRS_LIGHTING] = FALSE;
+    // Identity transforms: clip space is the vertex; x -1..1 spans the 64 columns.
+    const std::vector<ColoredVertex> crossing{{-0.5f, 0, -1, 0x01010101}, {0.5f, 0, 1, 0x01010101}};
+    Canvas c(64, 32, D3DFMT_UNKNOWN);
+    DrawList(r, s, c, crossing, kFvf, D3DPT_LINELIST, 1);
+    // The visible half runs from the centre (z = 0 at x = 0) to x = 0.5 (column 48).
+    EXPECT_EQ(c.Rgb(20, 16), 0u);
+    EXPECT_EQ(c.Rgb(30, 16), 0u);
+    EXPECT_NE(c.Rgb(33, 16), 0u);
+    EXPECT_NE(c.Rgb(47, 16), 0u);
+    EXPECT_GE(c.CountNot(0), 14);
+    EXPECT_LE(c.CountNot(0), 17);
+    // The same line the other way round, as a strip: the same pixels.
+    const std::vector<ColoredVertex> reversed{crossing[1], crossing[0]};
+    Canvas d(64, 32, D3DFMT_UNKNOWN);
+    DrawList(r, s, d, reversed, kFvf, D3DPT_LINESTRIP, 1);
+    EXPECT_EQ(d.CountNot(0), c.CountNot(0));
+    EXPECT_EQ(d.Rgb(20, 16), 0u);
+    // Wholly behind the eye: nothing.
+    const std::vector<ColoredVertex> behind{{-0.5f, 0, -1, 0x01010101}, {0.5f, 0, -0.25f, 0x01010101}};
+    Canvas e(64, 32, D3DFMT_UNKNOWN);
+    DrawList(r, s, e, behind, kFvf, D3DPT_LINELIST, 1);
+    EXPECT_EQ(e.CountNot(0), 0);
 }
 
 TEST(RasterCoverage, PrimitivesNamingMissingVerticesOrIndicesAreDropped) {

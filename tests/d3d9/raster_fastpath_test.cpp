@@ -5,8 +5,9 @@
 
 #include <random>
 
-#include "raster_figure_scene.h"
-#include "raster_test_support.h"
+#include "figurescene.h"
+#include "rasterfixture.h"
+#include "spankernel.h"
 
 namespace wbx::raster::test {
 namespace {
@@ -45,7 +46,8 @@ TextureImage MakeTexture(std::mt19937& rng, D3DFORMAT format) {
     return t;
 }
 
-Scene MakeScene(std::mt19937& rng, TextureImage* texture) {
+Scene MakeScene(std::mt19937& rng, TextureImage* texture, int width = kSize, int height = kSize,
+                int vertexCount = 36) {
     auto pick = [&](std::initializer_list<DWORD> values) {
         return *(values.begin() + rng() % values.size());
     };
@@ -54,7 +56,7 @@ Scene MakeScene(std::mt19937& rng, TextureImage* texture) {
     scene.DepthFormat =
         static_cast<D3DFORMAT>(pick({D3DFMT_UNKNOWN, D3DFMT_D16, D3DFMT_D24S8, D3DFMT_D32, D3DFMT_D15S1}));
     PipelineState& s = scene.State;
-    s = DefaultState(kSize, kSize, scene.DepthFormat != D3DFMT_UNKNOWN);
+    s = DefaultState(width, height, scene.DepthFormat != D3DFMT_UNKNOWN);
     DWORD* rs = s.RenderStates;
     s.Projection = Perspective();
     s.World._43 = 3.0f;
@@ -101,7 +103,7 @@ Scene MakeScene(std::mt19937& rng, TextureImage* texture) {
     light.Diffuse = {1, 1, 1, 0};
     light.Specular = {1, 1, 1, 0};
     light.Direction = {unit() - 0.5f, unit() - 0.5f, 1};
-    for (int i = 0; i < 36; ++i) {
+    for (int i = 0; i < vertexCount; ++i) {
         // Triangles around the view, some crossing the near plane.
         scene.Vertices.push_back({(unit() - 0.5f) * 6, (unit() - 0.5f) * 6, (unit() - 0.7f) * 6,
                                   unit() - 0.5f, unit() - 0.5f, -1, (unit() - 0.25f) * 3,
@@ -121,10 +123,10 @@ TEST(RasterFastPath, MatchesTheReferenceBitForBit) {
         TextureImage texture = MakeTexture(rng, formats[rng() % 8]);
         const Scene scene = MakeScene(rng, textured ? &texture : nullptr);
         // The reference, then the fast path with each instruction set of its
-        // vectorised routine that this processor runs (and none).
+        // span kernels that this processor runs.
         std::vector<PixelIsa> variants{PixelIsa::Scalar};
         for (PixelIsa isa : {PixelIsa::Sse2, PixelIsa::Avx2})
-            if (QuadSpanFor(isa) != nullptr) variants.push_back(isa);
+            if (SpanKernelFor(isa, TexelKind::None) != nullptr) variants.push_back(isa);
         std::vector<Canvas> canvases;  // built in place: a Canvas's surfaces point into its own memory
         canvases.reserve(variants.size() + 1);
         for (size_t i = 0; i <= variants.size(); ++i)
@@ -197,9 +199,73 @@ TEST(RasterFastPath, TwoThreadsGiveTheSameBitsAsOne) {
     }
 }
 
+// Random scenes of many triangles over several screen tiles: two threads
+// (tiles drawn in submission order) give the bits of one, on the reference
+// path and with every kernel variant.
+TEST(RasterFastPath, TwoThreadsMatchOneOnRandomScenes) {
+    std::mt19937 rng(20261207);
+    const D3DFORMAT formats[] = {D3DFMT_A1R5G5B5, D3DFMT_R5G6B5, D3DFMT_A8R8G8B8, D3DFMT_L8};
+    constexpr int kWidth = 160, kHeight = 120;
+    for (int sceneIndex = 0; sceneIndex < 24; ++sceneIndex) {
+        TextureImage texture = MakeTexture(rng, formats[rng() % 4]);
+        const Scene scene = MakeScene(rng, sceneIndex % 4 != 0 ? &texture : nullptr, kWidth, kHeight, 900);
+        std::vector<PixelIsa> variants{PixelIsa::Scalar};
+        for (PixelIsa isa : {PixelIsa::Sse2, PixelIsa::Avx2})
+            if (SpanKernelFor(isa, TexelKind::None) != nullptr) variants.push_back(isa);
+        auto render = [&](bool reference, PixelIsa isa, int threads) {
+            Canvas c(kWidth, kHeight, scene.DepthFormat, 0xFF406080);
+            Rasterizer r;
+            r.SetReferencePixelPath(reference);
+            r.SetPixelIsa(isa);
+            r.SetThreadCount(threads);
+            if (c.HasDepth) {
+                r.Clear(c.Targets(), scene.State.Viewport, 0, nullptr, D3DCLEAR_ZBUFFER | D3DCLEAR_STENCIL, 0,
+                        0.6f, 7);
+            }
+            DrawIndexed(r, scene.State, c, scene.Vertices, kMeshFVF, scene.Indices);
+            DrawIndexed(r, scene.State, c, scene.Vertices, kMeshFVF, scene.Indices, D3DPT_TRIANGLESTRIP, 500);
+            return c;
+        };
+        const Canvas expected = render(true, PixelIsa::Scalar, 1);
+        for (const bool reference : {true, false}) {
+            for (const PixelIsa isa : variants) {
+                if (reference && isa != PixelIsa::Scalar) continue;
+                const Canvas got = render(reference, isa, 2);
+                ASSERT_EQ(expected.Color, got.Color) << "scene " << sceneIndex << " reference " << reference;
+                ASSERT_EQ(expected.DepthBits, got.DepthBits) << "scene " << sceneIndex;
+            }
+        }
+    }
+}
+
+// A clear shared by two threads: the same bits as one, rectangles and
+// depth-stencil fields included.
+TEST(RasterFastPath, TwoThreadClearsMatchOne) {
+    const D3DRECT rects[] = {{-20, 30, 700, 31}, {100, 100, 340, 733}, {5, 5, 6, 6}};
+    for (const D3DFORMAT depth : {D3DFMT_D16, D3DFMT_D24S8, D3DFMT_D15S1}) {
+        Canvas one(1280, 720, depth, 0x12345678), two(1280, 720, depth, 0x12345678);
+        Rasterizer single, pair;
+        single.SetThreadCount(1);
+        pair.SetThreadCount(2);
+        const D3DVIEWPORT9 viewport{3, 7, 1200, 700, 0, 1};
+        for (Rasterizer* r : {&single, &pair}) {
+            Canvas& c = r == &single ? one : two;
+            r->Clear(c.Targets(), viewport, 0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0xFF00FF00, 0.25f,
+                     0);
+            r->Clear(c.Targets(), viewport, 3, rects, D3DCLEAR_TARGET | D3DCLEAR_STENCIL, 0xFF0000FF, 0.5f,
+                     1);
+        }
+        ASSERT_EQ(one.Color, two.Color);
+        ASSERT_EQ(one.DepthBits, two.DepthBits);
+        EXPECT_EQ(two.Rgb(3, 7), 0x00FF00u);
+        EXPECT_EQ(two.Rgb(150, 400), 0x0000FFu);
+        EXPECT_EQ(two.Rgb(1250, 710), 0x345678u);
+    }
+}
+
 TEST(RasterFastPath, ViewerFiguresMatchTheReference) {
     // The viewer's draws at several poses and in variants of its states: the
-    // four-pixel routine covers most of their pixels.
+    // span kernels cover them.
     struct Variant {
         bool Blend, DepthWrite, Specular, Flat;
         D3DFORMAT Texture;

@@ -3,8 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstring>
 
-#include "raster_test_support.h"
+#include "rasterfixture.h"
 #include "vertexprocessor.h"
 
 namespace wbx::raster::test {
@@ -222,6 +223,29 @@ TEST(RasterLighting, UnlitVerticesKeepTheirColours) {
     s.Material.Diffuse = Rgba(1, 1, 1);
     VertexProcessor(s, DecodeFVF(kMeshFVF)).Process(reinterpret_cast<const uint8_t*>(&v), out);
     EXPECT_FLOAT_EQ(out.Attr[0], 0.0f);
+}
+
+// A processor keeps its own copy of the vertex format: one built from a
+// temporary format reads the vertices as one built from a kept format does.
+TEST(RasterLighting, AProcessorBuiltFromATemporaryFormatKeepsIt) {
+    PipelineState s = DefaultState(8, 8, false);
+    AddLight(s, Directional({0, 0, -1}, Rgba(1, 1, 1), Rgba(1, 1, 1), Rgba(0.3f, 0.3f, 0.3f)));
+    s.World._41 = 0.25f;
+    const VertexProcessor fromTemporary(s, DecodeFVF(kMeshFVF));
+    // Other formats decoded on the same stack after the temporary has gone.
+    const VertexFormat others[3] = {DecodeFVF(kTLFVF),
+                                    DecodeFVF(D3DFVF_XYZRHW | D3DFVF_SPECULAR | D3DFVF_TEX3),
+                                    DecodeFVF(D3DFVF_XYZB5 | D3DFVF_DIFFUSE)};
+    const VertexFormat kept = DecodeFVF(kMeshFVF);
+    const VertexProcessor fromKept(s, kept);
+    const MeshVertex v{0.5f, -0.25f, 0.75f, 0, 0.6f, 0.8f, 0.3f, 0.7f};
+    ShadedVertex a{}, b{};
+    fromTemporary.Process(reinterpret_cast<const uint8_t*>(&v), a);
+    fromKept.Process(reinterpret_cast<const uint8_t*>(&v), b);
+    EXPECT_EQ(std::memcmp(&a, &b, sizeof(a)), 0);
+    EXPECT_FLOAT_EQ(a.Clip[0], 0.75f);
+    EXPECT_FLOAT_EQ(a.Attr[kAttrTexCoord], 0.3f);
+    EXPECT_GT(others[1].Size, 0);
 }
 
 TEST(RasterLighting, TheViewersMaterialAndLightOnScreen) {

@@ -5,7 +5,7 @@
 
 #include <cmath>
 
-#include "raster_test_support.h"
+#include "rasterfixture.h"
 #include "surfaceformat.h"
 
 namespace wbx::raster::test {

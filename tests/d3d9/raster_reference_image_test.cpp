@@ -10,8 +10,8 @@
 #include <cstdlib>
 #include <string>
 
-#include "raster_figure_scene.h"
-#include "raster_test_support.h"
+#include "figurescene.h"
+#include "rasterfixture.h"
 
 namespace wbx::raster::test {
 namespace {

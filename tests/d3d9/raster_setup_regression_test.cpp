@@ -6,7 +6,7 @@
 
 #include <limits>
 
-#include "d3d9/raster/setup.h"
+#include "setup.h"
 
 namespace wbx::raster {
 namespace {
@@ -17,6 +17,7 @@ ScreenVertex At(float x, float y) {
     v.Y = y;
     v.Z = 0.5f;
     v.Rhw = 1.0f;
+    SnapScreenVertex(v);
     return v;
 }
 
@@ -25,11 +26,11 @@ TEST(RasterSetup, PositionsBeyondAnyScreenAreNotDrawn) {
     const float nan = std::numeric_limits<float>::quiet_NaN();
     const float inf = std::numeric_limits<float>::infinity();
     TriangleSetup out{};
-    ASSERT_TRUE(SetupTriangle(At(0, 0), At(5, 0), At(5, 5), D3DCULL_NONE, screen, nullptr, 0, out));
+    ASSERT_TRUE(SetupTriangle(At(0, 0), At(5, 0), At(5, 5), D3DCULL_NONE, screen, nullptr, out));
     for (const float bad : {nan, inf, -inf, 3.0e12f, -2.0e7f}) {
-        EXPECT_FALSE(SetupTriangle(At(bad, 0), At(5, 0), At(5, 5), D3DCULL_NONE, screen, nullptr, 0, out))
+        EXPECT_FALSE(SetupTriangle(At(bad, 0), At(5, 0), At(5, 5), D3DCULL_NONE, screen, nullptr, out))
             << bad;
-        EXPECT_FALSE(SetupTriangle(At(0, 0), At(5, bad), At(5, 5), D3DCULL_NONE, screen, nullptr, 0, out))
+        EXPECT_FALSE(SetupTriangle(At(0, 0), At(5, bad), At(5, 5), D3DCULL_NONE, screen, nullptr, out))
             << bad;
         EXPECT_EQ(SnappedArea2(At(0, 0), At(5, 0), At(bad, bad)), 0) << bad;
     }

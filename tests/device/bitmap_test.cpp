@@ -260,6 +260,22 @@ TEST_F(BitmapTest, ShortPaletteOfASmallBitmapStillLoads) {
     EXPECT_TRUE(LogLines().empty()) << LogText();
 }
 
+TEST_F(BitmapTest, PaletteFollowsALongerInformationHeader) {
+    // The later header versions (108 and 124 bytes) put the palette behind
+    // themselves; read behind the first 40 bytes it gave every texel the
+    // colour of another entry.
+    const auto index = [](int32_t x, int32_t y) { return static_cast<uint32_t>(x + 4 * y); };
+    for (uint32_t headerSize : {40u, 108u, 124u}) {
+        SCOPED_TRACE(headerSize);
+        Level level(4, 3, D3DFMT_A8R8G8B8);
+        level.Decode(MakeBitmap(4, 3, 8, index, TestPalette(), headerSize));
+        for (int32_t y = 0; y < 3; ++y)
+            for (int32_t x = 0; x < 4; ++x)
+                EXPECT_EQ(level.Pixel(x, y), 0xFF000000u | TestPalette()[index(x, y)]) << x << "," << y;
+        EXPECT_TRUE(LogLines().empty()) << LogText();
+    }
+}
+
 // Bitmaps written by an independent tool (ImageMagick), compared with that
 // tool's own reading of the same file.
 class ImageMagickBitmapTest : public testing::LogFixture {
@@ -306,6 +322,10 @@ TEST_F(ImageMagickBitmapTest, TrueColourPaletteAndAlphaBitmaps) {
     Compare("c24.bmp", 7, 5, 24, false);
     Run("convert " + source + " -colors 200 -type Palette -compress None BMP3:" + Path("c8.bmp"));
     Compare("c8.bmp", 7, 5, 8, false);
+    // The tool's default flavour writes a longer information header.
+    Run("convert " + source + " -colors 200 -type Palette -compress None BMP:" + Path("c8v5.bmp"));
+    EXPECT_GT(Read("c8v5.bmp")[14], 40);
+    Compare("c8v5.bmp", 7, 5, 8, false);
     Run("convert " + source +
         " -alpha set -channel A -fx 'i/w' +channel -define bmp3:alpha=true BMP3:" + Path("c32.bmp"));
     Compare("c32.bmp", 7, 5, 32, true);

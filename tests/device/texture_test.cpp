@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <fstream>
 
@@ -57,19 +58,24 @@ protected:
 TEST_F(TextureTest, SizesFollowTheDeviceRules) {
     struct Case {
         DWORD caps;
+        uint32_t requestWidth, requestHeight;
         uint32_t width, height;
     };
-    for (const Case& c : {Case{0, 200, 300}, Case{D3DPTEXTURECAPS_POW2, 256, 512},
-                          Case{D3DPTEXTURECAPS_POW2 | D3DPTEXTURECAPS_SQUAREONLY, 512, 512},
-                          Case{D3DPTEXTURECAPS_SQUAREONLY, 300, 300}}) {
-        SCOPED_TRACE(c.caps);
+    const DWORD pow2 = D3DPTEXTURECAPS_POW2;
+    const DWORD square = D3DPTEXTURECAPS_SQUAREONLY;
+    for (const Case& c : {Case{0, 200, 300, 200, 300}, Case{pow2, 200, 300, 256, 512},
+                          Case{pow2 | square, 200, 300, 512, 512}, Case{square, 200, 300, 300, 300},
+                          // Powers of two stay as they are; one texel more takes the next.
+                          Case{pow2, 256, 512, 256, 512}, Case{pow2, 1, 2, 1, 2},
+                          Case{pow2, 257, 513, 512, 1024}, Case{pow2 | square, 256, 512, 512, 512}}) {
+        SCOPED_TRACE(::testing::Message() << c.caps << ": " << c.requestWidth << " x " << c.requestHeight);
         UseTextureCaps(c.caps);
         Start();
         auto texture = MakeTexture();
-        texture->SetSize(200, 300);
+        texture->SetSize(c.requestWidth, c.requestHeight);
         ASSERT_NE(texture->Texture, nullptr);
-        EXPECT_EQ(texture->Width, 200u);
-        EXPECT_EQ(texture->Height, 300u);
+        EXPECT_EQ(texture->Width, c.requestWidth);
+        EXPECT_EQ(texture->Height, c.requestHeight);
         EXPECT_EQ(texture->TextureWidth, c.width);
         EXPECT_EQ(texture->TextureHeight, c.height);
         EXPECT_EQ(Desc(*texture).Width, c.width);
@@ -271,6 +277,71 @@ TEST_F(TextureTest, LoadFromStreamSizesAndFillsTheTexture) {
     EXPECT_EQ(Pixel(*texture, 0, 300), 0xFF00FF00u);
     EXPECT_EQ(texture->Source, kvsProgram);
     EXPECT_TRUE(FailureLines().empty());
+}
+
+TEST_F(TextureTest, TruncatedBitmapSizesTheTextureAndKeepsTheRowsItHolds) {
+    Start();
+    auto texture = MakeTexture(D3DPOOL_MANAGED, {D3DFMT_A8R8G8B8});
+    texture->ClearColor = 0xFF00FF00;
+    const auto image =
+        MakeBitmap(5, 6, 24, [](int32_t x, int32_t y) { return static_cast<uint32_t>(x << 8 | y); });
+    const int64_t rowBytes = 16;  // 5 x 3 bytes, padded to 4
+    // Two bytes short, and short of the top two and a half rows (rows are
+    // stored bottom first, so the bottom rows are the ones kept).
+    for (const int64_t cut : {int64_t{2}, 2 * rowBytes + 8}) {
+        SCOPED_TRACE(cut);
+        ResetLogState();
+        HaltOnErrorSwitch = false;
+        TMemoryStream stream;
+        stream.WriteBuffer(image.data(), static_cast<int64_t>(image.size()) - cut);
+        stream.SetPosition(0);
+        texture->LoadFromStream(stream);
+        ASSERT_NE(texture->Texture, nullptr);
+        EXPECT_EQ(texture->Width, 5u);
+        EXPECT_EQ(texture->Height, 6u);
+        const uint32_t firstPresent = static_cast<uint32_t>((cut + rowBytes - 1) / rowBytes);
+        for (uint32_t y = 0; y < 6; ++y) {
+            const uint32_t expected = y < firstPresent ? 0xFF00FF00u : 0xFF000000u | 4u << 8 | y;
+            EXPECT_EQ(Pixel(*texture, 4, y), expected) << "row " << y;
+        }
+        // One line for the rows that were missing, and no failure (which
+        // would end the program while halting is on).
+        EXPECT_TRUE(FailureLines().empty());
+        const auto lines = Trimmed();
+        EXPECT_EQ(std::count(lines.begin(), lines.end(), "LoadBMP中に、読み込みエラーが発生しました"), 1);
+    }
+}
+
+TEST_F(TextureTest, AHeaderBeyondTheDeviceMaximumMakesNoTexture) {
+    // A header of a few bytes asking for 8192 x 8192 pixels: the device's
+    // maximum texture size is the bound, here 256.
+    AdapterProfile profile = HardwareProfile(true);
+    profile.Find(D3DDEVTYPE_HAL)->Caps.MaxTextureWidth = 256;
+    profile.Find(D3DDEVTYPE_HAL)->Caps.MaxTextureHeight = 256;
+    SetDefaultAdapterProfile(profile);
+    Start();
+    auto texture = MakeTexture(D3DPOOL_MANAGED, {D3DFMT_A8R8G8B8});
+    for (const int32_t size : {256, 8192}) {
+        SCOPED_TRACE(size);
+        ResetLogState();
+        HaltOnErrorSwitch = false;
+        auto image = MakeBitmap(1, 1, 32, [](int32_t, int32_t) { return 0u; });
+        std::memcpy(&image[18], &size, 4);
+        std::memcpy(&image[22], &size, 4);
+        TMemoryStream stream;
+        stream.WriteBuffer(image.data(), static_cast<int64_t>(image.size()));
+        stream.SetPosition(0);
+        texture->LoadFromStream(stream);
+        EXPECT_EQ(texture->Texture != nullptr, size == 256);
+        const auto failures = FailureLines();
+        if (size == 256) {
+            EXPECT_TRUE(failures.empty());
+        } else {
+            ASSERT_FALSE(failures.empty());
+            EXPECT_EQ(failures[0].rfind("テクスチャの生成に失敗しました(Error Code = D3DERR_INVALIDCALL", 0),
+                      0u);
+        }
+    }
 }
 
 TEST_F(TextureTest, LoadFromStreamReportsDamagedBitmaps) {

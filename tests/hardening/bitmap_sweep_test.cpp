@@ -3,7 +3,8 @@
 // of destination (A1R5G5B5, X8R8G8B8, P8) and through TKVTexture's stream
 // load, which sizes its texture from the header first. Nothing may be raised;
 // a prefix keeps only rows the whole bitmap gives; and no load asks for
-// memory beyond a few times what the bitmap's bytes can fill.
+// memory beyond the texture the header declares (which the device bounds by
+// its maximum texture size) and a few times the bitmap's bytes.
 
 #include <gtest/gtest.h>
 
@@ -130,22 +131,67 @@ TEST_F(BitmapSweep, EveryValueOfEveryHeaderByteStaysInItsBuffers) {
     }
 }
 
-TEST_F(BitmapSweep, StreamLoadsSizeTheTextureOnlyForImagesTheBytesCanFill) {
+// Level 0 of a stream-loaded texture, row by row (4-byte texels).
+std::vector<std::vector<uint8_t>> TextureRows(const TKVTexture& texture) {
+    std::vector<std::vector<uint8_t>> rows;
+    D3DLOCKED_RECT locked{};
+    if (texture.Texture == nullptr ||
+        texture.Texture->LockRect(0, &locked, nullptr, D3DLOCK_READONLY) != D3D_OK)
+        return rows;
+    for (uint32_t y = 0; y < texture.TextureHeight; ++y) {
+        const uint8_t* row = static_cast<const uint8_t*>(locked.pBits) + y * locked.Pitch;
+        rows.emplace_back(row, row + 4 * size_t{texture.TextureWidth});
+    }
+    texture.Texture->UnlockRect(0);
+    return rows;
+}
+
+TEST_F(BitmapSweep, StreamLoadsSizeTheTextureFromTheHeaderWithinTheDeviceMaximum) {
     TKVTexture texture(KV.get(), {D3DFMT_A8R8G8B8}, 0, D3DPOOL_MANAGED, 1, "sweep");
+    D3DCAPS9 caps{};
+    KV->D3D->GetDeviceCaps(KV->Adapter, KV->DeviceType, &caps);
+    auto load = [&](const Bytes& bytes, const std::string& what) {
+        texture.SetSize(1, 1);
+        TMemoryStream stream;
+        stream.Bytes() = bytes;
+        const AllocationReport report = MeterAllocations([&] { texture.LoadFromStream(stream); });
+        // Nothing but the texture the header asks for (its rows as the
+        // device lays them out), which the device bounds, and buffers of the
+        // stream's size.
+        uint64_t textureBytes = 0;
+        D3DLOCKED_RECT locked{};
+        if (texture.Texture != nullptr &&
+            texture.Texture->LockRect(0, &locked, nullptr, D3DLOCK_READONLY) == D3D_OK) {
+            textureBytes = uint64_t(locked.Pitch) * texture.TextureHeight;
+            texture.Texture->UnlockRect(0);
+        }
+        EXPECT_LE(report.Largest, textureBytes + 2 * bytes.size() + 4096) << what;
+        if (texture.Texture != nullptr) {
+            EXPECT_LE(texture.TextureWidth, caps.MaxTextureWidth) << what;
+            EXPECT_LE(texture.TextureHeight, caps.MaxTextureHeight) << what;
+        }
+    };
     for (const Bytes& bitmap : Bitmaps()) {
-        auto load = [&](const Bytes& bytes, const std::string& what) {
-            texture.SetSize(1, 1);
-            TMemoryStream stream;
-            stream.Bytes() = bytes;
-            const AllocationReport report = MeterAllocations([&] { texture.LoadFromStream(stream); });
-            // A texture of 4-byte texels for at most one texel per byte, and the stream's own buffers.
-            EXPECT_LE(report.Largest, 4 * bytes.size() + 4096) << what;
-            EXPECT_LE(uint64_t{texture.TextureWidth} * texture.TextureHeight,
-                      std::max<size_t>(bytes.size(), 1))
-                << what;
-        };
-        for (size_t keep = 0; keep <= bitmap.size(); ++keep)
-            load(Bytes(bitmap.begin(), bitmap.begin() + keep), "prefix " + std::to_string(keep));
+        int32_t width, height;
+        std::memcpy(&width, &bitmap[18], 4);
+        std::memcpy(&height, &bitmap[22], 4);
+        load(bitmap, "whole");
+        const auto whole = TextureRows(texture);
+        ASSERT_EQ(whole.size(), static_cast<size_t>(height));
+        const std::vector<uint8_t> cleared = std::vector<uint8_t>(4 * size_t(width), 0);  // ClearColor 0
+        // A prefix that holds both headers sizes the texture as the whole
+        // bitmap does, and keeps rows of the whole image or cleared rows.
+        for (size_t keep = 0; keep <= bitmap.size(); ++keep) {
+            const std::string what = std::to_string(bitmap[28]) + " bits, prefix " + std::to_string(keep);
+            load(Bytes(bitmap.begin(), bitmap.begin() + keep), what);
+            if (keep < 54) continue;
+            ASSERT_EQ(texture.Width, static_cast<uint32_t>(width)) << what;
+            ASSERT_EQ(texture.Height, static_cast<uint32_t>(height)) << what;
+            const auto rows = TextureRows(texture);
+            ASSERT_EQ(rows.size(), whole.size()) << what;
+            for (size_t y = 0; y < rows.size(); ++y)
+                EXPECT_TRUE(rows[y] == whole[y] || rows[y] == cleared) << what << ", row " << y;
+        }
         for (size_t at = 0; at < 54; ++at) {
             for (int value = 0; value < 256; ++value) {
                 Bytes damaged = bitmap;
@@ -156,39 +202,33 @@ TEST_F(BitmapSweep, StreamLoadsSizeTheTextureOnlyForImagesTheBytesCanFill) {
     }
 }
 
-TEST(BitmapHeader, SizesThePixelRowsCannotFillAreRefused) {
-    // 8192 x 8192 at 32 bits declared by a header with no pixels behind it:
-    // before this check, loading it sized a 256 MiB texture.
-    Bytes bitmap = SampleBitmap(2, 2, 32);
-    const int32_t huge = 8192;
-    std::memcpy(bitmap.data() + 18, &huge, 4);
-    std::memcpy(bitmap.data() + 22, &huge, 4);
-    TMemoryStream stream;
-    stream.Bytes() = bitmap;
-    EXPECT_THROW(ReadBitmapInfo(stream, 0), EBitmapError);
-
-    // Whole bitmaps pass, also behind other data and at every bit count a row can be stored with.
-    for (uint16_t bits : {8, 16, 24, 32}) {
-        TMemoryStream whole;
-        whole.WriteBuffer("prefix", 6);
-        const Bytes image = SampleBitmap(13, 3, bits);
-        whole.WriteBuffer(image.data(), static_cast<int64_t>(image.size()));
-        EXPECT_EQ(ReadBitmapInfo(whole, 6).Width, 13) << bits;
-        // One byte less of the last row, and the rows no longer fit.
-        TMemoryStream cut;
-        cut.Bytes().assign(image.begin(), image.end() - 1);
-        EXPECT_THROW(ReadBitmapInfo(cut, 0), EBitmapError) << bits;
+TEST_F(BitmapSweep, HeadersBeyondTheDeviceMaximumSizeNoTexture) {
+    // 8192 x 8192 at 32 bits declared by a header with no pixels behind it is
+    // a texture the device may make (256 MiB here); one size more is refused
+    // by the device before anything is allocated.
+    D3DCAPS9 caps{};
+    KV->D3D->GetDeviceCaps(KV->Adapter, KV->DeviceType, &caps);
+    TKVTexture texture(KV.get(), {D3DFMT_A8R8G8B8}, 0, D3DPOOL_MANAGED, 1, "huge");
+    for (const int32_t side : {static_cast<int32_t>(caps.MaxTextureWidth) + 1, 0x7FFFFFFF}) {
+        Bytes bitmap = SampleBitmap(2, 2, 32);
+        std::memcpy(bitmap.data() + 18, &side, 4);
+        std::memcpy(bitmap.data() + 22, &side, 4);
+        TMemoryStream stream;
+        stream.Bytes() = bitmap;
+        EXPECT_EQ(ReadBitmapInfo(stream, 0).Width, side);
+        stream.SetPosition(0);
+        const AllocationReport report = MeterAllocations([&] { texture.LoadFromStream(stream); });
+        EXPECT_EQ(texture.Texture, nullptr) << side;
+        EXPECT_LE(report.Largest, 4096u) << side;
     }
-    // A width times bit count beyond 64 bits of arithmetic is refused, not wrapped around.
-    Bytes absurd = SampleBitmap(2, 2, 32);
-    const int32_t widest = 0x7FFFFFFF;
-    const uint16_t deepest = 0xFFFF;
-    std::memcpy(absurd.data() + 18, &widest, 4);
-    std::memcpy(absurd.data() + 22, &widest, 4);
-    std::memcpy(absurd.data() + 28, &deepest, 2);
-    TMemoryStream stream2;
-    stream2.Bytes() = absurd;
-    EXPECT_THROW(ReadBitmapInfo(stream2, 0), EBitmapError);
+    // Sizes that are no image at all never reach the texture.
+    for (const int32_t side : {0, -1}) {
+        Bytes bitmap = SampleBitmap(2, 2, 32);
+        std::memcpy(bitmap.data() + 18, &side, 4);
+        TMemoryStream stream;
+        stream.Bytes() = bitmap;
+        EXPECT_THROW(ReadBitmapInfo(stream, 0), EBitmapError) << side;
+    }
 }
 
 }  // namespace

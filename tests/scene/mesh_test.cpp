@@ -111,6 +111,18 @@ TEST_F(MeshTest, DrawSlicesByTheDevicePrimitiveLimit) {
         "DrawIndexedPrimitive(4,0,0,4,3000,1000)",
         "DrawIndexedPrimitive(4,0,0,4,6000,500)"};
     EXPECT_EQ(CompactCalls(), expected);
+
+    // A last slice of one triangle, and a mesh of one triangle, are drawn too.
+    mesh.MaxPrimitiveCount = 3;
+    FillMesh(mesh, vertices, std::vector<uint16_t>(21, 0));
+    Calls->Clear();
+    mesh.Draw();
+    EXPECT_EQ(Calls->Filter("DrawIndexedPrimitive").size(), 3u);
+    EXPECT_EQ(CompactCalls().back(), "DrawIndexedPrimitive(4,0,0,4,18,1)");
+    FillMesh(mesh, vertices, {0, 1, 2});
+    Calls->Clear();
+    mesh.Draw();
+    EXPECT_EQ(CompactCalls().back(), "DrawIndexedPrimitive(4,0,0,4,0,1)");
 }
 
 TEST_F(MeshTest, DrawIgnoresTrailingIndicesAndDrawsNothingWithoutATriangle) {

@@ -262,7 +262,8 @@ TEST_F(SceneTest, HandlersDecideVisibilityAndStandInForMeshes) {
     TOXFrame root(nullptr);
     std::vector<std::string> seen;
 
-    // A handler replaces culling: this mesh lies behind the eye, but is drawn.
+    // A handler replaces culling: this mesh lies behind the eye, but its
+    // draw handler is called.
     TOXFrame* decided = new TOXFrame(&root);
     decided->Mesh = mesh.get();
     decided->LocalMatrix = Translation(0, 0, -50);
@@ -273,6 +274,11 @@ TEST_F(SceneTest, HandlersDecideVisibilityAndStandInForMeshes) {
         EXPECT_EQ(kv, KV.get());
         v = 0;
     };
+    decided->OnDraw = [&](TOXFrame*, TOXScene*, TKorvane*) { seen.push_back("decided"); };
+    // A visibility handler without a draw handler: the mesh alone is not drawn.
+    TOXFrame* undrawn = new TOXFrame(&root);
+    undrawn->Mesh = mesh.get();
+    undrawn->OnVisibility = [](TOXFrame*, TOXScene*, TKorvane*, uint8_t& v) { v = 0; };
     // A draw handler without mesh needs a sort key to be queued.
     TOXFrame* drawnByHandler = new TOXFrame(&root);
     drawnByHandler->OnDraw = [&](TOXFrame*, TOXScene*, TKorvane*) { seen.push_back("handler"); };
@@ -288,10 +294,13 @@ TEST_F(SceneTest, HandlersDecideVisibilityAndStandInForMeshes) {
     EXPECT_EQ(scene.OpaqueQueue->Count, 2);
     EXPECT_EQ(scene.OpaqueQueue->Items[0], decided);
     EXPECT_EQ(scene.OpaqueQueue->Items[1], drawnByHandler);
-    EXPECT_TRUE(withoutKey->WorldValid);  // visited and computed, but not queued
+    EXPECT_TRUE(undrawn->WorldValid);     // visited and computed, but not queued
+    EXPECT_TRUE(withoutKey->WorldValid);  // the same
     EXPECT_FALSE(hidden->WorldValid);
+    Calls->Clear();
     scene.Render(nullptr, true);
-    EXPECT_EQ(seen, (std::vector<std::string>{"handler", "handler"}));
+    EXPECT_EQ(seen, (std::vector<std::string>{"decided", "handler", "decided", "handler"}));
+    EXPECT_EQ(Calls->Count("DrawIndexedPrimitive"), 0u);  // no mesh drew itself
 }
 
 // Culling against the view volume of a 90-degree projection with the identity

@@ -48,6 +48,25 @@ TEST(CommandLine, SeedSelectsTheColours) {
     EXPECT_NE(ReadFileBytes(a + layer), ReadFileBytes(GeneratedFolder() + layer));
 }
 
+TEST(CommandLine, SeedsUpToTheLargest64BitNumberAndNoFurther) {
+    const std::string layer = "item/avatar/00_10010_02.pav";
+    const std::string largest = FreshDirectory("cli-seed-max");
+    ASSERT_EQ(RunGenerator("--seed 18446744073709551615 \"" + largest + "\"").ExitCode, 0);
+    // One more is refused, not taken as the largest.
+    const GeneratorRun beyond =
+        RunGenerator("--seed 18446744073709551616 \"" + FreshDirectory("cli-seed-over") + "\"");
+    EXPECT_EQ(beyond.ExitCode, 2);
+    EXPECT_NE(beyond.Output.find("--seed"), std::string::npos) << beyond.Output;
+    EXPECT_EQ(RunGenerator("--seed 99999999999999999999999 x").ExitCode, 2);
+    // Leading zeros are the same number.
+    const std::string padded = FreshDirectory("cli-seed-zeros");
+    ASSERT_EQ(RunGenerator("--seed 0000000000000000000005 \"" + padded + "\"").ExitCode, 0);
+    const std::string five = FreshDirectory("cli-seed-five");
+    ASSERT_EQ(RunGenerator("--seed 5 \"" + five + "\"").ExitCode, 0);
+    EXPECT_EQ(ReadFileBytes(padded + layer), ReadFileBytes(five + layer));
+    EXPECT_NE(ReadFileBytes(largest + layer), ReadFileBytes(five + layer));
+}
+
 TEST(CommandLine, BadArgumentsAndUnwritableFoldersFailWithAMessage) {
     EXPECT_EQ(RunGenerator("").ExitCode, 2);
     EXPECT_EQ(RunGenerator("--seed").ExitCode, 2);

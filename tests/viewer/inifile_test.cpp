@@ -4,6 +4,10 @@
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <functional>
 
 #include "viewer/settingsfile.h"
 #include "viewerfiles.h"
@@ -145,6 +149,74 @@ TEST(IniFile, ReplacesAtomicallyKeepingPermissionsAndFailsCleanly) {
         EXPECT_EQ(ReadText(name), "[app]\nleft=2\n");
         EXPECT_EQ(ini.ReadInteger("app", "left", 0), 2);  // the object still matches the disk
     }
+}
+
+// Runs check as a user whom permission bits bind: in a child process as
+// "nobody" when this process is root, else here. True when check returned true.
+bool WithoutPrivileges(const std::function<bool()>& check) {
+    if (::geteuid() != 0) return check();
+    const pid_t child = ::fork();
+    if (child == 0) {
+        if (::setgid(65534) != 0 || ::setuid(65534) != 0) ::_exit(2);
+        ::_exit(check() ? 0 : 1);
+    }
+    int status = 0;
+    if (child < 0 || ::waitpid(child, &status, 0) != child) return false;
+    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+TEST(IniFile, AFileThatCannotBeReadGivesTheDefaultsAndIsNeverReplaced) {
+    TempFolder dir;
+    // Something that exists at the name but cannot be read (as any user).
+    const std::string folder = dir / "folder.ini";
+    std::filesystem::create_directories(folder + "/inside");
+    TIniFile ini(folder);
+    EXPECT_EQ(ini.ReadString("app", "path", "default"), "default");
+    EXPECT_EQ(ini.ReadInteger("app", "left", 192), 192);
+    EXPECT_THROW(ini.WriteInteger("app", "left", 5), EIniFileException);
+    EXPECT_TRUE(std::filesystem::exists(folder + "/inside"));
+
+    // A file without read permission, in a folder everyone may enter.
+    const std::string name = dir / "secret.ini";
+    WriteText(name, "[app]\nleft=1\n; mine\n");
+    ::chmod(dir.Path().c_str(), 0755);
+    ::chmod(name.c_str(), 0200);
+    EXPECT_TRUE(WithoutPrivileges([&] {
+        TIniFile secret(name);
+        if (secret.ReadInteger("app", "left", 192) != 192) return false;
+        try {
+            secret.WriteInteger("app", "left", 5);
+        } catch (const EIniFileException&) {
+            return true;
+        }
+        return false;
+    }));
+    ::chmod(name.c_str(), 0600);
+    EXPECT_EQ(ReadText(name), "[app]\nleft=1\n; mine\n");
+}
+
+TEST(IniFile, AReadOnlyFileIsReadButNotReplaced) {
+    TempFolder dir;
+    const std::string name = dir / "fixed.ini";
+    WriteText(name, "[app]\nleft=1\n");
+    ::chmod(name.c_str(), 0444);
+    TIniFile ini(name);
+    EXPECT_EQ(ini.ReadInteger("app", "left", 0), 1);
+    EXPECT_THROW(
+        {
+            try {
+                ini.WriteInteger("app", "left", 2);
+            } catch (const EIniFileException& e) {
+                EXPECT_NE(e.Message().find(name), std::string::npos) << e.Message();
+                throw;
+            }
+        },
+        EIniFileException);
+    EXPECT_EQ(ReadText(name), "[app]\nleft=1\n");
+    struct stat st {};
+    ASSERT_EQ(::stat(name.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0444u);
+    EXPECT_EQ(ini.ReadInteger("app", "left", 0), 1);  // the object still matches the disk
 }
 
 TEST(SettingsFile, BesideTheExecutableOrInTheUsersConfigFolder) {

@@ -13,11 +13,11 @@
 #include "d3d9/d3d9.h"
 #include "device/diagnostics.h"
 #include "device/texture.h"
-#include "viewercomponent.h"
 #include "viewer/composition.h"
 #include "viewer/compressedfile.h"
 #include "viewer/datafolder.h"
 #include "viewer/layercache.h"
+#include "viewercomponent.h"
 #include "viewerfiles.h"
 
 namespace wbx {

@@ -111,9 +111,11 @@ int main(int argc, char** argv) {
         services.DataFolder = folder;
     }
     if (snapshot) {
-        // Headless: no prompt (an unusable folder ends the run) and reports go to stderr.
+        // Headless: no prompt (an unusable folder ends the run), reports go to
+        // stderr, and the settings file is left as it is.
         services.FolderPrompt = [](const std::string&, std::string&) { return false; };
         services.ExceptionReport = [](const std::string& message) { PrintError(message); };
+        services.WriteSettings = false;
     }
 
     // The window as the user meets it (the form with menus, bars and panels

@@ -10,7 +10,7 @@
 #include <cstdint>
 
 #include "d3d9/d3d9types.h"
-#include "d3d9/raster/shadedvertex.h"
+#include "shadedvertex.h"
 
 namespace wbx::raster {
 

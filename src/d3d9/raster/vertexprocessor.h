@@ -12,8 +12,8 @@
 #include <cstdint>
 
 #include "d3d9/raster/rasterizer.h"
-#include "d3d9/raster/shadedvertex.h"
 #include "d3d9/raster/vertexformat.h"
+#include "shadedvertex.h"
 
 namespace wbx::raster {
 
@@ -22,7 +22,7 @@ public:
     // Captures everything per draw: the combined matrices, the lights moved to
     // camera space, the material sources. `format` must be Valid; for a
     // Transformed format, Clip receives x, y, z, 1/w as stored and lighting
-    // is off. Both references must outlive the processor's use.
+    // is off. `state` is read only during construction.
     VertexProcessor(const PipelineState& state, const VertexFormat& format);
 
     // Transforms and lights one vertex whose bytes start at `vertex` (at least
@@ -46,7 +46,7 @@ private:
 
     void Light(const uint8_t* vertex, const float position[3], ShadedVertex& out) const;
 
-    const VertexFormat& format_;
+    VertexFormat format_;
     double worldViewProjection_[4][4];
     double worldView_[4][4];
     double normalMatrix_[3][3];  // inverse transpose of worldView_'s upper 3 x 3

@@ -75,13 +75,16 @@ using TExceptionReport = std::function<void(const std::string& message)>;
 struct TFormServices {
     std::string SettingsFileName;           // the settings file (see settingsfile.h)
     std::optional<std::string> DataFolder;  // used instead of the stored folder; never stored
-    TFolderPrompt FolderPrompt;             // empty: a QFileDialog
+    TFolderPrompt FolderPrompt;             // empty: a QFileDialog (folderprompt.h)
     TExceptionReport ExceptionReport;       // empty: a QMessageBox
     // The device component's stored DebugOption (the form's resource has it
     // empty: no log, no halt). Tests switch the log on with it.
     TKVDebugOption DebugOption{};
     // Frames per second that Present paces to; 0 or less: the screen's refresh.
     double RefreshRate = 0;
+    // False: the settings file is read but never written (a headless run
+    // leaves the user's settings as they are).
+    bool WriteSettings = true;
 };
 
 // How start-up went, for the program block.
@@ -232,6 +235,11 @@ private:
     bool PromptForFolder(std::string& folder);
     // The client area's size: fixed for a window of its own, fitted by the host otherwise.
     void SetClientSize(int width, int height);
+    // Puts the window's frame (not its client area) at left, top.
+    void MoveFrameTo(int left, int top);
+    // Runs a write of the settings file (unless WriteSettings is off); a
+    // failure is reported, once a session, and the caller goes on.
+    void StoreSettings(const std::function<void()>& write);
     // Steps 6-17 of FormCreate and step 2 of FormDestroy.
     bool CreateScene();
     void FreeSceneObjects();
@@ -248,6 +256,7 @@ private:
     bool reportingIdleException_ = false;
     std::array<TComboBox*, kPartListCount> partCombos_{};  // by TPartList; not owned (Qt children)
     bool terminated_ = false;
+    bool settingsWriteReported_ = false;  // a failed write of the settings file was reported
     TStartupOutcome startupOutcome_ = TStartupOutcome::Running;
 };
 

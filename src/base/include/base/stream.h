@@ -31,6 +31,21 @@ public:
 
 enum class SeekOrigin { Begin, Current, End };
 
+// Reads exactly count bytes into buffer through read(part, length), which
+// returns how many bytes it read (0 at the end of the data); raises
+// EReadError ("Stream read error") when the data ends first.
+template <class ReadPart>
+void ReadExactly(ReadPart&& read, void* buffer, int64_t count) {
+    if (count < 0) throw EReadError("Stream read error");
+    auto* out = static_cast<uint8_t*>(buffer);
+    int64_t done = 0;
+    while (done < count) {
+        const int64_t n = read(out + done, count - done);
+        if (n <= 0) throw EReadError("Stream read error");
+        done += n;
+    }
+}
+
 class TStream {
 public:
     virtual ~TStream() = default;

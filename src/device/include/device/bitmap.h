@@ -3,7 +3,10 @@
 // bottom-up rows) into level 0 of a texture, converting every pixel into the
 // texture's format (pixelformat.h). The image lands in the top-left corner;
 // what does not fit is cut off (the image's top rows and left columns are
-// kept); texture pixels outside the image keep their contents.
+// kept); texture pixels outside the image keep their contents. The
+// information header may be the 40-byte one or a longer later version (108
+// or 124 bytes, as image editors write): its first 40 bytes are read, and an
+// 8-bit bitmap's palette follows the header's own size.
 //
 // Damaged input never reads or writes outside the stream, the row buffers or
 // the locked level: a header or size that cannot be right, a pixel-data
@@ -53,10 +56,9 @@ public:
 
 // Reads the information header of the bitmap whose file header starts at
 // position start (the stream is left behind the header). Raises EReadError
-// when the stream is too short and EBitmapError for a width or height that is
-// not positive, or for pixel rows (as stored, at least one bit per pixel) that
-// need more bytes than the stream holds from the pixel-data offset on: such a
-// header must not size a texture.
+// when the stream is too short for the two headers and EBitmapError for a
+// width or height that is not positive. The pixel rows need not all be
+// there: a texture sized from a truncated bitmap gets the rows it holds.
 TBitmapInfoHeader ReadBitmapInfo(TStream& stream, int64_t start);
 
 // Reads the bitmap at the stream's position into level 0 of texture. On return

@@ -41,8 +41,10 @@ public:
 
 class TIniFile {
 public:
-    // Reads fileName when it exists; a missing file reads as empty. An existing
-    // file that cannot be read raises EIniFileException.
+    // Reads fileName when it exists. A missing file reads as empty, and so
+    // does one that exists but cannot be read (the defaults, as the profile
+    // functions give); writes to such a file fail, since replacing it would
+    // lose contents never seen.
     explicit TIniFile(std::string fileName);
 
     const std::string& FileName() const { return fileName_; }
@@ -50,9 +52,11 @@ public:
     std::string ReadString(const std::string& section, const std::string& key,
                            const std::string& defaultValue) const;
     int32_t ReadInteger(const std::string& section, const std::string& key, int32_t defaultValue) const;
-    // Raise EIniFileException when the file cannot be replaced, or when the
-    // section, key or value holds a line break (or the key a '=', the section
-    // a ']'), which the file could not hold without changing its structure.
+    // Raise EIniFileException when the file cannot be replaced (also when it
+    // is read-only: no write permission bits, or none for this user, as
+    // Windows' read-only mark), or when the section, key or value holds a line
+    // break (or the key a '=', the section a ']'), which the file could not
+    // hold without changing its structure.
     void WriteString(const std::string& section, const std::string& key, const std::string& value);
     void WriteInteger(const std::string& section, const std::string& key, int32_t value);
 
@@ -69,6 +73,7 @@ private:
     std::string lineEnd_ = "\n";      // the file's own style ("\r\n" when its first line had it)
     bool byteOrderMark_ = false;
     bool finalLineEnd_ = true;  // whether the last line was terminated
+    bool unreadable_ = false;   // the file exists but could not be read: never replaced
 };
 
 // GetPrivateProfileInt's reading of a value (see above); default when invalid.

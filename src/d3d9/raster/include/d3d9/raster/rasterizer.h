@@ -16,7 +16,7 @@
 #include <memory>
 
 #include "d3d9/d3d9types.h"
-#include "d3d9/raster/quadspan.h"
+#include "d3d9/raster/pixelisa.h"
 
 namespace wbx::raster {
 
@@ -82,8 +82,6 @@ struct RenderTargets {
     const Surface* Depth = nullptr;  // depth-stencil surface, or none
 };
 
-class PixelProcessor;
-
 // One per device. Holds scratch memory (and worker threads, if any) so that
 // drawing a steady scene allocates nothing once warm.
 class Rasterizer {
@@ -107,21 +105,18 @@ public:
     void SetReferencePixelPath(bool on);
     // Whether the last Draw's triangles used a specialised routine.
     bool LastDrawUsedFastPath() const;
-    // Threads that draw pixels: 1 (the default), or 2 (bands of rows shared
-    // with a worker thread). Two finish a large frame sooner on an idle
-    // machine but spend more processor time in all (each walks every
-    // triangle, and a paced frame finds both cores' caches cold), which a
-    // viewer redrawing at 60 Hz pays continuously. The pixels are the same
-    // either way.
+    // Threads that draw: 1, 2 (a worker thread shares vertex work, triangle
+    // setup, clears and the pixels of screen tiles), or 0 (the default):
+    // two for targets large enough that the second thread pays for its
+    // hand-overs, one below. The pixels are the same either way.
     void SetThreadCount(int count);
-    // The instruction set of the vectorised routine for the viewer's kind of
-    // draw: by default the widest this processor has. Returns false, changing
-    // nothing, for one it lacks. The pixels are the same with every one.
+    // The instruction set of the span kernels: by default the widest this
+    // processor has. Returns false, changing nothing, for one it lacks. The
+    // pixels are the same with every one.
     bool SetPixelIsa(PixelIsa isa);
 
 private:
     struct Impl;
-    void DrawBinned(const PixelProcessor& pixels);
     std::unique_ptr<Impl> impl_;
 };
 

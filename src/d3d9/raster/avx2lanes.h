@@ -1,36 +1,15 @@
-// The AVX2 variant of the pixel routine: eight pixels at once. Everything in
-// this file after the target switch is compiled for AVX2 and runs only where
-// QuadSpanFor found the processor to have it.
-
-#if defined(__x86_64__) || defined(__i386__)
+#pragma once
+// Lane traits of the span kernels (spankernelbody.h) for AVX2: eight 32-bit
+// lanes in one register. Include only where AVX2 code is being compiled.
 
 #include <immintrin.h>
 
-#include <bit>
 #include <cstdint>
-#include <cstring>
-#include <type_traits>
-
-#include "d3d9/raster/quadspan.h"
-#include "pixelprocessor.h"
-#include "sampler.h"
-
-// Only AVX2: no FMA, whose fused multiply-add would round differently from
-// the reference's separate multiply and add.
-#if defined(__clang__)
-#pragma clang attribute push(__attribute__((target("avx2"))), apply_to = function)
-#elif defined(__GNUC__)
-#pragma GCC push_options
-#pragma GCC target("avx2")
-#endif
-
-#include "quadspankernel.h"
 
 namespace wbx::raster {
-
 namespace {
 
-// Eight 32-bit lanes in AVX2 registers; see Sse2Lanes (quadspan.cpp).
+// Eight 32-bit lanes in AVX2 registers; see sse2lanes.h.
 struct Avx2Lanes {
     static constexpr int kLanes = 8;
     using Int = __m256i;
@@ -55,6 +34,7 @@ struct Avx2Lanes {
     static Float DivF(Float a, Float b) { return _mm256_div_ps(a, b); }
     static Float MinF(Float a, Float b) { return _mm256_min_ps(a, b); }
     static Float MaxF(Float a, Float b) { return _mm256_max_ps(a, b); }
+    static void StoreF(float* p, Float v) { _mm256_storeu_ps(p, v); }
     static Float ToFloat(Int a) { return _mm256_cvtepi32_ps(a); }
     static Int Trunc(Float a) { return _mm256_cvttps_epi32(a); }
     static Int LessF(Float a, Float b) { return _mm256_castps_si256(_mm256_cmp_ps(a, b, _CMP_LT_OS)); }
@@ -79,6 +59,8 @@ struct Avx2Lanes {
     static Int Sra(Int a) {
         return _mm256_srai_epi32(a, S);
     }
+    static Int SrlVar(Int a, int s) { return _mm256_srl_epi32(a, _mm_cvtsi32_si128(s)); }
+    static Int SllVar(Int a, int s) { return _mm256_sll_epi32(a, _mm_cvtsi32_si128(s)); }
     static Int MulLo32(Int a, Int b) { return _mm256_mullo_epi32(a, b); }
     static Int Gather32(const uint8_t* base, Int offsets, Int mask) {
         return _mm256_mask_i32gather_epi32(_mm256_setzero_si256(), reinterpret_cast<const int*>(base),
@@ -104,18 +86,4 @@ struct Avx2Lanes {
 };
 
 }  // namespace
-
-int QuadSpanAvx2(const QuadSpanConstants& c, const TriangleSetup& t, const int32_t* xs, const int32_t* ys,
-                 int count) {
-    return QuadSpanKernel<Avx2Lanes>(c, t, xs, ys, count);
-}
-
 }  // namespace wbx::raster
-
-#if defined(__clang__)
-#pragma clang attribute pop
-#elif defined(__GNUC__)
-#pragma GCC pop_options
-#endif
-
-#endif  // x86

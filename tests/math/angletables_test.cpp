@@ -1,9 +1,10 @@
+#include "math/angletables.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <numbers>
 
-#include "math/angletables.h"
 #include "math/vector.h"
 
 namespace wbx {

@@ -1,19 +1,21 @@
-// The vectorised pixel routine of the viewer's kind of draw, in every
-// instruction-set variant this processor runs, against the per-pixel
-// reference: addressing at the texture's edges (wrap seam, clamp, mirror,
-// border), fully transparent texels, depth formats, flat shading, both blend
-// choices and two threads.
+// The span kernels, in every instruction-set variant this processor runs,
+// against the per-pixel reference: addressing at the texture's edges (wrap
+// seam, clamp, mirror, border), fully transparent texels, depth formats,
+// flat shading, blends, mip levels and two threads.
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <limits>
+#include <memory>
 #include <random>
 #include <string>
 #include <utility>
 #include <vector>
 
-#include "raster_figure_scene.h"
-#include "raster_test_support.h"
+#include "figurescene.h"
+#include "rasterfixture.h"
+#include "spankernel.h"
 
 namespace wbx::raster::test {
 namespace {
@@ -22,7 +24,7 @@ namespace {
 std::vector<PixelIsa> Variants() {
     std::vector<PixelIsa> v{PixelIsa::Scalar};
     for (PixelIsa isa : {PixelIsa::Sse2, PixelIsa::Avx2})
-        if (QuadSpanFor(isa) != nullptr) v.push_back(isa);
+        if (SpanKernelFor(isa, TexelKind::None) != nullptr) v.push_back(isa);
     return v;
 }
 
@@ -64,20 +66,22 @@ void ExpectVariantsMatch(const FigureScene& scene, int width, int height, D3DFOR
     }
 }
 
-TEST(RasterQuadSpan, TheViewersDrawUsesTheWidestVariant) {
+TEST(RasterSpanKernel, TheViewersDrawUsesTheWidestVariant) {
     const PixelIsa best = BestPixelIsa();
 #if defined(__SSE2__)
     EXPECT_NE(best, PixelIsa::Scalar);
 #endif
-    EXPECT_EQ(QuadSpanFor(PixelIsa::Scalar), nullptr);
-    EXPECT_EQ(QuadSpanFor(best) != nullptr, best != PixelIsa::Scalar);
+    for (TexelKind texels : {TexelKind::None, TexelKind::Linear1555, TexelKind::Fetched}) {
+        EXPECT_NE(SpanKernelFor(PixelIsa::Scalar, texels), nullptr);
+        EXPECT_NE(SpanKernelFor(best, texels), nullptr);
+    }
     Rasterizer r;
     EXPECT_TRUE(r.SetPixelIsa(PixelIsa::Scalar));
     for (PixelIsa isa : {PixelIsa::Sse2, PixelIsa::Avx2})
-        EXPECT_EQ(r.SetPixelIsa(isa), QuadSpanFor(isa) != nullptr);
+        EXPECT_EQ(r.SetPixelIsa(isa), SpanKernelFor(isa, TexelKind::None) != nullptr);
 }
 
-TEST(RasterQuadSpan, FiguresMatchTheReferenceInEveryVariant) {
+TEST(RasterSpanKernel, FiguresMatchTheReferenceInEveryVariant) {
     // Poses put the texture's u seam (wrap addressing) in view and give spans
     // of every length, so groups are full, partial and single.
     for (const int yaw : {0, 333, 1024, 2048, 3500}) {
@@ -86,7 +90,7 @@ TEST(RasterQuadSpan, FiguresMatchTheReferenceInEveryVariant) {
     }
 }
 
-TEST(RasterQuadSpan, AddressingAtTheEdgesMatchesTheReference) {
+TEST(RasterSpanKernel, AddressingAtTheEdgesMatchesTheReference) {
     // Texture coordinates beyond [0, 1] with each address mode; BORDER hands
     // its border pixels to the per-pixel routine.
     for (const DWORD mode : {D3DTADDRESS_WRAP, D3DTADDRESS_CLAMP, D3DTADDRESS_MIRROR, D3DTADDRESS_MIRRORONCE,
@@ -103,7 +107,35 @@ TEST(RasterQuadSpan, AddressingAtTheEdgesMatchesTheReference) {
     }
 }
 
-TEST(RasterQuadSpan, StateVariantsMatchTheReference) {
+// With MAXMIPLEVEL naming the last level of a chain and one filter for
+// magnification and minification, every pixel samples that one level: the
+// kernels read it as the reference does, not level 0.
+TEST(RasterSpanKernel, TheMostDetailedLevelUsedIsTheOneRead) {
+    FigureScene scene = MakeFigureScene(160, 120, 24, 24, 300);
+    TextureImage coarse(128, 256, D3DFMT_A1R5G5B5, 2);
+    for (int y = 0; y < coarse.Height; ++y)
+        for (int x = 0; x < coarse.Width; ++x)
+            coarse.Set16(x, y, static_cast<uint16_t>(0x8000 | ((x + y) % 31)));
+    Bind(scene.State, 0, {&scene.Texture, &coarse});
+    for (const DWORD filter : {D3DTEXF_LINEAR, D3DTEXF_POINT}) {
+        DWORD* ss = scene.State.SamplerStates[0];
+        ss[D3DSAMP_MIPFILTER] = D3DTEXF_POINT;
+        ss[D3DSAMP_MAXMIPLEVEL] = 1;
+        ss[D3DSAMP_MINFILTER] = ss[D3DSAMP_MAGFILTER] = filter;
+        ExpectVariantsMatch(scene, 160, 120, D3DFMT_D16, filter == D3DTEXF_LINEAR ? "linear" : "point");
+    }
+    // Only the blue of level 1 (red and green 0) shows through the modulation.
+    Canvas canvas(160, 120);
+    Rasterizer r;
+    DrawFigureFrame(r, scene, canvas);
+    int blueOnly = 0;
+    for (int y = 0; y < 120; ++y)
+        for (int x = 0; x < 160; ++x)
+            blueOnly += canvas.Rgb(x, y) != 0x888888 && (canvas.Rgb(x, y) & 0xFF) > 0x88;
+    EXPECT_GT(blueOnly, 100);
+}
+
+TEST(RasterSpanKernel, StateVariantsMatchTheReference) {
     struct Variant {
         const char* Name;
         bool Blend, DepthWrite, Specular, Flat;
@@ -136,7 +168,49 @@ TEST(RasterQuadSpan, StateVariantsMatchTheReference) {
     }
 }
 
-TEST(RasterQuadSpan, TransparentTexelsLeaveTheTargetAlone) {
+// Depth surfaces whose rows are exactly as wide as their pixels: the last
+// word of the surface is read and written like any other, without touching
+// memory after it (the sanitizer build watches the end of the buffer), and
+// with the reference's bits.
+TEST(RasterSpanKernel, DepthSurfacesWithoutPaddingAreReadToTheirLastWord) {
+    constexpr int kW = 21, kH = 13;
+    const std::vector<MeshVertex> quad{{-1, 1, 0.25f, 0, 0, -1, 0, 0}, {1, 1, 0.75f, 0, 0, -1, 1, 0},
+                                       {1, -1, 0.5f, 0, 0, -1, 1, 1},  {-1, 1, 0.25f, 0, 0, -1, 0, 0},
+                                       {1, -1, 0.5f, 0, 0, -1, 1, 1},  {-1, -1, 0.4f, 0, 0, -1, 0, 1}};
+    for (const D3DFORMAT format : {D3DFMT_D16, D3DFMT_D24S8}) {
+        const int bytes = format == D3DFMT_D16 ? 2 : 4;
+        FigureScene scene = MakeFigureScene(kW, kH, 1, 1);
+        PipelineState& s = scene.State;
+        s.World = s.View = s.Projection = Identity();
+        s.RenderStates[D3DRS_ZWRITEENABLE] = TRUE;
+        std::vector<std::vector<uint8_t>> results;
+        for (size_t path = 0; path <= Variants().size(); ++path) {
+            Canvas canvas(kW, kH, D3DFMT_UNKNOWN);
+            auto depth = std::make_unique<uint8_t[]>(static_cast<size_t>(kW) * kH * bytes);
+            std::memset(depth.get(), 0xFF, static_cast<size_t>(kW) * kH * bytes);
+            const Surface depthSurface{depth.get(), kW * bytes, kW, kH, format};
+            RenderTargets targets = canvas.Targets();
+            targets.Depth = &depthSurface;
+            Rasterizer r;
+            r.SetReferencePixelPath(path == 0);
+            if (path > 0) {
+                ASSERT_TRUE(r.SetPixelIsa(Variants()[path - 1]));
+            }
+            VertexStream stream{reinterpret_cast<const uint8_t*>(quad.data()), sizeof(MeshVertex),
+                                static_cast<UINT>(quad.size()), kMeshFVF};
+            DrawCall call;
+            call.Indexed = false;
+            call.PrimitiveCount = 2;
+            for (int pass = 0; pass < 2; ++pass) r.Draw(s, stream, nullptr, call, targets);
+            std::vector<uint8_t> result = canvas.Color;
+            result.insert(result.end(), depth.get(), depth.get() + static_cast<size_t>(kW) * kH * bytes);
+            results.push_back(std::move(result));
+        }
+        for (size_t path = 1; path < results.size(); ++path) EXPECT_EQ(results[0], results[path]) << path;
+    }
+}
+
+TEST(RasterSpanKernel, TransparentTexelsLeaveTheTargetAlone) {
     // A texture whose alpha bits are all clear draws nothing under
     // SRCALPHA / INVSRCALPHA without depth writes: every pixel keeps its bytes,
     // including the X byte of the target. With depth writes on, depth is
@@ -167,7 +241,7 @@ TEST(RasterQuadSpan, TransparentTexelsLeaveTheTargetAlone) {
     }
 }
 
-TEST(RasterQuadSpan, RandomTrianglesMatchTheReference) {
+TEST(RasterSpanKernel, RandomTrianglesMatchTheReference) {
     // Many small and thin triangles with random colours, texture and target
     // contents: groups of every occupancy, hidden and transparent lanes.
     std::mt19937 rng(4711);
@@ -217,7 +291,7 @@ TEST(RasterQuadSpan, RandomTrianglesMatchTheReference) {
     }
 }
 
-TEST(RasterQuadSpan, AbsurdTextureCoordinatesStayInsideTheTexture) {
+TEST(RasterSpanKernel, AbsurdTextureCoordinatesStayInsideTheTexture) {
     // Huge, infinite and NaN texture coordinates clamp to extreme texel
     // positions; every variant addresses them as the reference does and reads
     // nothing outside the texture.

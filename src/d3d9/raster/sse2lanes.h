@@ -1,22 +1,15 @@
-#include "d3d9/raster/quadspan.h"
+#pragma once
+// Lane traits of the span kernels (spankernelbody.h) for SSE2: four 32-bit
+// lanes in one register. Include only from a file compiled for SSE2.
 
-#if defined(__SSE2__)
 #include <emmintrin.h>
 
-#include "quadspankernel.h"
-#endif
+#include <cstdint>
+#include <cstring>
 
 namespace wbx::raster {
-
-#if defined(__x86_64__) || defined(__i386__)
-// The AVX2 variant (quadspanavx2.cpp); call only where the processor has AVX2.
-int QuadSpanAvx2(const QuadSpanConstants& c, const TriangleSetup& t, const int32_t* xs, const int32_t* ys,
-                 int count);
-#endif
-
 namespace {
 
-#if defined(__SSE2__)
 // Four 32-bit lanes in SSE2 registers.
 struct Sse2Lanes {
     static constexpr int kLanes = 4;
@@ -44,6 +37,7 @@ struct Sse2Lanes {
     static Float DivF(Float a, Float b) { return _mm_div_ps(a, b); }
     static Float MinF(Float a, Float b) { return _mm_min_ps(a, b); }
     static Float MaxF(Float a, Float b) { return _mm_max_ps(a, b); }
+    static void StoreF(float* p, Float v) { _mm_storeu_ps(p, v); }
     static Float ToFloat(Int a) { return _mm_cvtepi32_ps(a); }
     static Int Trunc(Float a) { return _mm_cvttps_epi32(a); }
     static Int LessF(Float a, Float b) { return _mm_castps_si128(_mm_cmplt_ps(a, b)); }
@@ -68,6 +62,8 @@ struct Sse2Lanes {
     static Int Sra(Int a) {
         return _mm_srai_epi32(a, S);
     }
+    static Int SrlVar(Int a, int s) { return _mm_srl_epi32(a, _mm_cvtsi32_si128(s)); }
+    static Int SllVar(Int a, int s) { return _mm_sll_epi32(a, _mm_cvtsi32_si128(s)); }
     // The low 32 bits of a b, lane by lane (SSE2 has only the 32 x 32 -> 64 bit even-lane product).
     static Int MulLo32(Int a, Int b) {
         const __m128i even = _mm_mul_epu32(a, b);
@@ -76,15 +72,20 @@ struct Sse2Lanes {
                                   _mm_shuffle_epi32(odd, _MM_SHUFFLE(0, 0, 2, 0)));
     }
     // The 32-bit words at base + offset of the lanes in `mask`; 0 elsewhere.
+    // Built in registers: a vector stored as four words and loaded again
+    // would stall on store forwarding.
     static Int Gather32(const uint8_t* base, Int offsets, Int mask) {
-        alignas(16) int32_t at[kLanes];
-        alignas(16) uint32_t words[kLanes] = {};
-        Store(at, offsets);
         const unsigned bits = LaneBits(mask);
-        for (int i = 0; i < kLanes; ++i) {
-            if (bits & (1u << i)) std::memcpy(&words[i], base + at[i], 4);
-        }
-        return Load(words);
+        auto word = [&](int i, int at) {
+            int32_t v = 0;
+            if (bits & (1u << i)) std::memcpy(&v, base + at, 4);
+            return _mm_cvtsi32_si128(v);
+        };
+        const __m128i w0 = word(0, _mm_cvtsi128_si32(offsets));
+        const __m128i w1 = word(1, _mm_cvtsi128_si32(_mm_shuffle_epi32(offsets, _MM_SHUFFLE(1, 1, 1, 1))));
+        const __m128i w2 = word(2, _mm_cvtsi128_si32(_mm_shuffle_epi32(offsets, _MM_SHUFFLE(2, 2, 2, 2))));
+        const __m128i w3 = word(3, _mm_cvtsi128_si32(_mm_shuffle_epi32(offsets, _MM_SHUFFLE(3, 3, 3, 3))));
+        return _mm_unpacklo_epi64(_mm_unpacklo_epi32(w0, w1), _mm_unpacklo_epi32(w2, w3));
     }
     template <int S>
     static Int Srl16(Int a) {
@@ -105,39 +106,5 @@ struct Sse2Lanes {
     static Int Madd16(Int a, Int b) { return _mm_madd_epi16(a, b); }
 };
 
-int QuadSpanSse2(const QuadSpanConstants& c, const TriangleSetup& t, const int32_t* xs, const int32_t* ys,
-                 int count) {
-    return QuadSpanKernel<Sse2Lanes>(c, t, xs, ys, count);
-}
-#endif
-
-#if defined(__x86_64__) || defined(__i386__)
-// Whether the processor (and the operating system, which must save the wide
-// registers) runs AVX2 code.
-bool HasAvx2() { return __builtin_cpu_supports("avx2"); }
-#endif
-
 }  // namespace
-
-QuadSpanFunction QuadSpanFor(PixelIsa isa) {
-    switch (isa) {
-#if defined(__SSE2__)
-        case PixelIsa::Sse2:
-            return &QuadSpanSse2;
-#endif
-#if defined(__x86_64__) || defined(__i386__)
-        case PixelIsa::Avx2:
-            return HasAvx2() ? &QuadSpanAvx2 : nullptr;
-#endif
-        default:
-            return nullptr;
-    }
-}
-
-PixelIsa BestPixelIsa() {
-    if (QuadSpanFor(PixelIsa::Avx2) != nullptr) return PixelIsa::Avx2;
-    if (QuadSpanFor(PixelIsa::Sse2) != nullptr) return PixelIsa::Sse2;
-    return PixelIsa::Scalar;
-}
-
 }  // namespace wbx::raster

@@ -9,7 +9,7 @@
 #include <cmath>
 #include <vector>
 
-#include "raster_test_support.h"
+#include "rasterfixture.h"
 
 namespace wbx::raster::test {
 

@@ -1,0 +1,58 @@
+#pragma once
+// Primitive assembly: a draw's shaded vertices made into screen vertices
+// (clip test, divide by w, viewport, snapping), and its triangles, lines and
+// points clipped and handed on by the fill mode. Solid triangles become
+// TriangleSetups for a sink (or are drawn at once); wireframe edges, lines
+// and points are drawn pixel by pixel through the reference path.
+
+#include <cstdint>
+#include <vector>
+
+#include "clipper.h"
+#include "d3d9/raster/rasterizer.h"
+#include "pixelprocessor.h"
+#include "setup.h"
+#include "shadedvertex.h"
+
+namespace wbx::raster {
+
+// The per-vertex results of a draw's vertex stage, indexed by the vertex's
+// place in the draw's range (not owned; sized by the caller).
+struct VertexArrays {
+    ShadedVertex* Shaded = nullptr;
+    ScreenVertex* Screen = nullptr;  // valid where Outcode is 0
+    uint8_t* Outcode = nullptr;      // Clipper::Outcode, 0xFF for an unusable pre-transformed vertex
+};
+
+class PrimitiveAssembler {
+public:
+    // With `sink` set, solid triangles are appended there instead of drawn.
+    // Everything referenced must outlive the assembler.
+    PrimitiveAssembler(const PipelineState& state, const PixelProcessor& pixels, const VertexArrays& vertices,
+                       bool transformed, std::vector<TriangleSetup>* sink);
+
+    // Classifies and projects vertex i (after Shaded[i] is set).
+    void PrepareVertex(size_t i) const;
+
+    void Triangle(size_t a, size_t b, size_t c, size_t provoking);
+    void Line(size_t a, size_t b);
+    void Point(size_t a);
+
+private:
+    void Project(const ShadedVertex& v, ScreenVertex& s) const;
+    // A convex polygon in screen space, drawn as a fan, by the fill mode.
+    void Polygon(const ScreenVertex* const* v, int count, const ScreenVertex* flat);
+    void DrawLine(const ScreenVertex& a, const ScreenVertex& b, const ScreenVertex* flat);
+    void DrawPoint(const ScreenVertex& v);
+
+    const PixelProcessor& pixels_;
+    std::vector<TriangleSetup>* sink_;  // not owned; null: draw at once
+    Clipper clipper_;
+    VertexArrays vertices_;
+    bool transformed_;
+    DWORD cullMode_, fillMode_;
+    bool lastPixel_;
+    double vpX_, vpY_, halfWidth_, halfHeight_, minZ_, depthRange_;
+};
+
+}  // namespace wbx::raster

@@ -1,0 +1,423 @@
+#pragma once
+// The body of the span kernels (spankernel.h), written once over a lane type
+// V that each instruction-set variant supplies (scalarlanes.h, sse2lanes.h,
+// avx2lanes.h). Only the files that instantiate it include this, each
+// compiled for its own instruction set; everything here therefore has
+// internal linkage so that no variant's code can stand in for another's.
+//
+// V provides: kLanes; Int and Float vectors of kLanes 32-bit lanes; and the
+// operations used below, each with the meaning of the SSE2 intrinsic of the
+// same kind applied lane by lane (min and max of floats return the second
+// operand when either is NaN, as minps and maxps do).
+//
+// Every step mirrors the reference's arithmetic: interpolation as
+// ((Origin + Dy fy) + Dx fx) x w in single precision (no fused multiply-add),
+// texel positions by FloorToInt, 5-bit channels widened as round(v 255 / 31),
+// the two-pass 8-bit linear filter, products round(a b / 255), the saturated
+// specular add, depth quantised as QuantizeDepth, and the blend
+// (s a + d (255 - a) + 127) / 255; anything rarer is done lane by lane with
+// the reference's own functions.
+
+#include <bit>
+#include <cstdint>
+#include <cstring>
+#include <type_traits>
+
+#include "pixelarithmetic.h"
+#include "sampler.h"
+#include "spankernel.h"
+
+namespace wbx::raster {
+namespace {
+
+template <class V, TexelKind Tex>
+int SpanKernelBody(const SpanConstants& c, const TriangleSetup& t, const int32_t* xs, const int32_t* ys,
+                   int fragmentCount) {
+    using Int = typename V::Int;
+    using Float = typename V::Float;
+    constexpr int kLanes = V::kLanes;
+
+    const Int ones = V::Set(-1);
+    const Int zero = V::Set(0);
+    const Int c255 = V::Set(255);
+    const Int round128 = V::Set(128);
+    const Int signBit = V::Set(static_cast<int>(0x80000000u));
+    // The colour arithmetic works on channel pairs in 16-bit halves: blue
+    // and red in one vector, green and alpha in the other, so that one
+    // instruction serves two channels. Every intermediate value stays below
+    // 2^16, so the halves never interact.
+    const Int low16 = V::Set(0x0000FFFF), high16 = V::Set(static_cast<int>(0xFFFF0000u));
+    const Int c255Pair = V::Set(0x00FF00FF);
+    const Int texMaskBR = c.ColorTexture ? ones : zero;
+    const Int texMaskGA = V::Or(c.ColorTexture ? low16 : zero, c.AlphaTexture ? high16 : zero);
+    const Int difMaskBR = c.ColorDiffuse ? ones : zero;
+    const Int difMaskGA = V::Or(c.ColorDiffuse ? low16 : zero, c.AlphaDiffuse ? high16 : zero);
+    const Int keep = V::Set(static_cast<int>(~c.Merge.WriteMask));
+    // Fully transparent texels change nothing under SRCALPHA / INVSRCALPHA
+    // when depth is not written and no alpha test can tell: alpha 0 blends
+    // to the destination exactly.
+    const bool skipTransparent = Tex == TexelKind::Linear1555 && c.Blend == BlendKind::SourceAlpha &&
+                                 !c.DepthWrite && c.AlphaTexture && c.AlphaBit && !c.AlphaTest;
+    const Int alphaBits = V::Set(static_cast<int>(0x80008000u));
+    const SampledLevel& level = c.Level;
+    const int texWidth = level.Width, texHeight = level.Height, texPitch = level.Pitch;
+    const uint8_t* const texBits = level.Bits;
+    // Depth words: the field's position, size and largest value.
+    const DepthLayout& depthFormat = c.DepthFormat;
+    const int depthBytes = c.Depth == DepthKind::Word16 ? 2 : 4;
+    const uint32_t fieldMask = DepthFieldMask(depthFormat);
+    const Int fieldMaskV = V::Set(static_cast<int>(fieldMask));
+    const Int fieldInWord = V::Set(static_cast<int>(fieldMask << depthFormat.DepthShift));
+    const float depthScale = static_cast<float>(fieldMask);
+    const Int lastDepthWord = V::Set(c.DepthLastWord);
+    // The triangle's planes (attribute / w; colours in r, g, b, a, specular r, g, b order).
+    constexpr int kColors = kPlaneAttr + kAttrDiffuse;  // r, g, b, a, specular r, g, b
+    constexpr int kPlaneU = kPlaneAttr + kAttrTexCoord, kPlaneV = kPlaneU + 1;
+    const bool flat = t.FlatColors;
+    // A specular colour of 0 at every vertex is 0 at every pixel (ToByte of
+    // 0 times w): adding it changes nothing.
+    bool specular = c.Specular;
+    if (specular && !flat) {
+        bool zero = true;
+        for (int k = kColors + 4; k < kColors + 7; ++k)
+            zero = zero && t.PlaneOrigin[k] == 0.0f && t.PlaneDx[k] == 0.0f && t.PlaneDy[k] == 0.0f;
+        specular = !zero;
+    }
+    uint32_t flatColor[7] = {};
+    if (flat)
+        for (int a = 0; a < 7; ++a) flatColor[a] = ToByte(t.Flat[a]);
+
+    auto select = [&](Int value, Int mask) {  // value where mask, else 255
+        return V::Or(V::And(value, mask), V::AndNot(mask, c255Pair));
+    };
+    auto mul255 = [&](Int a, Int b) {  // round(a b / 255) per 16-bit half holding 0..255
+        const Int p = V::Add16(V::Mul16(a, b), V::Set16(128));
+        return V::template Srl16<8>(V::Add16(p, V::template Srl16<8>(p)));
+    };
+    auto pair = [&](Int low, Int high) { return V::Or(low, V::template Sll<16>(high)); };
+    // "value FUNC reference" on lanes holding unsigned 32-bit values.
+    auto compare = [&](DWORD func, Int value, Int reference) -> Int {
+        const Int a = V::Xor(value, signBit), b = V::Xor(reference, signBit);
+        switch (func) {
+            case D3DCMP_NEVER:
+                return zero;
+            case D3DCMP_LESS:
+                return V::CmpGt(b, a);
+            case D3DCMP_EQUAL:
+                return V::CmpEq(a, b);
+            case D3DCMP_LESSEQUAL:
+                return V::Xor(V::CmpGt(a, b), ones);
+            case D3DCMP_GREATER:
+                return V::CmpGt(a, b);
+            case D3DCMP_NOTEQUAL:
+                return V::Xor(V::CmpEq(a, b), ones);
+            case D3DCMP_GREATEREQUAL:
+                return V::Xor(V::CmpGt(b, a), ones);
+            default:  // ALWAYS, and unknown values
+                return ones;
+        }
+    };
+    // A plane at the lanes' pixels: (Origin + Dy fy) + Dx fx, as EvalPlane.
+    auto eval = [&](int slot, Float fx, Float fy) {
+        return V::AddF(V::AddF(V::SetF(t.PlaneOrigin[slot]), V::MulF(V::SetF(t.PlaneDy[slot]), fy)),
+                       V::MulF(V::SetF(t.PlaneDx[slot]), fx));
+    };
+    auto toBytes = [&](int slot, Float fx, Float fy, Float w) {  // ToByte(plane w)
+        const Float value = V::MulF(eval(slot, fx, fy), w);
+        Float scaled = V::AddF(V::MulF(value, V::SetF(255.0f)), V::SetF(0.5f));
+        scaled = V::MinF(V::MaxF(scaled, V::SetF(0.0f)), V::SetF(255.0f));  // NaN gives 0
+        return V::Trunc(scaled);
+    };
+    auto floorToInt = [&](Float v) {  // FloorToInt: clamp (NaN to the lower bound), truncate, step down
+        v = V::MaxF(v, V::SetF(-1073741824.0f));
+        v = V::MinF(v, V::SetF(1073741824.0f));
+        const Int truncated = V::Trunc(v);
+        return V::Add(truncated, V::LessF(v, V::ToFloat(truncated)));
+    };
+    auto position = [&](int slot, Float fx, Float fy, Float w, int size) {
+        const Float coordinate = V::MulF(eval(slot, fx, fy), w);
+        if (!c.Linear) return floorToInt(V::MulF(coordinate, V::SetF(static_cast<float>(size))));
+        // LinearTexelPosition: the texel index in the high bits, the next texel's weight in the low 8.
+        return floorToInt(
+            V::SubF(V::MulF(coordinate, V::SetF(static_cast<float>(size * 256))), V::SetF(128.0f)));
+    };
+    auto widen = [&](Int raw, auto shift) {  // two 5-bit fields per lane to 0..255
+        const Int v = V::And(V::template Srl16<decltype(shift)::value>(raw), V::Set16(31));
+        return V::template Srl16<6>(V::Add16(V::Mul16(v, V::Set16(527)), V::Set16(23)));
+    };
+    auto alphaOf = [&](Int raw) {
+        return c.AlphaBit ? V::And(V::template Sra16<15>(raw), V::Set16(255)) : V::Set16(255);
+    };
+    // Channel k (0 blue .. 3 alpha) of ARGB lanes.
+    auto channel = [&](Int argb, int k) { return V::And(V::SrlVar(argb, 8 * k), c255); };
+
+    for (int first = 0; first < fragmentCount; first += kLanes) {
+        const int count = fragmentCount - first < kLanes ? fragmentCount - first : kLanes;
+        Int pixelX, pixelY;
+        if (count == kLanes) {
+            pixelX = V::Load(xs + first);
+            pixelY = V::Load(ys + first);
+        } else {
+            // Lanes past the end repeat the first pixel, so that every lane
+            // addresses memory that exists; they stay invisible.
+            alignas(32) int32_t px[kLanes], py[kLanes];
+            for (int i = 0; i < kLanes; ++i) {
+                px[i] = xs[first + (i < count ? i : 0)];
+                py[i] = ys[first + (i < count ? i : 0)];
+            }
+            pixelX = V::Load(px);
+            pixelY = V::Load(py);
+        }
+        Int visible = V::CmpGt(V::Set(count), V::Iota());
+        const Float fx = V::ToFloat(V::Sub(pixelX, V::Set(t.OriginX)));
+        const Float fy = V::ToFloat(V::Sub(pixelY, V::Set(t.OriginY)));
+
+        // Depth, quantised as QuantizeDepth does, against the stored field.
+        Int depthValue = zero, depthWord = zero;
+        alignas(32) int32_t depthAt[kLanes] = {};  // byte offsets of the lanes' depth words
+        if (c.Depth != DepthKind::None) {
+            const Float z = eval(kPlaneZ, fx, fy);
+            if (depthFormat.DepthBits >= 32) {
+                // 32-bit depth rounds in double precision, lane by lane.
+                alignas(32) float zs[kLanes];
+                alignas(32) uint32_t q[kLanes];
+                V::StoreF(zs, z);
+                for (int i = 0; i < kLanes; ++i) q[i] = QuantizeDepth(zs[i], depthFormat);
+                depthValue = V::Load(q);
+            } else {
+                const Float clamped = V::MinF(V::MaxF(z, V::SetF(0.0f)), V::SetF(1.0f));
+                const Int q = V::Trunc(V::AddF(V::MulF(clamped, V::SetF(depthScale)), V::SetF(0.5f)));
+                const Int over = V::CmpGt(q, fieldMaskV);  // 2^24 - 0.5 rounds up to 2^24
+                depthValue = V::Or(V::And(over, fieldMaskV), V::AndNot(over, q));
+            }
+            const Int offsets =
+                V::Add(V::MulLo32(pixelY, V::Set(c.DepthPitch)),
+                       c.Depth == DepthKind::Word16 ? V::Add(pixelX, pixelX) : V::template Sll<2>(pixelX));
+            V::Store(depthAt, offsets);
+            if (c.Depth == DepthKind::Word16) {
+                // Four bytes read at each word, except at the surface's very
+                // last word, whose next two bytes may not exist.
+                if (V::LaneBits(V::CmpEq(offsets, lastDepthWord)) == 0) {
+                    depthWord = V::And(V::Gather32(c.DepthBits, offsets, ones), low16);
+                } else {
+                    alignas(32) uint16_t words[kLanes];
+                    for (int i = 0; i < kLanes; ++i) std::memcpy(&words[i], c.DepthBits + depthAt[i], 2);
+                    depthWord = V::LoadWidened16(words);
+                }
+            } else {
+                depthWord = V::Gather32(c.DepthBits, offsets, ones);
+            }
+            const Int stored = V::And(V::SrlVar(depthWord, depthFormat.DepthShift), fieldMaskV);
+            visible = V::And(visible, compare(c.DepthFunc, depthValue, stored));
+            if (V::LaneBits(visible) == 0) continue;
+        }
+
+        // w, and the texels of the visible pixels as channels 0..255.
+        const Float w = V::DivF(V::SetF(1.0f), eval(kPlaneRhw, fx, fy));
+        Int texB = c255, texG = c255, texR = c255, texA = c255;
+        if constexpr (Tex != TexelKind::None) {
+            const Int tx = position(kPlaneU, fx, fy, w, texWidth);
+            const Int ty = position(kPlaneV, fx, fy, w, texHeight);
+            // Linear filtering, channel by channel: across each row with
+            // (256 - fx, fx), then down with (256 - fy, fy).
+            const Int fxw = V::And(tx, c255), fyw = V::And(ty, c255);
+            const Int across = V::Or(V::template Sll<16>(fxw), V::Sub(V::Set(256), fxw));
+            const Int down = V::Or(V::template Sll<16>(fyw), V::Sub(V::Set(256), fyw));
+            auto filter = [&](Int topChannel, Int bottomChannel) {
+                const Int top = V::template Srl<8>(V::Add(V::Madd16(topChannel, across), round128));
+                const Int bottom = V::template Srl<8>(V::Add(V::Madd16(bottomChannel, across), round128));
+                const Int rows = V::Or(top, V::template Sll<16>(bottom));
+                return V::template Srl<8>(V::Add(V::Madd16(rows, down), round128));
+            };
+            if constexpr (Tex == TexelKind::Linear1555) {
+                // The 2 x 2 footprints: two texels from row y (`top`) and two
+                // from y + 1 (`bottom`) per lane, read directly inside the
+                // level and addressed where they leave it.
+                const Int tx0 = V::template Sra<8>(tx), ty0 = V::template Sra<8>(ty);
+                const Int inside =
+                    V::And(V::And(V::CmpGt(tx0, V::Set(-1)), V::CmpGt(V::Set(texWidth - 1), tx0)),
+                           V::And(V::CmpGt(ty0, V::Set(-1)), V::CmpGt(V::Set(texHeight - 1), ty0)));
+                const Int texOffsets = V::Add(V::MulLo32(ty0, V::Set(texPitch)), V::Add(tx0, tx0));
+                const Int direct = V::And(visible, inside);
+                Int rawTop = V::Gather32(texBits, texOffsets, direct);
+                Int rawBottom = V::Gather32(texBits + texPitch, texOffsets, direct);
+                const unsigned addressedBits = V::LaneBits(visible) & ~V::LaneBits(inside);
+                if (addressedBits != 0) {
+                    alignas(32) int32_t txs[kLanes], tys[kLanes];
+                    alignas(32) uint32_t top[kLanes], bottom[kLanes];
+                    V::Store(txs, tx0);
+                    V::Store(tys, ty0);
+                    V::Store(top, rawTop);
+                    V::Store(bottom, rawBottom);
+                    for (int i = 0; i < kLanes; ++i) {
+                        if ((addressedBits & (1u << i)) == 0) continue;
+                        const int ax0 = AddressTexel(txs[i], texWidth, c.AddressU);
+                        const int ax1 = AddressTexel(txs[i] + 1, texWidth, c.AddressU);
+                        const int ay0 = AddressTexel(tys[i], texHeight, c.AddressV);
+                        const int ay1 = AddressTexel(tys[i] + 1, texHeight, c.AddressV);
+                        // A border texel's colour is no 1-5-5-5 value: the caller draws it.
+                        if ((ax0 | ax1 | ay0 | ay1) < 0) return first;
+                        auto raw = [&](int ax, int ay) {
+                            uint16_t v;
+                            std::memcpy(&v,
+                                        texBits + static_cast<ptrdiff_t>(ay) * texPitch +
+                                            static_cast<ptrdiff_t>(ax) * 2,
+                                        2);
+                            return static_cast<uint32_t>(v);
+                        };
+                        top[i] = raw(ax0, ay0) | (raw(ax1, ay0) << 16);
+                        bottom[i] = raw(ax0, ay1) | (raw(ax1, ay1) << 16);
+                    }
+                    rawTop = V::Load(top);
+                    rawBottom = V::Load(bottom);
+                }
+                if (skipTransparent) {
+                    const Int opaque =
+                        V::Xor(V::CmpEq(V::And(V::Or(rawTop, rawBottom), alphaBits), zero), ones);
+                    visible = V::And(visible, opaque);
+                    if (V::LaneBits(visible) == 0) continue;
+                }
+                using Shift0 = std::integral_constant<int, 0>;
+                using Shift5 = std::integral_constant<int, 5>;
+                using Shift10 = std::integral_constant<int, 10>;
+                texB = filter(widen(rawTop, Shift0{}), widen(rawBottom, Shift0{}));
+                texG = filter(widen(rawTop, Shift5{}), widen(rawBottom, Shift5{}));
+                texR = filter(widen(rawTop, Shift10{}), widen(rawBottom, Shift10{}));
+                texA = filter(alphaOf(rawTop), alphaOf(rawBottom));
+            } else {
+                // Any format, texel by texel through the sampler's own reads.
+                alignas(32) int32_t txs[kLanes], tys[kLanes];
+                alignas(32) uint32_t taps[4][kLanes] = {};
+                V::Store(txs, tx);
+                V::Store(tys, ty);
+                const unsigned visibleBits = V::LaneBits(visible);
+                const auto fetch = [&](int x, int y) { return FetchTexel(level, x, y); };
+                for (int i = 0; i < kLanes; ++i) {
+                    if ((visibleBits & (1u << i)) == 0) continue;
+                    if (c.Linear) {
+                        const LinearTaps l = GatherLinearAt(c, level, txs[i], tys[i], fetch);
+                        for (int k = 0; k < 4; ++k) taps[k][i] = l.Texels[k];
+                    } else {
+                        const int ax = AddressTexel(txs[i], texWidth, c.AddressU);
+                        const int ay = AddressTexel(tys[i], texHeight, c.AddressV);
+                        taps[0][i] = (ax | ay) < 0 ? c.Border : fetch(ax, ay);
+                    }
+                }
+                const Int t00 = V::Load(taps[0]);
+                if (c.Linear) {
+                    const Int t10 = V::Load(taps[1]), t01 = V::Load(taps[2]), t11 = V::Load(taps[3]);
+                    auto filtered = [&](int k) {
+                        return filter(pair(channel(t00, k), channel(t10, k)),
+                                      pair(channel(t01, k), channel(t11, k)));
+                    };
+                    texB = filtered(0);
+                    texG = filtered(1);
+                    texR = filtered(2);
+                    texA = filtered(3);
+                } else {
+                    texB = channel(t00, 0);
+                    texG = channel(t00, 1);
+                    texR = channel(t00, 2);
+                    texA = channel(t00, 3);
+                }
+            }
+        }
+
+        // The interpolated colours (or the flat ones), the stage, then specular.
+        Int difBR, difGA;
+        if (flat) {
+            difBR = V::Set(static_cast<int>(flatColor[2] | (flatColor[0] << 16)));
+            difGA = V::Set(static_cast<int>(flatColor[1] | (flatColor[3] << 16)));
+        } else {
+            difBR = pair(toBytes(kColors + 2, fx, fy, w), toBytes(kColors + 0, fx, fy, w));
+            difGA = pair(toBytes(kColors + 1, fx, fy, w), toBytes(kColors + 3, fx, fy, w));
+        }
+        Int br = mul255(select(pair(texB, texR), texMaskBR), select(difBR, difMaskBR));
+        Int ga = mul255(select(pair(texG, texA), texMaskGA), select(difGA, difMaskGA));
+        if (specular) {
+            Int specBR, specG;
+            if (flat) {
+                specBR = V::Set(static_cast<int>(flatColor[6] | (flatColor[4] << 16)));
+                specG = V::Set(static_cast<int>(flatColor[5]));
+            } else {
+                specBR = pair(toBytes(kColors + 6, fx, fy, w), toBytes(kColors + 4, fx, fy, w));
+                specG = toBytes(kColors + 5, fx, fy, w);
+            }
+            // Saturated at 255; alpha gains nothing.
+            br = V::Min16(V::Add16(br, specBR), c255Pair);
+            ga = V::Min16(V::Add16(ga, specG), c255Pair);
+        }
+        if (c.AlphaTest) {
+            visible = V::And(
+                visible, compare(c.AlphaFunc, V::template Srl<16>(ga), V::Set(static_cast<int>(c.AlphaRef))));
+            if (V::LaneBits(visible) == 0) continue;
+        }
+
+        // Merge with the destination.
+        const Int colorOffsets = V::Add(V::MulLo32(pixelY, V::Set(c.ColorPitch)), V::template Sll<2>(pixelX));
+        const Int destination = V::Gather32(c.ColorBits, colorOffsets, visible);
+        if (c.Blend == BlendKind::SourceAlpha) {
+            // (s a + d (255 - a) + 127) / 255 = (t + 1 + (t >> 8)) >> 8, below 2^16 throughout; alpha 0
+            // gives d exactly.
+            const Int alpha = V::Or(V::template Srl<16>(ga), V::And(ga, high16));  // in both halves
+            const Int inverse = V::Sub16(c255Pair, alpha);
+            auto blend = [&](Int s, Int d) {
+                const Int p = V::Add16(V::Add16(V::Mul16(s, alpha), V::Mul16(d, inverse)), V::Set16(127));
+                return V::template Srl16<8>(V::Add16(V::Add16(p, V::Set16(1)), V::template Srl16<8>(p)));
+            };
+            const Int destinationBR = V::And(destination, c255Pair);
+            Int destinationGA = V::template Srl16<8>(destination);
+            // A target without alpha reads destination alpha as 1; the write mask drops it anyway.
+            if (!c.Merge.TargetHasAlpha)
+                destinationGA = V::Or(V::And(destinationGA, low16), V::Set(0x00FF0000));
+            br = blend(br, destinationBR);
+            ga = blend(ga, destinationGA);
+        }
+        Int result = V::Or(br, V::template Sll16<8>(ga));  // blue, green, red, alpha bytes
+        alignas(32) uint32_t pixels[kLanes];
+        if (c.Blend == BlendKind::General) {
+            alignas(32) uint32_t destinations[kLanes];
+            V::Store(pixels, result);
+            V::Store(destinations, destination);
+            for (int i = 0; i < kLanes; ++i) pixels[i] = BlendPixel(c.Merge, pixels[i], destinations[i]);
+        } else {
+            result = V::Or(V::And(destination, keep), V::AndNot(keep, result));
+            V::Store(pixels, result);
+        }
+        // Only the visible pixels are written back.
+        const unsigned writtenBits = V::LaneBits(visible);
+        alignas(32) int32_t offsets[kLanes];
+        V::Store(offsets, colorOffsets);
+        for (unsigned bits = writtenBits; bits != 0; bits &= bits - 1) {
+            const int i = std::countr_zero(bits);
+            std::memcpy(c.ColorBits + offsets[i], &pixels[i], 4);
+        }
+        if (c.Depth != DepthKind::None && c.DepthWrite) {
+            const Int written = V::Or(V::AndNot(fieldInWord, depthWord),
+                                      V::And(V::SllVar(depthValue, depthFormat.DepthShift), fieldInWord));
+            alignas(32) uint32_t words[kLanes];
+            V::Store(words, written);
+            for (unsigned bits = writtenBits; bits != 0; bits &= bits - 1) {
+                const int i = std::countr_zero(bits);
+                std::memcpy(c.DepthBits + depthAt[i], &words[i], static_cast<size_t>(depthBytes));
+            }
+        }
+    }
+    return fragmentCount;
+}
+
+// The variant of V for `texels`.
+template <class V>
+SpanKernel KernelFor(TexelKind texels) {
+    switch (texels) {
+        case TexelKind::None:
+            return &SpanKernelBody<V, TexelKind::None>;
+        case TexelKind::Linear1555:
+            return &SpanKernelBody<V, TexelKind::Linear1555>;
+        default:
+            return &SpanKernelBody<V, TexelKind::Fetched>;
+    }
+}
+
+}  // namespace
+}  // namespace wbx::raster
