@@ -257,6 +257,16 @@ void AddMerge(CLI::App& app, TCommandLine& result) {
     merge->footer(kExitStatuses);
 }
 
+// The help text with its usage line first ("Usage: wardrobix ..."), as the
+// viewer always printed it, and the description after it.
+std::string UsageFirst(const std::string& help) {
+    const size_t usage = help.find("Usage: ");
+    if (usage == std::string::npos || usage == 0) return help;
+    const size_t end = help.find('\n', usage);
+    if (end == std::string::npos) return help;
+    return help.substr(usage, end + 1 - usage) + help.substr(0, usage) + help.substr(end + 1);
+}
+
 void Build(CLI::App& app, TCommandLine& result) {
     app.description("Shows an avatar figure dressed from an unpacked game data folder.");
     app.require_subcommand(0, 1);
@@ -292,9 +302,10 @@ TCommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
     if (app.got_subcommand("catalogue")) result.Subcommand = TSubcommand::Catalogue;
     if (app.got_subcommand("merge")) result.Subcommand = TSubcommand::Merge;
     const char* const names[] = {"", "render", "catalogue", "merge"};
-    result.HelpText = result.Subcommand == TSubcommand::None
-                          ? app.help()
-                          : app.get_subcommand(names[static_cast<int>(result.Subcommand)])->help();
+    result.HelpText =
+        UsageFirst(result.Subcommand == TSubcommand::None
+                       ? app.help()
+                       : app.get_subcommand(names[static_cast<int>(result.Subcommand)])->help());
     if (result.Error.empty() && !result.Help && result.Subcommand == TSubcommand::Render) {
         const TRenderArguments& r = result.Render;
         if (!r.Output && !r.Glb && !r.Obj && !r.Textures)
@@ -311,7 +322,7 @@ std::string UsageText(const std::string& programName) {
     TCommandLine result;
     CLI::App app("", programName);
     Build(app, result);
-    return app.help();
+    return UsageFirst(app.help());
 }
 
 std::string ProgramVersion() {

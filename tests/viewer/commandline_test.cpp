@@ -119,6 +119,11 @@ TEST(CommandLine, CatalogueDefaultsAndValues) {
     EXPECT_NE(c.HelpText.find("--shard"), std::string::npos);
     EXPECT_EQ(c.HelpText.find("--snapshot"), std::string::npos);
     EXPECT_NE(ParseCommandLine({"--help"}).HelpText.find("render"), std::string::npos);
+    // The usage line first, then what the command does.
+    EXPECT_EQ(
+        ParseCommandLine({"--help"}).HelpText.rfind("Usage: wardrobix [OPTIONS] [SUBCOMMAND]\nShows", 0), 0u);
+    EXPECT_EQ(c.HelpText.rfind("Usage: catalogue", 0), 0u) << c.HelpText;
+    EXPECT_EQ(UsageText("wardrobix").rfind("Usage: wardrobix", 0), 0u);
 }
 
 TEST(CommandLine, ValueParsersCheckEveryPart) {

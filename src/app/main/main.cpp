@@ -77,11 +77,7 @@ int main(int argc, char** argv) {
         wbx::ParseCommandLine(std::vector<std::string>(argv + 1, argv + argc));
     if (!commandLine.Error.empty()) {
         PrintError(commandLine.Error);
-        std::fprintf(stderr, "Run '%s --help' for the options.\n",
-                     commandLine.Subcommand == wbx::TSubcommand::None        ? "wardrobix"
-                     : commandLine.Subcommand == wbx::TSubcommand::Render    ? "wardrobix render"
-                     : commandLine.Subcommand == wbx::TSubcommand::Catalogue ? "wardrobix catalogue"
-                                                                             : "wardrobix merge");
+        std::fputs(commandLine.HelpText.c_str(), stderr);
         return wbx::kExitUsage;
     }
     if (commandLine.Help) {
