@@ -16,7 +16,7 @@
 
 #include "d3d9/raster/rasterizer.h"
 
-namespace wbx::raster::test {
+namespace wbx::testing {
 
 inline constexpr const char* kFrameBenchUsage =
     "usage: PROGRAM [MODEL.pdt] [--size WxH] [--frames N] [--warmup N] [--threads 1,2,...]\n"
@@ -150,8 +150,10 @@ int FrameBenchMain(int argc, char** argv, bool softwareOptions, Run&& run) {
     }
 }
 
-inline PixelIsa ParsePixelIsa(const std::string& name) {
-    return name == "avx2" ? PixelIsa::Avx2 : name == "sse2" ? PixelIsa::Sse2 : PixelIsa::Scalar;
+inline raster::PixelIsa ParsePixelIsa(const std::string& name) {
+    return name == "avx2"   ? raster::PixelIsa::Avx2
+           : name == "sse2" ? raster::PixelIsa::Sse2
+                            : raster::PixelIsa::Scalar;
 }
 
 struct Spread {
@@ -224,4 +226,4 @@ inline void WritePpm(const std::string& path, int width, int height, const std::
     std::fclose(f);
 }
 
-}  // namespace wbx::raster::test
+}  // namespace wbx::testing

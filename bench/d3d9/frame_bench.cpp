@@ -20,7 +20,7 @@
 #include "benchargs.h"
 #include "framescene.h"
 
-namespace wbx::raster::test {
+namespace wbx::testing {
 namespace {
 
 // The frame as the window receives it: copied row by row out of the target.
@@ -56,8 +56,6 @@ int Run(const FrameBenchArgs& args) {
 }
 
 }  // namespace
-}  // namespace wbx::raster::test
+}  // namespace wbx::testing
 
-int main(int argc, char** argv) {
-    return wbx::raster::test::FrameBenchMain(argc, argv, true, wbx::raster::test::Run);
-}
+int main(int argc, char** argv) { return wbx::testing::FrameBenchMain(argc, argv, true, wbx::testing::Run); }

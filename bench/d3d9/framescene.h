@@ -19,7 +19,7 @@
 #include "sampledata/modelfile.h"
 #include "viewer/ucommon.h"
 
-namespace wbx::raster::test {
+namespace wbx::testing {
 
 // Object 0 of `modelFile` ("" for the sample figure) drawn as the viewer
 // draws it at `yaw` (4096 steps a turn), in a `width` x `height` frame.
@@ -56,4 +56,4 @@ inline FigureScene MakeFrameScene(const std::string& modelFile, int width, int h
     return scene;
 }
 
-}  // namespace wbx::raster::test
+}  // namespace wbx::testing

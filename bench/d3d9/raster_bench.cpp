@@ -16,7 +16,7 @@
 #include "vertexprocessor.h"
 #include "workerthread.h"
 
-namespace wbx::raster::test {
+namespace wbx::testing {
 namespace {
 
 constexpr int kWidth = 640, kHeight = 480;
@@ -225,4 +225,4 @@ void BM_TriangleRate(benchmark::State& state) {
 BENCHMARK(BM_TriangleRate)->Unit(benchmark::kMicrosecond);
 
 }  // namespace
-}  // namespace wbx::raster::test
+}  // namespace wbx::testing

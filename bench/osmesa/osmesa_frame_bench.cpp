@@ -21,7 +21,7 @@
 #include "benchargs.h"
 #include "framescene.h"
 
-namespace wbx::raster::test {
+namespace wbx::testing {
 namespace {
 
 void Color(GLenum light, GLenum which, const D3DCOLORVALUE& c) {
@@ -146,8 +146,6 @@ int Run(const FrameBenchArgs& args) {
 }
 
 }  // namespace
-}  // namespace wbx::raster::test
+}  // namespace wbx::testing
 
-int main(int argc, char** argv) {
-    return wbx::raster::test::FrameBenchMain(argc, argv, false, wbx::raster::test::Run);
-}
+int main(int argc, char** argv) { return wbx::testing::FrameBenchMain(argc, argv, false, wbx::testing::Run); }

@@ -34,9 +34,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     for (std::string& w : words) argv.push_back(w.data());
     argv.push_back(nullptr);
 
-    wbx::raster::test::FrameBenchArgs args;
+    wbx::testing::FrameBenchArgs args;
     std::string error;
-    if (!wbx::raster::test::ParseFrameBenchArgs(static_cast<int>(words.size()), argv.data(), args, error)) {
+    if (!wbx::testing::ParseFrameBenchArgs(static_cast<int>(words.size()), argv.data(), args, error)) {
         Check(!error.empty());
         return 0;
     }

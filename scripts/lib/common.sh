@@ -11,6 +11,7 @@ WBX_PACKAGES=(
   imagemagick xvfb xauth openbox xdotool valgrind
   libdeflate-dev libpng-dev libwebp-dev libgif-dev libtinygltf-dev nlohmann-json3-dev libcli11-dev
   nodejs chromium
+  desktop-file-utils appstream dpkg-dev librsvg2-bin man-db
 )
 
 # wbx_ensure_gltf_validator: the Khronos glTF validator (npm's gltf-validator),
@@ -33,6 +34,9 @@ wbx_ensure_gltf_validator() {
     echo "gltf-validator could not be installed: the glTF validation tests will be skipped" >&2
 }
 
+# Installs the packages of WBX_PACKAGES that are missing. apt's output goes to
+# a log file (build/packages.log) that is shown only when the installation
+# fails. Without root and without sudo, says what to run instead.
 wbx_ensure_packages() {
   local missing=()
   local p

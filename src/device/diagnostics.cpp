@@ -10,6 +10,7 @@
 #include <optional>
 
 #include "base/format.h"
+#include "base/installation.h"
 #include "base/path.h"
 
 namespace wbx {
@@ -112,7 +113,8 @@ std::optional<std::string> FindName(const TNamedCode (&table)[N], uint32_t code)
     return std::nullopt;
 }
 
-// The fallback folder for a read-only program folder: $XDG_STATE_HOME/wardrobix/
+// The folder of an installed program's log, or of one whose folder is
+// read-only: $XDG_STATE_HOME/wardrobix/
 // or ~/.local/state/wardrobix/.
 std::string StateFolder() {
     const char* state = std::getenv("XDG_STATE_HOME");
@@ -135,8 +137,8 @@ void CreateFolders(const std::string& folder) {
 
 std::string LogFileName() {
     if (!LogFolderOverride().empty()) return LogFolderOverride() + kLogFileName;
-    const std::string programFolder = ExtractFilePath(ExecutableFileName());
-    if (IsDirectoryWritable(programFolder)) return programFolder + kLogFileName;
+    const std::string program = ExecutableFileName();
+    if (KeepsFilesBesideProgram(program)) return ExtractFilePath(program) + kLogFileName;
     return StateFolder() + kLogFileName;
 }
 

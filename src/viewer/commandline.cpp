@@ -4,6 +4,7 @@
 #include <charconv>
 #include <cmath>
 
+#include "buildinfo.h"
 #include "viewer/sharecode.h"
 #include "viewer/slotnames.h"
 
@@ -325,15 +326,14 @@ std::string UsageText(const std::string& programName) {
     return UsageFirst(app.help());
 }
 
-std::string ProgramVersion() {
-#ifdef WBX_VERSION
-    return WBX_VERSION;
-#else
-    return "0";
-#endif
-}
+std::string ProgramVersion() { return WBX_VERSION; }
 
-std::string VersionText() { return "wardrobix " + ProgramVersion() + "\n"; }
+std::string VersionText() {
+    std::string text = "wardrobix " + ProgramVersion();
+    const std::string commit = WBX_COMMIT;
+    if (!commit.empty()) text += " (commit " + commit + ")";
+    return text + "\n";
+}
 
 std::optional<std::pair<int32_t, int32_t>> ParseSize(const std::string& text) {
     const size_t x = text.find('x');

@@ -2,6 +2,7 @@
 
 #include <cstdlib>
 
+#include "base/installation.h"
 #include "base/path.h"
 
 namespace wbx {
@@ -29,8 +30,8 @@ std::string SettingsFileNameFor(const std::string& executableFileName, bool besi
 
 std::string SettingsFileName() {
     const std::string exe = ExecutableFileName();
-    return SettingsFileNameFor(exe, !exe.empty() && IsDirectoryWritable(ExtractFilePath(exe)),
-                               Environment("XDG_CONFIG_HOME"), Environment("HOME"));
+    return SettingsFileNameFor(exe, KeepsFilesBesideProgram(exe), Environment("XDG_CONFIG_HOME"),
+                               Environment("HOME"));
 }
 
 }  // namespace wbx

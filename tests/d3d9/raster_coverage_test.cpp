@@ -8,7 +8,7 @@
 
 #include "rasterfixture.h"
 
-namespace wbx::raster::test {
+namespace wbx::testing {
 namespace {
 
 // Every covered pixel gets +1 in all channels: overlapping pixels show 2.
@@ -397,4 +397,4 @@ TEST(RasterCoverage, StrideSmallerThanTheFormatOrUnusableTargetsDrawNothing) {
 }
 
 }  // namespace
-}  // namespace wbx::raster::test
+}  // namespace wbx::testing

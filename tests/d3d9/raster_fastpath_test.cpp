@@ -9,7 +9,7 @@
 #include "rasterfixture.h"
 #include "spankernel.h"
 
-namespace wbx::raster::test {
+namespace wbx::testing {
 namespace {
 
 constexpr int kSize = 48;
@@ -296,4 +296,4 @@ TEST(RasterFastPath, ViewerFiguresMatchTheReference) {
 }
 
 }  // namespace
-}  // namespace wbx::raster::test
+}  // namespace wbx::testing

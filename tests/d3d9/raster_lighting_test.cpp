@@ -8,7 +8,7 @@
 #include "rasterfixture.h"
 #include "vertexprocessor.h"
 
-namespace wbx::raster::test {
+namespace wbx::testing {
 namespace {
 
 D3DCOLORVALUE Rgba(float r, float g, float b, float a = 1.0f) { return {r, g, b, a}; }
@@ -274,4 +274,4 @@ TEST(RasterLighting, TheViewersMaterialAndLightOnScreen) {
 }
 
 }  // namespace
-}  // namespace wbx::raster::test
+}  // namespace wbx::testing

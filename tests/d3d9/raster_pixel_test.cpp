@@ -8,7 +8,7 @@
 #include "rasterfixture.h"
 #include "surfaceformat.h"
 
-namespace wbx::raster::test {
+namespace wbx::testing {
 namespace {
 
 uint32_t Ch(uint32_t argb, int shift) { return (argb >> shift) & 0xFF; }
@@ -611,4 +611,4 @@ TEST(RasterSampling, LinearMipFilterBlendsNeighbouringLevels) {
 }
 
 }  // namespace
-}  // namespace wbx::raster::test
+}  // namespace wbx::testing

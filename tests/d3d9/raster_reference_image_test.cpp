@@ -13,7 +13,7 @@
 #include "figurescene.h"
 #include "rasterfixture.h"
 
-namespace wbx::raster::test {
+namespace wbx::testing {
 namespace {
 
 constexpr int kTolerance = 2;
@@ -110,4 +110,4 @@ TEST(RasterReferenceImage, OpaqueAlphaTestedFigureWithDepth) {
 }
 
 }  // namespace
-}  // namespace wbx::raster::test
+}  // namespace wbx::testing

@@ -17,7 +17,7 @@
 #include "rasterfixture.h"
 #include "spankernel.h"
 
-namespace wbx::raster::test {
+namespace wbx::testing {
 namespace {
 
 // The variants to check: the scalar fallback, and each vector one available here.
@@ -322,4 +322,4 @@ TEST(RasterSpanKernel, AbsurdTextureCoordinatesStayInsideTheTexture) {
 }
 
 }  // namespace
-}  // namespace wbx::raster::test
+}  // namespace wbx::testing

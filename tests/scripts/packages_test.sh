@@ -89,11 +89,11 @@ FAKE_UID=1000 ensure missing-b
 [ $status -eq 0 ] || fail "with sudo: status $status"
 grep -q '^sudo apt-get' "$work/calls" || fail "apt-get was not run through sudo"
 
-# Every tool the tests start (the memory check, the window manager test)
-# belongs to a package the scripts install; tools not installed here are
-# left out of the check.
+# Every tool the tests start (the memory check, the window manager test, the
+# install and package checks) belongs to a package the scripts install; tools
+# not installed here are left out of the check.
 packages=$(bash -c 'source "$1/scripts/lib/common.sh"; echo " ${WBX_PACKAGES[*]} "' _ "$root")
-for tool in valgrind Xvfb openbox xdotool convert; do
+for tool in valgrind Xvfb openbox xdotool convert desktop-file-validate appstreamcli dpkg-shlibdeps rsvg-convert man; do
   path=$(command -v "$tool") || continue
   owner=$(dpkg -S "$(readlink -f "$path")" 2>/dev/null | head -n 1 | cut -d: -f1) || continue
   [ -n "$owner" ] || continue

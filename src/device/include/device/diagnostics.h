@@ -8,10 +8,10 @@
 // LogLevel step, message) ended by CR LF, written in UTF-8. The file is opened
 // and closed for every line; the first line of a run truncates it.
 //
-// Where the log goes: the folder of the running executable. When that folder
-// is not writable (an installed program), the log goes to
-// $XDG_STATE_HOME/wardrobix/ (default ~/.local/state/wardrobix/), created on
-// demand. SetLogFolder points the log elsewhere (tests).
+// Where the log goes: the folder of the running executable. For an installed
+// program (base/installation.h), or when that folder is not writable, the log
+// goes to $XDG_STATE_HOME/wardrobix/ (default ~/.local/state/wardrobix/),
+// created on demand. SetLogFolder points the log elsewhere (tests).
 //
 // Failures to create, open or write the file raise EInOutError out of WriteLog
 // (and so out of WriteDetailLog, CheckResult and the operation that logged).

@@ -1,10 +1,10 @@
 #pragma once
 // Where the viewer keeps its settings file: beside the executable, named after
 // it with the extension ".ini" (the Linux executable "wardrobix" has none, so
-// "wardrobix.ini"). When the executable's folder cannot be written (an
-// installed viewer under /usr), the file lives in the user's configuration
-// folder instead: $XDG_CONFIG_HOME/wardrobix/wardrobix.ini, with
-// $XDG_CONFIG_HOME defaulting to ~/.config.
+// "wardrobix.ini"). An installed viewer (base/installation.h), or one whose
+// folder cannot be written, keeps it in the user's configuration folder
+// instead: $XDG_CONFIG_HOME/wardrobix/wardrobix.ini, with $XDG_CONFIG_HOME
+// defaulting to ~/.config.
 
 #include <string>
 
@@ -14,9 +14,9 @@ namespace wbx {
 std::string SettingsFileName();
 
 // The rule itself, for the given executable and environment. besideWritable
-// tells whether the executable's folder may be written; xdgConfigHome and
-// home are the environment's values ("" when unset). A relative
-// XDG_CONFIG_HOME is ignored, as the XDG rules say.
+// tells whether the file may go beside the executable (KeepsFilesBesideProgram);
+// xdgConfigHome and home are the environment's values ("" when unset). A
+// relative XDG_CONFIG_HOME is ignored, as the XDG rules say.
 std::string SettingsFileNameFor(const std::string& executableFileName, bool besideWritable,
                                 const std::string& xdgConfigHome, const std::string& home);
 

@@ -16,7 +16,10 @@
 #include "d3d9/raster/rasterizer.h"
 #include "devicestate.h"
 
-namespace wbx::raster::test {
+namespace wbx::testing {
+
+// The rasteriser's own names, unqualified, in every test that looks inside it.
+using namespace ::wbx::raster;
 
 inline DWORD FloatBits(float f) {
     DWORD d;
@@ -285,4 +288,4 @@ inline bool ReadPng(const std::string& path, int& width, int& height, std::vecto
     return true;
 }
 
-}  // namespace wbx::raster::test
+}  // namespace wbx::testing

@@ -11,7 +11,7 @@
 
 #include "rasterfixture.h"
 
-namespace wbx::raster::test {
+namespace wbx::testing {
 
 struct FigureScene {
     std::vector<MeshVertex> Vertices;
@@ -161,4 +161,4 @@ inline void DrawFigureFrame(Rasterizer& r, const FigureScene& scene, const Canva
     DrawFigure(r, scene, canvas);
 }
 
-}  // namespace wbx::raster::test
+}  // namespace wbx::testing
