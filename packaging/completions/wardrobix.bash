@@ -2,9 +2,11 @@
 #
 # Everything offered is read from the program's own help, so the completion
 # follows the program as it grows without being edited:
-#   - options: every "--name" the help mentions; the word after it (or after
-#     "=") names its value: one containing DIR completes folders, one
-#     containing FILE or PATH completes files, any other takes free text;
+#   - options: every "--name" the help's option lines (indented, beginning
+#     with "-") name before their description, or every "--name" the help
+#     mentions when it has no such lines (a usage line alone); the word after
+#     it (or after "=") names its value: one containing DIR completes folders,
+#     one containing FILE or PATH completes files, any other takes free text;
 #   - subcommands: the first word of each indented line under a heading
 #     ending in "ommands:" ("Commands:", "Subcommands:"); after a subcommand
 #     its own help ("PROGRAM SUBCOMMAND --help") gives the options.
@@ -14,8 +16,10 @@
 # Prints "NAME VALUE" for each option the help text $1 mentions (VALUE is "-"
 # for an option without a value), then "@command NAME" for each subcommand.
 _wardrobix_parse_help() {
-    local line rest name value in_commands=0
+    local line rest name value in_commands=0 option_lines=0
     local -A seen=()
+    # Help with option lines: other mentions ("see --shard") are no options.
+    [[ $1 =~ (^|$'\n')[[:space:]]+- ]] && option_lines=1
     while IFS= read -r line; do
         if [[ $line =~ ^[[:alpha:]][[:alpha:][:space:]]*ommands:[[:space:]]*$ ]]; then
             in_commands=1
@@ -29,6 +33,11 @@ _wardrobix_parse_help() {
             in_commands=0
         fi
         rest=$line
+        if ((option_lines)); then
+            [[ $line =~ ^[[:space:]]+(-.*)$ ]] || continue
+            rest=${BASH_REMATCH[1]}
+            rest=${rest%%  *} # the description follows two spaces
+        fi
         while [[ $rest =~ (^|[^-[:alnum:]])(--[[:alnum:]][-[:alnum:]]*)(.*)$ ]]; do
             name=${BASH_REMATCH[2]}
             rest=${BASH_REMATCH[3]}

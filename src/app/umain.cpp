@@ -27,6 +27,7 @@
 #include "scene/scene.h"
 #include "viewer/composition.h"
 #include "viewer/datafolder.h"
+#include "viewer/figuresetup.h"
 #include "viewer/fileutils.h"
 #include "viewer/inifile.h"
 #include "viewer/layer.h"
@@ -260,21 +261,10 @@ bool TForm1::CreateScene() {
 
     // 14. The figure: its mesh, a material lit mostly by ambient and emissive
     // light, the front texture, alpha blending (texels without alpha are see-through).
-    ModelFrame->Mesh = Mesh.get();
-    ModelFrame->Material = MakeMaterial(0.1f, 0.1f, 0.1f, 0.1f, 0.1f, 0.1f, 1, 1, 1, 0.5f, 0.5f, 0.5f, 0);
-    ModelFrame->SetTexture(FrontTexture.get());
-    ModelFrame->BlendMode = TOXScene::kBlendAlpha;
+    DressFigureFrame(*ModelFrame, *Mesh, *FrontTexture);
 
     // 15. One white directional light shining from the camera into the screen.
-    LightGroup = std::make_unique<TOXLightGroup>(KV.get(), 1, "");
-    TOXLight* light = LightGroup->GetLight(0);
-    light->SetDiffuse(1, 1, 1);
-    light->SetSpecular(1, 1, 1);
-    light->SetAmbient(0.3f, 0.3f, 0.3f);
-    Vec3 lightDirection;
-    Vec3Make(lightDirection, 0, 0, -1);
-    light->SetDirection(lightDirection);
-    light->SetEnabled(true);
+    LightGroup = MakeFigureLight(KV.get());
 
     // 16. The figure faces the camera, untilted.
     Yaw = 0;

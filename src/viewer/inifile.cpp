@@ -257,7 +257,7 @@ void TIniFile::Save() const {
         throw EIniFileException(
             Format("Cannot write the settings file \"%s\" (it is read-only).", fileName_));
 
-    const std::string error = WriteFileAtomically(fileName_, text);
+    const std::string error = ReplaceFileContents(fileName_, text);
     if (!error.empty())
         throw EIniFileException(Format("Cannot write the settings file \"%s\" (%s).", fileName_, error));
 }

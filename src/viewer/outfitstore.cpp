@@ -203,7 +203,7 @@ void TOutfitStore::PrepareChange() {
 }
 
 void TOutfitStore::Write(const TOutfitFile& file) {
-    const std::string error = WriteFileAtomically(fileName_, FormatOutfitFile(file));
+    const std::string error = ReplaceFileContents(fileName_, FormatOutfitFile(file));
     if (!error.empty())
         throw EOutfitStoreError("Cannot write the outfits file \"" + fileName_ + "\" (" + error + ").");
     file_ = file;

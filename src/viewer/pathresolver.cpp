@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 
 #include <filesystem>
+#include <mutex>
 
 #include "asciicase.h"
 #include "base/path.h"
@@ -61,6 +62,12 @@ TPathResolver& SessionPathResolver() {
     return resolver;
 }
 
-std::string ResolvePath(const std::string& path) { return SessionPathResolver().Resolve(path); }
+std::string ResolvePath(const std::string& path) {
+    // The batch renderer composes on several threads at once; the listings
+    // they share are read and filled one caller at a time.
+    static std::mutex mutex;
+    const std::lock_guard<std::mutex> lock(mutex);
+    return SessionPathResolver().Resolve(path);
+}
 
 }  // namespace wbx

@@ -31,6 +31,8 @@ expected=(
   "share/applications/$app_id.desktop" "share/metainfo/$app_id.metainfo.xml"
   "share/icons/hicolor/scalable/apps/$app_id.svg"
   share/man/man1/wardrobix.1.gz share/man/man1/wardrobix-sample-data.1.gz
+  share/man/man1/wardrobix-render.1.gz share/man/man1/wardrobix-catalogue.1.gz
+  share/man/man1/wardrobix-merge.1.gz
   share/bash-completion/completions/wardrobix share/bash-completion/completions/wardrobix-sample-data
 )
 for size in 16 22 24 32 48 64 128 256; do

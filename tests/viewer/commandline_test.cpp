@@ -55,5 +55,115 @@ TEST(CommandLine, OutfitCodesAreReadAndABadOneIsNamedInOneLine) {
     EXPECT_NE(UsageText("wardrobix").find("--outfit CODE"), std::string::npos);
 }
 
+TEST(CommandLine, RenderTakesItsOptionsInAnyOrder) {
+    const TCommandLine c = ParseCommandLine({"render", "-o", "a.png", "--set", "hat=none"});
+    EXPECT_NE(c.Error.find("unknown slot \"hat\" (closest: hair)"), std::string::npos) << c.Error;
+
+    const TCommandLine r = ParseCommandLine(
+        {"render", "--set", "upper=02_12020", "--set=shoes=none", "-o", "a.png", "--yaw=90", "--pitch", "-10",
+         "--size", "320x200", "--transparent", "--supersample", "2", "--data", "/d", "--body", "type3"});
+    ASSERT_TRUE(r.Error.empty()) << r.Error;
+    EXPECT_EQ(r.Subcommand, TSubcommand::Render);
+    EXPECT_EQ(r.DataFolder, "/d");
+    EXPECT_EQ(r.Render.Yaw, 1024);
+    EXPECT_EQ(r.Render.Pitch, -114);
+    EXPECT_EQ(r.Render.Width, 320);
+    EXPECT_EQ(r.Render.Height, 200);
+    EXPECT_TRUE(r.Render.Transparent);
+    EXPECT_EQ(r.Render.Supersample, 2);
+    EXPECT_EQ(r.Render.Outfit.Body, "type3");
+    using TSet = std::pair<std::string, std::string>;
+    EXPECT_EQ(r.Render.Outfit.Sets, (std::vector<TSet>{{"upper", "02_12020"}, {"shoes", "none"}}));
+    EXPECT_EQ(ParseCommandLine({"render", "-o", "a.png", "--yaw", "-90"}).Render.Yaw, 3072);
+    EXPECT_EQ(ParseCommandLine({"render", "-o", "a.png", "--yaw", "720"}).Render.Yaw, 0);
+}
+
+TEST(CommandLine, SubcommandsRefuseBadValuesWithTheReason) {
+    const std::vector<std::vector<std::string>> bad = {
+        {"render"},  // nothing to write
+        {"render", "-o", "a.png", "--size", "0x10"},
+        {"render", "-o", "a.png", "--size", "640"},
+        {"render", "-o", "a.png", "--size", "99999x10"},
+        {"render", "-o", "a.png", "--pitch", "80"},
+        {"render", "-o", "a.png", "--scale", "5"},
+        {"render", "-o", "a.png", "--yaw", "nan"},
+        {"render", "-o", "a.png", "--body", "type11"},
+        {"render", "-o", "a.png", "--set", "upper"},
+        {"render", "-o", "a.png", "--set", "=x"},
+        {"render", "-o", "a.png", "--size", "8192x8192", "--supersample", "4"},
+        {"render", "-o", "a.png", "--snapshot", "x.png"},
+        {"catalogue"},  // no output folder
+        {"catalogue", "-o", "d", "--slots", "upper,hats"},
+        {"catalogue", "-o", "d", "--slots", ""},
+        {"catalogue", "-o", "d", "--shard", "4/3"},
+        {"catalogue", "-o", "d", "--shard", "0/3"},
+        {"catalogue", "-o", "d", "--shard", "1/"},
+        {"catalogue", "-o", "d", "-j", "0"},
+        {"catalogue", "-o", "d", "--thumbnail", "0"},
+        {"merge"},
+        {"render", "catalogue"},
+    };
+    for (const auto& arguments : bad) {
+        std::string joined;
+        for (const std::string& a : arguments) joined += a + " ";
+        EXPECT_FALSE(ParseCommandLine(arguments).Error.empty()) << joined;
+    }
+    EXPECT_NE(ParseCommandLine({"catalogue", "-o", "d", "--slots", "upper,hats"}).Error.find("hats"),
+              std::string::npos);
+}
+
+TEST(CommandLine, CatalogueDefaultsAndValues) {
+    TCommandLine c = ParseCommandLine({"catalogue", "-o", "out"});
+    ASSERT_TRUE(c.Error.empty()) << c.Error;
+    EXPECT_EQ(c.Subcommand, TSubcommand::Catalogue);
+    EXPECT_TRUE(c.Catalogue.Slots.empty());
+    EXPECT_EQ(c.Catalogue.ThumbnailWidth, 128);
+    EXPECT_EQ(c.Catalogue.Threads, 0);
+    EXPECT_EQ(c.Catalogue.Shards, 1);
+
+    c = ParseCommandLine({"catalogue", "-o", "out", "--slots", "shoes,upper", "--thumbnail", "64", "-j", "3",
+                          "--shard", "2/5", "--size", "100x80"});
+    ASSERT_TRUE(c.Error.empty()) << c.Error;
+    EXPECT_EQ(c.Catalogue.Slots, (std::vector<std::string>{"shoes", "upper"}));
+    EXPECT_EQ(c.Catalogue.ThumbnailHeight, 64);
+    EXPECT_EQ(c.Catalogue.Threads, 3);
+    EXPECT_EQ(c.Catalogue.Shard, 2);
+    EXPECT_EQ(c.Catalogue.Shards, 5);
+    EXPECT_EQ(c.Catalogue.Width, 100);
+
+    c = ParseCommandLine({"merge", "out"});
+    EXPECT_EQ(c.Subcommand, TSubcommand::Merge);
+    EXPECT_EQ(c.Merge.Folder, "out");
+
+    // Each subcommand's --help is its own.
+    c = ParseCommandLine({"catalogue", "--help"});
+    EXPECT_TRUE(c.Help);
+    EXPECT_NE(c.HelpText.find("--shard"), std::string::npos);
+    EXPECT_EQ(c.HelpText.find("--snapshot"), std::string::npos);
+    EXPECT_NE(ParseCommandLine({"--help"}).HelpText.find("render"), std::string::npos);
+    // The usage line first, then what the command does.
+    EXPECT_EQ(
+        ParseCommandLine({"--help"}).HelpText.rfind("Usage: wardrobix [OPTIONS] [SUBCOMMAND]\nShows", 0), 0u);
+    EXPECT_EQ(c.HelpText.rfind("Usage: catalogue", 0), 0u) << c.HelpText;
+    EXPECT_EQ(UsageText("wardrobix").rfind("Usage: wardrobix", 0), 0u);
+}
+
+TEST(CommandLine, ValueParsersCheckEveryPart) {
+    EXPECT_EQ(ParseSize("640x480"), std::make_pair(640, 480));
+    EXPECT_FALSE(ParseSize("640x"));
+    EXPECT_FALSE(ParseSize("x480"));
+    EXPECT_FALSE(ParseSize("640x480x2"));
+    EXPECT_FALSE(ParseSize("-1x5"));
+    EXPECT_FALSE(ParseSize("16385x1"));
+    EXPECT_EQ(ParseShard("3/3"), std::make_pair(3, 3));
+    EXPECT_FALSE(ParseShard("3/2"));
+    EXPECT_FALSE(ParseShard("1/65537"));
+    EXPECT_FALSE(ParseShard(" 1/2"));
+    EXPECT_EQ(DegreesToAngle(360), 0);
+    EXPECT_EQ(DegreesToAngle(45), 512);
+    EXPECT_EQ(DegreesToAngle(-45), -512);
+    EXPECT_EQ(DegreesToAngle(1e300), 0);
+}
+
 }  // namespace
 }  // namespace wbx

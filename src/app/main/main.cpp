@@ -2,6 +2,8 @@
 // application and the main window (whose creation runs FormCreate), and runs
 // the message loop until the window closes; the window's destruction runs
 // FormDestroy.
+#include <unistd.h>
+
 #include <QApplication>
 #include <QImage>
 #include <cstdio>
@@ -12,18 +14,53 @@
 #include <vector>
 
 #include "app/dressing.h"
+#include "app/exportactions.h"
 #include "app/mainwindow.h"
 #include "app/outfitmenu.h"
 #include "app/umain.h"
 #include "app/wardrobebrowser.h"
+#include "viewer/cataloguecommand.h"
 #include "viewer/commandline.h"
 #include "viewer/datafolder.h"
+#include "viewer/rendercommand.h"
 #include "viewer/settingsfile.h"
 #include "viewer/thumbnailcache.h"
 
 namespace {
 
 void PrintError(const std::string& message) { std::fprintf(stderr, "wardrobix: %s\n", message.c_str()); }
+
+// The subcommands run without Qt: no application, no display.
+int RunSubcommand(const wbx::TCommandLine& commandLine) {
+    switch (commandLine.Subcommand) {
+        case wbx::TSubcommand::Render:
+            return wbx::RunRenderCommand(commandLine, PrintError);
+        case wbx::TSubcommand::Catalogue: {
+            wbx::TCatalogueConsole console;
+            console.Terminal = ::isatty(STDERR_FILENO) == 1;
+            bool redrawn = false;
+            console.Line = [&redrawn](const std::string& line) {
+                // A line after the progress bar starts below it.
+                if (redrawn) std::fputc('\n', stderr);
+                redrawn = false;
+                PrintError(line);
+            };
+            console.Redraw = [&redrawn](const std::string& line) {
+                std::fprintf(stderr, "\r%s\033[K", line.c_str());
+                std::fflush(stderr);
+                redrawn = true;
+            };
+            const int status = wbx::RunCatalogueCommand(commandLine, console);
+            if (redrawn) std::fputc('\n', stderr);
+            return status;
+        }
+        case wbx::TSubcommand::Merge:
+            return wbx::RunMergeCommand(commandLine, PrintError);
+        case wbx::TSubcommand::None:
+            break;
+    }
+    return wbx::kExitUsage;
+}
 
 std::string AbsoluteFolder(const std::string& folder) {
     std::error_code ec;
@@ -44,17 +81,18 @@ int main(int argc, char** argv) {
         wbx::ParseCommandLine(std::vector<std::string>(argv + 1, argv + argc));
     if (!commandLine.Error.empty()) {
         PrintError(commandLine.Error);
-        if (!commandLine.BadValue) std::fputs(wbx::UsageText("wardrobix").c_str(), stderr);
+        if (!commandLine.BadValue) std::fputs(commandLine.HelpText.c_str(), stderr);
         return wbx::kExitUsage;
     }
     if (commandLine.Help) {
-        std::fputs(wbx::UsageText("wardrobix").c_str(), stdout);
+        std::fputs(commandLine.HelpText.c_str(), stdout);
         return wbx::kExitOk;
     }
     if (commandLine.Version) {
         std::fputs(wbx::VersionText().c_str(), stdout);
         return wbx::kExitOk;
     }
+    if (commandLine.Subcommand != wbx::TSubcommand::None) return RunSubcommand(commandLine);
     const bool snapshot = commandLine.SnapshotFile.has_value();
     // The snapshot never opens a window: it needs no display at all.
     if (snapshot) ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
@@ -85,6 +123,7 @@ int main(int argc, char** argv) {
     const auto window = snapshot ? nullptr : std::make_unique<wbx::TMainWindow>(services);
     const auto alone = snapshot ? std::make_unique<wbx::TForm1>(services) : nullptr;
     wbx::TForm1* form = window ? &window->Form() : alone.get();
+    if (window) new wbx::TExportActions(*window);  // owned by the window
     if (snapshot) {
         switch (form->StartupOutcome()) {
             case wbx::TStartupOutcome::NoDataFolder:

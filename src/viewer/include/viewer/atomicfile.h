@@ -1,19 +1,79 @@
 #pragma once
-// Replacing a file so that it is never seen half written: the new contents go
-// to a temporary file beside it (same folder, so the rename cannot cross file
-// systems), which is flushed to disk and then renamed over the file; the
-// folder is flushed too, so the rename survives a crash. The file keeps its
-// permissions; a new file gets 0644 less the umask. Missing folders on the
-// way are made.
+// Files that appear whole or not at all: the bytes go to a temporary file in
+// the same folder (".NAME.TAG.part-XXXXXX", hidden), which is renamed over NAME
+// once complete. A failed write removes the temporary and leaves an existing
+// NAME as it was. While the interrupt, termination and hang-up signals are
+// handled (InstallTemporaryFileCleanup), a signal removes the temporaries in
+// flight before the process ends; a process killed outright leaves its
+// temporaries behind, which RemoveStaleTemporaries clears on the next run.
 
+#include <cstdint>
+#include <span>
 #include <string>
 #include <string_view>
 
+#include "base/exception.h"
+
 namespace wbx {
 
-// Writes contents as fileName. Returns "" when done; otherwise what failed
-// and why ("create: Permission denied"), and the file is as it was (no
-// temporary file is left behind).
-std::string WriteFileAtomically(const std::string& fileName, std::string_view contents);
+class EWriteFailure : public Exception {
+public:
+    EWriteFailure(std::string message, int errorNumber)
+        : Exception(std::move(message)), errorNumber_(errorNumber) {}
+    int ErrorNumber() const { return errorNumber_; }
+    // The file system is out of space or quota: no later write will succeed either.
+    bool OutOfSpace() const;
+
+private:
+    int errorNumber_;
+};
+
+// One file being written. tag tells this process's temporaries from those of
+// others writing into the same folder (letters, digits, '-'; may be empty).
+// Every failure raises EWriteFailure naming the file and the reason, and
+// removes the temporary.
+class TAtomicFile {
+public:
+    TAtomicFile(std::string fileName, const std::string& tag = "");
+    // Removes the temporary unless Commit succeeded.
+    ~TAtomicFile();
+    TAtomicFile(const TAtomicFile&) = delete;
+    TAtomicFile& operator=(const TAtomicFile&) = delete;
+
+    void Write(const void* data, size_t size);
+    void Write(std::string_view text) { Write(text.data(), text.size()); }
+    // Renames the temporary to the file's name. sync: the data reaches the
+    // disk first (fsync), for files that must survive a power cut too.
+    void Commit(bool sync = false);
+
+private:
+    EWriteFailure Abandon(const char* what, int error);
+
+    std::string fileName_;
+    std::string temporary_;
+    int fd_ = -1;
+    int slot_ = -1;  // its place among the temporaries a signal removes
+};
+
+// The whole of bytes as fileName, through a TAtomicFile.
+void WriteFileAtomically(const std::string& fileName, std::span<const uint8_t> bytes,
+                         const std::string& tag = "", bool sync = false);
+
+// From now on, SIGINT, SIGTERM and SIGHUP first remove the temporaries being
+// written, then end the process as the signal would have.
+void InstallTemporaryFileCleanup();
+
+// Removes the temporaries left in folder and its subfolders by writers with
+// this tag; returns how many. Temporaries of other tags are left alone; an
+// empty tag removes every temporary.
+int RemoveStaleTemporaries(const std::string& folder, const std::string& tag);
+
+// Replaces fileName with contents for files that must also survive a crash
+// (settings, saved outfits): the data and then the folder reach the disk, the
+// file keeps its permissions (a new one gets 0644 less the umask) and missing
+// folders on the way are made. Returns "" when done; otherwise what failed and
+// why ("create: Permission denied"), and the file is as it was (no temporary
+// left behind).
+std::string ReplaceFileContents(const std::string& fileName, std::string_view contents);
 
 }  // namespace wbx

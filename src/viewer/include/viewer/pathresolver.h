@@ -39,10 +39,11 @@ private:
     size_t folderReads_ = 0;
 };
 
-// The resolver the viewer uses for the whole session (GUI thread only).
+// The resolver the viewer uses for the whole session. Used directly (Clear,
+// FolderReads) only while no other thread resolves.
 TPathResolver& SessionPathResolver();
 
-// SessionPathResolver().Resolve(path).
+// SessionPathResolver().Resolve(path); callable from any thread.
 std::string ResolvePath(const std::string& path);
 
 }  // namespace wbx

@@ -1,0 +1,39 @@
+#pragma once
+// SHA-256 (FIPS 180-4) of byte strings: the checksums of the catalogue's
+// manifest and the identity of the inputs an output was made from.
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace wbx {
+
+class TSha256 {
+public:
+    using TDigest = std::array<uint8_t, 32>;
+
+    TSha256();
+    // Adds bytes to the message; any number of calls, of any lengths.
+    void Update(const void* data, size_t size);
+    void Update(std::string_view text) { Update(text.data(), text.size()); }
+    // The digest of everything added. The object is then spent: Reset before reuse.
+    TDigest Final();
+    void Reset();
+
+private:
+    void Block(const uint8_t* block);
+
+    std::array<uint32_t, 8> state_{};
+    std::array<uint8_t, 64> buffer_{};
+    size_t buffered_ = 0;  // bytes in buffer_
+    uint64_t length_ = 0;  // message bytes so far
+};
+
+// The digest as 64 lower-case hexadecimal digits.
+std::string DigestHex(const TSha256::TDigest& digest);
+// SHA-256 of data, in hexadecimal.
+std::string Sha256Hex(const void* data, size_t size);
+
+}  // namespace wbx

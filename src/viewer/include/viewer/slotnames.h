@@ -1,0 +1,37 @@
+#pragma once
+// The part lists as command lines and files name them: the slots hair, body,
+// upper, bottom, shoes, wear, face, costume, fashion and accessory (the part
+// lists in their order) and the body types type1 ... type10; the items each
+// slot offers; and the nearest names to a misspelt one.
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "viewer/composition.h"
+#include "viewer/fileutils.h"
+#include "viewer/outfit.h"
+#include "viewer/partlists.h"
+
+namespace wbx {
+
+// Every slot name (outfit.h's SlotName), in order.
+std::vector<std::string> SlotNames();
+// "type1" ... "type10".
+std::vector<std::string> BodyTypeNames();
+
+// The items a slot offers, as its part list does (without "なし"), read from
+// the avatar folder of the data folder in use.
+TStringList SlotItems(TPartList list);
+
+// The selection the viewer starts with: the first item of each list that
+// starts dressed (hair, body, upper, bottom, shoes), nothing in the others.
+TPartSelection StartSelection();
+
+// Up to count of candidates, nearest to wanted first (edit distance, ASCII
+// letters compared in either case; ties in the candidates' order), none
+// further than half the longer name's length.
+std::vector<std::string> ClosestNames(const std::string& wanted, const std::vector<std::string>& candidates,
+                                      size_t count = 3);
+
+}  // namespace wbx

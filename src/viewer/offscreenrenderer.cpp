@@ -1,0 +1,261 @@
+#include "viewer/offscreenrenderer.h"
+
+#include <cstring>
+#include <mutex>
+
+#include "base/exception.h"
+#include "d3d9/presentationtarget.h"
+#include "device/korvane.h"
+#include "device/ownerwindow.h"
+#include "device/texture.h"
+#include "math/vector.h"
+#include "scene/frame.h"
+#include "scene/light.h"
+#include "scene/mesh.h"
+#include "scene/scene.h"
+#include "viewer/datafolder.h"
+#include "viewer/figuresetup.h"
+#include "viewer/layer.h"
+#include "viewer/modelpose.h"
+#include "viewer/modelupload.h"
+
+namespace wbx {
+
+namespace {
+
+// The device components' set-up and release write the device layer's shared
+// trace state (nesting level, switches): one renderer at a time.
+std::mutex& LifecycleMutex() {
+    static std::mutex mutex;
+    return mutex;
+}
+
+// The second background a transparent picture is drawn over: a pixel the
+// figure leaves alone shows the grey in one frame and this in the other.
+constexpr uint32_t kKeyBackground = 0xFF000000;
+
+constexpr int32_t kMaxSide = 16384;
+
+}  // namespace
+
+// The owner window in memory: a client area of the renderer's maximum size
+// that never moves, and the presentation target that keeps the top-left
+// part of each presented frame.
+class TOffscreenRenderer::TMemoryOwner : public TKVOwnerWindow, public PresentationTarget {
+public:
+    TMemoryOwner(int32_t width, int32_t height) : width_(width), height_(height) {}
+
+    int ClientWidth() const override { return width_; }
+    int ClientHeight() const override { return height_; }
+    int Left() const override { return 0; }
+    int Top() const override { return 0; }
+    int Width() const override { return width_; }
+    int Height() const override { return height_; }
+    void SetWindowPos(int, int, int width, int height) override {
+        width_ = width;
+        height_ = height;
+    }
+    HWND PresentationTarget() override { return this; }
+
+    // Nothing waits for a display.
+    double RefreshRate() const override { return 1e9; }
+
+    void PresentFrame(const uint8_t* bits, int pitch, int width, int height) override {
+        ++Frames;
+        if (Destination == nullptr || bits == nullptr || width < CaptureWidth || height < CaptureHeight)
+            return;
+        for (int32_t y = 0; y < CaptureHeight; ++y)
+            std::memcpy(Destination->data() + static_cast<size_t>(y) * static_cast<size_t>(CaptureWidth),
+                        bits + static_cast<ptrdiff_t>(y) * pitch, static_cast<size_t>(CaptureWidth) * 4);
+        Captured = true;
+    }
+
+    // Where the next frame goes: its top-left CaptureWidth x CaptureHeight pixels.
+    std::vector<uint32_t>* Destination = nullptr;
+    int32_t CaptureWidth = 0;
+    int32_t CaptureHeight = 0;
+    bool Captured = false;
+    uint64_t Frames = 0;
+
+private:
+    int32_t width_;
+    int32_t height_;
+};
+
+TOffscreenRenderer::TOffscreenRenderer(int32_t maxWidth, int32_t maxHeight)
+    : maxWidth_(maxWidth), maxHeight_(maxHeight), layerCache_(8 * 1024 * 1024) {
+    if (maxWidth < 1 || maxHeight < 1 || maxWidth > kMaxSide || maxHeight > kMaxSide)
+        throw Exception("The picture size must be between 1 and 16384 pixels a side.");
+    owner_ = std::make_unique<TMemoryOwner>(maxWidth, maxHeight);
+
+    const std::lock_guard<std::mutex> lock(LifecycleMutex());
+    // The device component with the window's stored properties (no log, no
+    // halting), then the device with a depth buffer at the whole size.
+    kv_ = std::make_unique<TKorvane>(owner_.get());
+    kv_->UseREFDevice = false;
+    kv_->UseSoftwareVertexProcessing = false;
+    kv_->DebugOption = TKVDebugOption{};
+    kv_->Loaded();
+    kv_->SetWindowMode(maxWidth, maxHeight, DefaultDepthFormats, D3DPRESENT_INTERVAL_IMMEDIATE,
+                       D3DSWAPEFFECT_DISCARD, D3DMULTISAMPLE_NONE, 0);
+    if (kv_->Device == nullptr) {
+        kv_.reset();
+        throw Exception("No Direct3D device could be made for the picture.");
+    }
+    IDirect3DDevice9* device = kv_->Device;
+    device->SetSamplerState(0, D3DSAMP_MINFILTER, D3DTEXF_LINEAR);
+    device->SetSamplerState(0, D3DSAMP_MAGFILTER, D3DTEXF_LINEAR);
+    device->SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
+
+    scene_ = std::make_unique<TOXScene>(kv_.get(), "");
+    rootFrame_ = std::make_unique<TOXFrame>(nullptr);
+    modelFrame_ = new TOXFrame(rootFrame_.get());   // owned by rootFrame_
+    cameraFrame_ = new TOXFrame(rootFrame_.get());  // owned by rootFrame_
+    scene_->Camera = cameraFrame_;
+    Vec3 position, direction, up;
+    Vec3Make(position, 0, 0, 130);
+    Vec3Make(direction, 0, 0, -1);
+    Vec3Make(up, 0, 1, 0);
+    cameraFrame_->SetPosition(rootFrame_.get(), position);
+    cameraFrame_->SetOrientation(rootFrame_.get(), direction, up);
+
+    for (std::unique_ptr<TKVTexture>* texture : {&frontTexture_, &backTexture_}) {
+        *texture = std::make_unique<TKVTexture>(kv_.get(), std::vector<D3DFORMAT>{D3DFMT_A1R5G5B5}, 0,
+                                                D3DPOOL_MANAGED, 0, "");
+        (*texture)->ClearColor = 0xFFFFFFFF;
+    }
+    // Until the first composition the figure wears nothing: both textures clear.
+    ComposeTexture(frontTexture_.get(), kFrontLayerOrder, TPartSelection{}, layerCache_);
+    ComposeTexture(backTexture_.get(), kBackLayerOrder, TPartSelection{}, layerCache_);
+
+    mesh_ = std::make_unique<TOXMesh>(kv_.get(), "", "");
+    DressFigureFrame(*modelFrame_, *mesh_, *frontTexture_);
+    lightGroup_ = MakeFigureLight(kv_.get());
+}
+
+TOffscreenRenderer::~TOffscreenRenderer() {
+    const std::lock_guard<std::mutex> lock(LifecycleMutex());
+    FreeSceneObjects();
+    kv_.reset();
+}
+
+void TOffscreenRenderer::FreeSceneObjects() {
+    // The viewer's order: frames, light group, mesh, textures, scene.
+    rootFrame_.reset();
+    modelFrame_ = nullptr;
+    cameraFrame_ = nullptr;
+    lightGroup_.reset();
+    mesh_.reset();
+    frontTexture_.reset();
+    backTexture_.reset();
+    scene_.reset();
+}
+
+void TOffscreenRenderer::SetModel(TPdtRec model) {
+    UploadModel(model, *mesh_);
+    model_ = std::move(model);
+    hasModel_ = true;
+}
+
+bool TOffscreenRenderer::LoadModel(const std::string& modelName) {
+    std::optional<TPdtRec> pdt = ReadModelFile(ModelFileName(modelName));
+    if (!pdt) return false;
+    SetModel(std::move(*pdt));
+    return true;
+}
+
+void TOffscreenRenderer::ComposeTextures(const TPartSelection& selection) {
+    ComposeTexture(frontTexture_.get(), kFrontLayerOrder, selection, layerCache_);
+    ComposeTexture(backTexture_.get(), kBackLayerOrder, selection, layerCache_);
+}
+
+void TOffscreenRenderer::DrawFrame(const TFigurePose& pose, int32_t width, int32_t height,
+                                   uint32_t clearColor) {
+    IDirect3DDevice9* device = kv_->Device;
+    // The window's projection and viewport for a client area of this size.
+    scene_->SetProjection(true, 0.7853982f, static_cast<float>(height) / static_cast<float>(width), 0.01f,
+                          10000.0f);
+    scene_->SetViewport(0, 0, static_cast<uint32_t>(width), static_cast<uint32_t>(height));
+    PoseModelFrame(*modelFrame_, *rootFrame_, pose.Yaw, pose.Pitch, pose.Zoom);
+    modelFrame_->SetTexture(ShowsBackTexture(pose.Yaw) ? backTexture_.get() : frontTexture_.get());
+
+    owner_->CaptureWidth = width;
+    owner_->CaptureHeight = height;
+    owner_->Captured = false;
+    device->BeginScene();
+    scene_->Clear(D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, clearColor, 1.0f, 0);
+    scene_->Render(rootFrame_.get(), true);
+    device->EndScene();
+    device->Present(nullptr, nullptr, nullptr, nullptr);
+    if (!owner_->Captured) throw Exception("The device presented no frame.");
+}
+
+TRenderedPicture TOffscreenRenderer::Render(const TFigurePose& pose, int32_t width, int32_t height,
+                                            TBackground background) {
+    if (width < 1 || height < 1 || width > maxWidth_ || height > maxHeight_)
+        throw Exception("The picture size is beyond the renderer's.");
+    const size_t pixels = static_cast<size_t>(width) * static_cast<size_t>(height);
+    captured_.resize(pixels);
+    owner_->Destination = &captured_;
+    DrawFrame(pose, width, height, kViewerBackground);
+    const bool transparent = background == TBackground::Transparent;
+    if (transparent) {
+        keyFrame_.resize(pixels);
+        owner_->Destination = &keyFrame_;
+        DrawFrame(pose, width, height, kKeyBackground);
+    }
+    owner_->Destination = nullptr;
+
+    TRenderedPicture result;
+    result.Image = TRgbaImage(width, height, transparent);
+    int32_t left = width, right = -1, top = -1, bottom = -1;
+    const uint32_t grey = kViewerBackground & 0xFFFFFF;
+    const uint32_t key = kKeyBackground & 0xFFFFFF;
+    for (int32_t y = 0; y < height; ++y) {
+        const uint32_t* in = captured_.data() + static_cast<size_t>(y) * static_cast<size_t>(width);
+        const uint32_t* inKey = transparent ? keyFrame_.data() + static_cast<size_t>(y) * width : nullptr;
+        uint8_t* out = result.Image.Row(y);
+        int32_t first = -1, last = -1;
+        for (int32_t x = 0; x < width; ++x, out += 4) {
+            const uint32_t pixel = in[x] & 0xFFFFFF;
+            // Untouched by the figure: the background shows unchanged over
+            // either colour (a grey picture can only tell by its grey).
+            const bool figure = pixel != grey || (transparent && (inKey[x] & 0xFFFFFF) != key);
+            if (figure) {
+                if (first < 0) first = x;
+                last = x;
+            }
+            if (transparent && !figure) continue;  // stays transparent black
+            out[0] = static_cast<uint8_t>(pixel >> 16);
+            out[1] = static_cast<uint8_t>(pixel >> 8);
+            out[2] = static_cast<uint8_t>(pixel);
+            out[3] = 255;
+        }
+        if (first < 0) continue;
+        if (top < 0) top = y;
+        bottom = y;
+        left = std::min(left, first);
+        right = std::max(right, last);
+    }
+    if (top >= 0) result.Figure = {left, top, right - left + 1, bottom - top + 1};
+    return result;
+}
+
+std::vector<uint16_t> TOffscreenRenderer::TextureTexels(bool back) const {
+    std::vector<uint16_t> texels(static_cast<size_t>(kLayerTextureWidth) * kLayerTextureHeight, 0);
+    TKVTexture* texture = back ? backTexture_.get() : frontTexture_.get();
+    if (texture == nullptr || texture->Texture == nullptr || texture->Format != D3DFMT_A1R5G5B5)
+        return texels;
+    D3DLOCKED_RECT locked{};
+    if (texture->Texture->LockRect(0, &locked, nullptr, D3DLOCK_READONLY) != D3D_OK ||
+        locked.pBits == nullptr)
+        return texels;
+    for (int32_t row = 0; row < kLayerTextureHeight; ++row)
+        std::memcpy(texels.data() + static_cast<size_t>(row) * kLayerTextureWidth,
+                    static_cast<const uint8_t*>(locked.pBits) + static_cast<ptrdiff_t>(row) * locked.Pitch,
+                    static_cast<size_t>(kLayerTextureWidth) * 2);
+    texture->Texture->UnlockRect(0);
+    return texels;
+}
+
+}  // namespace wbx
