@@ -46,7 +46,7 @@ complete_words() {
   [ "$got" = "$expected" ] || fail "[$*] completed to '$got', expected '$expected'"
 }
 
-complete_words "--data --help --snapshot --version" "$viewer" --
+complete_words "--data --help --outfit --snapshot --version" "$viewer" --
 complete_words "--data" "$viewer" --d
 complete_words "data-a data-b" "$viewer" --data data
 complete_words "data-a data-b" "$viewer" --data = data
@@ -59,7 +59,7 @@ complete_words "data-a data-b" "$viewer" catalogue --output data
 complete_words "data-a data-b data-file.png" "$viewer" render --glb data
 # Options the help only mentions are none of the subcommand's.
 complete_words "--help" "$viewer" merge --
-complete_words "--seed" "$generator" --
+complete_words "--items --seed" "$generator" --
 complete_words "" "$generator" --seed ""
 
 complete_words "catalogue render" ./stand-in ""
@@ -103,7 +103,7 @@ zsh_complete() {
   [ "$got" = "$expected" ] || fail "zsh [$*] completed to '$got', expected '$expected'"
 }
 if command -v zsh >/dev/null; then
-  zsh_complete "--data --help --snapshot --version" "$viewer" --
+  zsh_complete "--data --help --outfit --snapshot --version" "$viewer" --
   zsh_complete "catalogue merge render" "$viewer" ""
   zsh_complete "render" "$viewer" r
   zsh_complete "catalogue merge render" "$viewer" --data data-a ""
@@ -115,7 +115,7 @@ if command -v zsh >/dev/null; then
   zsh_complete "<files>" "$viewer" render --glb ""
   zsh_complete "<folders>" "$viewer" catalogue --output ""
   zsh_complete "--help" "$viewer" merge --
-  zsh_complete "--seed" "$generator" --
+  zsh_complete "--items --seed" "$generator" --
   zsh_complete "<value N>" "$generator" --seed ""
   zsh_complete "--help --out --size" ./stand-in --data data-a render -
   zsh_complete "<folders>" ./stand-in render --out ""
