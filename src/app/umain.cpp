@@ -646,7 +646,9 @@ bool TForm1::eventFilter(QObject* watched, QEvent* event) {
     }
     // A wheel turned over a closed list zooms the figure instead of changing
     // the list's selection; with a list open the wheel belongs to the list.
-    if (event->type() == QEvent::Wheel) {
+    // (The window itself is watched for its placement only: its own wheel
+    // events take their usual way.)
+    if (watched != window() && event->type() == QEvent::Wheel) {
         auto* wheel = static_cast<QWheelEvent*>(event);
         if (DispatchWheel(wheel, mapFromGlobal(wheel->globalPosition().toPoint()))) return true;
     }

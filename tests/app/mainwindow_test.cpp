@@ -12,6 +12,7 @@
 #include <QStatusBar>
 #include <QTest>
 #include <QToolBar>
+#include <QWheelEvent>
 
 #include "device/korvane.h"
 #include "viewer/inifile.h"
@@ -162,6 +163,25 @@ TEST_F(MainWindowTest, PoseKeysActOnTheViewAndListsKeepTheirArrows) {
     EXPECT_EQ(form.Yaw, 0);
     EXPECT_EQ(form.Pitch, 0);
     EXPECT_NE(form.cbWear->currentIndex(), before);
+}
+
+TEST_F(MainWindowTest, TheWheelScalesTheFigureOverTheViewOnly) {
+    auto window = CreateWindow();
+    window->show();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
+    TForm1& form = window->Form();
+    const auto wheel = [](QWidget* to, QPoint at) {
+        QWheelEvent event(QPointF(at), to->mapToGlobal(QPointF(at)), QPoint(), QPoint(0, -120), Qt::NoButton,
+                          Qt::NoModifier, Qt::NoScrollPhase, false);
+        QApplication::sendEvent(to, &event);
+    };
+    // Over the tool bar and the status bar (the window's own events), nothing.
+    wheel(window.get(), window->findChild<QToolBar*>()->geometry().center());
+    wheel(window.get(), window->statusBar()->geometry().center());
+    EXPECT_FLOAT_EQ(form.Zoom, 1.0f);
+    // Over the view, one step.
+    wheel(&form, QPoint(320, 240));
+    EXPECT_NE(form.Zoom, 1.0f);
 }
 
 TEST_F(MainWindowTest, APanelMakesTheWindowGrowAndTheViewKeepsItsSize) {
