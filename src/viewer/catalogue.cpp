@@ -17,7 +17,7 @@
 #include "viewer/atomicfile.h"
 #include "viewer/commandline.h"
 #include "viewer/datafolder.h"
-#include "viewer/pnginspect.h"
+#include "viewer/pngsummary.h"
 #include "viewer/pngwriter.h"
 #include "viewer/sha256.h"
 #include "viewer/slotnames.h"
@@ -111,7 +111,7 @@ bool Reuse(const std::string& fileName, const std::string& source, TCatalogueEnt
     std::vector<uint8_t> bytes(static_cast<size_t>(size));
     in.seekg(0);
     if (!in.read(reinterpret_cast<char*>(bytes.data()), size)) return false;
-    const std::optional<TPngInfo> info = InspectPng(bytes);
+    const std::optional<TPngInfo> info = SummarizePng(bytes);
     if (!info) return false;
     for (const TPngText& text : info->Texts) {
         if (text.Keyword != kStampKeyword) continue;

@@ -11,7 +11,7 @@
 
 #include "exportfixture.h"
 #include "viewer/cataloguemanifest.h"
-#include "viewer/pnginspect.h"
+#include "viewer/pngsummary.h"
 #include "viewer/slotnames.h"
 
 namespace wbx {

@@ -5,7 +5,7 @@
 
 #include <cstring>
 
-#include "viewer/pnginspect.h"
+#include "viewer/pngsummary.h"
 #include "viewer/pngwriter.h"
 #include "viewer/rgbaimage.h"
 #include "viewer/sha256.h"
@@ -51,7 +51,7 @@ TEST(PngWriter, DecodesToTheSamePixelsWithAndWithoutAlpha) {
             EXPECT_EQ(back.Width, w);
             EXPECT_EQ(back.Height, h);
             EXPECT_EQ(back.Pixels, picture.Pixels) << w << "x" << h << " alpha " << alpha;
-            const std::optional<TPngInfo> info = InspectPng(bytes);
+            const std::optional<TPngInfo> info = SummarizePng(bytes);
             ASSERT_TRUE(info);
             EXPECT_EQ(info->HasAlpha, alpha);
         }
@@ -65,7 +65,7 @@ TEST(PngWriter, SamePictureSameBytesAndTextChunksReadBack) {
     const std::vector<uint8_t> second = writer.Encode(Pattern(10, 10, false));
     EXPECT_EQ(writer.Encode(picture, text), first);
     EXPECT_NE(second, first);
-    const std::optional<TPngInfo> info = InspectPng(first);
+    const std::optional<TPngInfo> info = SummarizePng(first);
     ASSERT_TRUE(info);
     EXPECT_EQ(info->Width, 40);
     ASSERT_EQ(info->Texts.size(), 2u);
@@ -83,17 +83,17 @@ TEST(PngWriter, SamePictureSameBytesAndTextChunksReadBack) {
 
 TEST(PngInspect, RefusesEveryCutAndAnyChangedByte) {
     const std::vector<uint8_t> bytes = EncodePng(Pattern(20, 20, true), {{"wardrobix", "x"}});
-    ASSERT_TRUE(InspectPng(bytes));
+    ASSERT_TRUE(SummarizePng(bytes));
     for (size_t keep = 0; keep < bytes.size(); ++keep)
-        EXPECT_FALSE(InspectPng(std::span(bytes.data(), keep))) << "cut at " << keep;
+        EXPECT_FALSE(SummarizePng(std::span(bytes.data(), keep))) << "cut at " << keep;
     for (size_t at = 0; at < bytes.size(); at += 7) {
         std::vector<uint8_t> changed = bytes;
         changed[at] ^= 0x20;
-        EXPECT_FALSE(InspectPng(changed)) << "byte " << at;
+        EXPECT_FALSE(SummarizePng(changed)) << "byte " << at;
     }
     std::vector<uint8_t> trailing = bytes;
     trailing.push_back(0);
-    EXPECT_FALSE(InspectPng(trailing));
+    EXPECT_FALSE(SummarizePng(trailing));
 }
 
 TEST(PictureStamp, RoundTripsAndRefusesAnythingElse) {

@@ -11,7 +11,7 @@
 #include "exportfixture.h"
 #include "viewer/cataloguecommand.h"
 #include "viewer/composition.h"
-#include "viewer/pnginspect.h"
+#include "viewer/pngsummary.h"
 #include "viewer/sharecode.h"
 #include "viewer/slotnames.h"
 
@@ -40,7 +40,7 @@ protected:
         std::ifstream in(fileName, std::ios::binary);
         const std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)),
                                          std::istreambuf_iterator<char>());
-        return InspectPng(bytes);
+        return SummarizePng(bytes);
     }
     std::string errors;
 };

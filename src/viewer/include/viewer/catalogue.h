@@ -13,7 +13,7 @@
 //     memory stays flat however large the catalogue.
 //   - Same inputs, same bytes: a picture depends only on what it shows, not
 //     on the thread that drew it or the run that made it.
-//   - Resumable: each picture carries a stamp (pnginspect.h) with the
+//   - Resumable: each picture carries a stamp (pngsummary.h) with the
 //     identity of what it was made from (the model file's and the layer
 //     files' contents, the view, size, background, scale and this program's
 //     version). A picture that is whole and whose stamp matches is kept as

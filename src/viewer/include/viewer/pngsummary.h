@@ -25,7 +25,7 @@ struct TPngInfo {
 
 // Nothing unless bytes are one whole PNG file as described above. Reads only
 // inside bytes, whatever they hold.
-std::optional<TPngInfo> InspectPng(std::span<const uint8_t> bytes);
+std::optional<TPngInfo> SummarizePng(std::span<const uint8_t> bytes);
 
 // The stamp the catalogue puts into each picture (a tEXt chunk with the
 // keyword kStampKeyword): the identity of what the picture was made from and

@@ -1,4 +1,4 @@
-#include "viewer/pnginspect.h"
+#include "viewer/pngsummary.h"
 
 #include <libdeflate.h>
 
@@ -33,7 +33,7 @@ std::optional<int32_t> Number(std::string_view text) {
 
 }  // namespace
 
-std::optional<TPngInfo> InspectPng(std::span<const uint8_t> bytes) {
+std::optional<TPngInfo> SummarizePng(std::span<const uint8_t> bytes) {
     if (bytes.size() < 8 || std::memcmp(bytes.data(), kSignature, 8) != 0) return std::nullopt;
     TPngInfo info;
     size_t at = 8;

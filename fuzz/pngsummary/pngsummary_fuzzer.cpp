@@ -1,5 +1,5 @@
 // Fuzz target for the look a resumed catalogue takes at the pictures a
-// previous run left: the bytes as a PNG file, inspected, and any text chunk
+// previous run left: the bytes as a PNG file, read, and any text chunk
 // read as a picture's stamp. Checks: a file taken as whole has a size and
 // its stamp, when read, writes back to the same text. A crash, a sanitizer
 // report or a failed check is a finding.
@@ -8,7 +8,7 @@
 #include <cstdint>
 #include <span>
 
-#include "viewer/pnginspect.h"
+#include "viewer/pngsummary.h"
 
 namespace {
 
@@ -19,7 +19,7 @@ void Check(bool condition) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    const std::optional<wbx::TPngInfo> info = wbx::InspectPng(std::span<const uint8_t>(data, size));
+    const std::optional<wbx::TPngInfo> info = wbx::SummarizePng(std::span<const uint8_t>(data, size));
     if (!info) return 0;
     Check(info->Width > 0 && info->Height > 0);
     for (const wbx::TPngText& text : info->Texts) {
