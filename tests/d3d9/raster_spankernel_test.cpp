@@ -146,6 +146,12 @@ TEST(RasterSpanKernel, StateVariantsMatchTheReference) {
         {"viewer", true, false, true, false, D3DFMT_A1R5G5B5, D3DFMT_D16, D3DCMP_LESSEQUAL},
         {"depth written", true, true, true, false, D3DFMT_A1R5G5B5, D3DFMT_D16, D3DCMP_LESS},
         {"opaque", false, true, false, false, D3DFMT_A1R5G5B5, D3DFMT_D16, D3DCMP_LESSEQUAL},
+        // Next to the viewer's two common states, each differing in one state
+        // from the routines specialised for them.
+        {"blended, depth written", true, true, true, false, D3DFMT_A1R5G5B5, D3DFMT_D16, D3DCMP_LESSEQUAL},
+        {"opaque, depth kept", false, false, true, false, D3DFMT_A1R5G5B5, D3DFMT_D16, D3DCMP_LESSEQUAL},
+        {"opaque, LESS", false, true, true, false, D3DFMT_X1R5G5B5, D3DFMT_D16, D3DCMP_LESS},
+        {"opaque D15S1", false, true, true, false, D3DFMT_A1R5G5B5, D3DFMT_D15S1, D3DCMP_LESSEQUAL},
         {"flat", true, false, true, true, D3DFMT_X1R5G5B5, D3DFMT_D16, D3DCMP_ALWAYS},
         {"no depth", true, false, true, false, D3DFMT_A1R5G5B5, D3DFMT_UNKNOWN, D3DCMP_LESSEQUAL},
         // A 16-bit word whose depth field sits above a stencil bit: not the routine's D16.

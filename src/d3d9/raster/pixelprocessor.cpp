@@ -225,15 +225,16 @@ void PixelProcessor::DrawPacked(const TriangleSetup& t, const PixelRect& clip) c
             // Without branches per row: each row's run is written whole and
             // the batch grows by its length (0 for an empty row).
             const int rowEntries = (rows.Width() + 3) & ~3;
-            for (int y = y0; y < y1; ++y) {
-                const uint32_t covered = rows.Next();
+            int y = y0;
+            rows.ForEachRow(y1 - y0, [&](uint32_t covered) {
                 // The run's length from its ends (no population count on the x86-64 baseline).
                 const int begin = std::countr_zero(covered | 0x80000000u);
                 const int end = 32 - std::countl_zero(covered);
                 put(gathered, x0 + begin, y, rowEntries);
                 gathered += covered != 0 ? end - begin : 0;
+                ++y;
                 if (gathered >= kSpanBatch) flush();
-            }
+            });
         },
         [&](int y, int x0, int x1) {
             for (int x = x0; x < x1;) {
@@ -333,7 +334,7 @@ void PixelProcessor::ChooseKernel(PixelIsa isa) {
         static_cast<int64_t>(scissor_.Y1) * depthPitch_ >= INT32_MAX) {
         return;
     }
-    kernel_ = SpanKernelFor(isa, texels);
+    kernel_ = SpanKernelFor(isa, texels, SpanProfileOf(c, texels));
 }
 
 }  // namespace wbx::raster

@@ -124,6 +124,24 @@ public:
 
     int Width() const { return width_; }
 
+    // Calls row(mask) for the next `count` rows, as `count` calls of Next()
+    // would, with the edge values held in registers throughout for the
+    // common boxes of at most 8 pixels.
+    template <class RowFunction>
+    void ForEachRow(int count, RowFunction&& row) {
+#if defined(__SSE2__)
+        if (chunks_ == 1) {
+            RowsOf<1>(count, row);
+            return;
+        }
+        if (chunks_ == 2) {
+            RowsOf<2>(count, row);
+            return;
+        }
+#endif
+        for (int i = 0; i < count; ++i) row(Next());
+    }
+
     // The current row's mask; then moves one row down.
     uint32_t Next() {
         uint32_t outside = 0;
@@ -147,6 +165,30 @@ public:
     }
 
 private:
+#if defined(__SSE2__)
+    template <int Chunks, class RowFunction>
+    void RowsOf(int count, RowFunction& row) {
+        __m128i edge[3], down[3], offsets[3][Chunks];
+        for (int e = 0; e < 3; ++e) {
+            edge[e] = row_[e];
+            down[e] = down_[e];
+            for (int j = 0; j < Chunks; ++j) offsets[e][j] = offsets_[e][j];
+        }
+        for (int i = 0; i < count; ++i) {
+            uint32_t outside = 0;
+            for (int j = 0; j < Chunks; ++j) {
+                const __m128i any = _mm_or_si128(_mm_or_si128(_mm_add_epi32(edge[0], offsets[0][j]),
+                                                              _mm_add_epi32(edge[1], offsets[1][j])),
+                                                 _mm_add_epi32(edge[2], offsets[2][j]));
+                outside |= static_cast<uint32_t>(_mm_movemask_ps(_mm_castsi128_ps(any))) << (4 * j);
+            }
+            for (int e = 0; e < 3; ++e) edge[e] = _mm_add_epi32(edge[e], down[e]);
+            row(~outside & widthMask_);
+        }
+        for (int e = 0; e < 3; ++e) row_[e] = edge[e];
+    }
+#endif
+
     int width_;
     int chunks_;
     uint32_t widthMask_;

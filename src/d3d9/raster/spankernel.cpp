@@ -12,7 +12,7 @@ namespace wbx::raster {
 
 #if defined(__x86_64__) || defined(__i386__)
 // The AVX2 variants (spankernelavx2.cpp); call only where the processor has AVX2.
-SpanKernel SpanKernelAvx2(TexelKind texels);
+SpanKernel SpanKernelAvx2(TexelKind texels, SpanProfile profile);
 #endif
 
 namespace {
@@ -25,17 +25,27 @@ bool HasAvx2() { return __builtin_cpu_supports("avx2"); }
 
 }  // namespace
 
-SpanKernel SpanKernelFor(PixelIsa isa, TexelKind texels) {
+SpanProfile SpanProfileOf(const SpanConstants& c, TexelKind texels) {
+    if (texels != TexelKind::Linear1555 || c.Depth != DepthKind::Word16 || c.DepthFunc != D3DCMP_LESSEQUAL ||
+        c.AlphaTest) {
+        return SpanProfile::Any;
+    }
+    if (c.Blend == BlendKind::Off && c.DepthWrite) return SpanProfile::Opaque16;
+    if (c.Blend == BlendKind::SourceAlpha && !c.DepthWrite) return SpanProfile::Blended16;
+    return SpanProfile::Any;
+}
+
+SpanKernel SpanKernelFor(PixelIsa isa, TexelKind texels, SpanProfile profile) {
     switch (isa) {
         case PixelIsa::Scalar:
-            return KernelFor<ScalarLanes>(texels);
+            return KernelFor<ScalarLanes>(texels, profile);
 #if defined(__SSE2__)
         case PixelIsa::Sse2:
-            return KernelFor<Sse2Lanes>(texels);
+            return KernelFor<Sse2Lanes>(texels, profile);
 #endif
 #if defined(__x86_64__) || defined(__i386__)
         case PixelIsa::Avx2:
-            return HasAvx2() ? SpanKernelAvx2(texels) : nullptr;
+            return HasAvx2() ? SpanKernelAvx2(texels, profile) : nullptr;
 #endif
         default:
             return nullptr;

@@ -44,6 +44,17 @@ enum class BlendKind {
     General,      // any other blend, pixel by pixel through BlendPixel
 };
 
+// States a kernel may have fixed at compile time, for the draws the viewer
+// makes most: a linearly filtered 1-5-5-5 texture over a 16-bit depth word
+// tested LESSEQUAL, no alpha test, and either opaque (depth written, no
+// blend) or blended (SRCALPHA / INVSRCALPHA, depth not written). Any other
+// draw takes the kernel that reads every state from SpanConstants.
+enum class SpanProfile {
+    Any,
+    Opaque16,
+    Blended16,
+};
+
 // What a kernel reads that stays fixed over a draw.
 struct SpanConstants {
     // Texture: level 0 of stage 0 (not owned) and its sampler states.
@@ -85,8 +96,11 @@ using SpanKernel = int (*)(const SpanConstants& c, const TriangleSetup& t, const
 // Pixels a caller gathers before a call; a multiple of every variant's width.
 constexpr int kSpanBatch = 64;
 
-// The kernel for `isa` and `texels`, or nullptr where this build or
-// processor lacks the instruction set.
-SpanKernel SpanKernelFor(PixelIsa isa, TexelKind texels);
+// The profile the states of `c` match (Any where none fits), for `texels`.
+SpanProfile SpanProfileOf(const SpanConstants& c, TexelKind texels);
+
+// The kernel for `isa`, `texels` and `profile`, or nullptr where this build
+// or processor lacks the instruction set.
+SpanKernel SpanKernelFor(PixelIsa isa, TexelKind texels, SpanProfile profile = SpanProfile::Any);
 
 }  // namespace wbx::raster

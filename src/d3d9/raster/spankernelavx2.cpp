@@ -31,7 +31,9 @@
 
 namespace wbx::raster {
 
-SpanKernel SpanKernelAvx2(TexelKind texels) { return KernelFor<Avx2Lanes>(texels); }
+SpanKernel SpanKernelAvx2(TexelKind texels, SpanProfile profile) {
+    return KernelFor<Avx2Lanes>(texels, profile);
+}
 
 }  // namespace wbx::raster
 

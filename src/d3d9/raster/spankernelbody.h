@@ -30,12 +30,27 @@
 namespace wbx::raster {
 namespace {
 
-template <class V, TexelKind Tex>
+template <class V, TexelKind Tex, SpanProfile Profile>
 int SpanKernelBody(const SpanConstants& c, const TriangleSetup& t, const int32_t* xs, const int32_t* ys,
                    int fragmentCount) {
     using Int = typename V::Int;
     using Float = typename V::Float;
     constexpr int kLanes = V::kLanes;
+    // The states a profile fixes are constants here; the rest come from c.
+    // Copies in locals also keep the compiler from reloading them after
+    // every store to the targets, which may alias anything.
+    constexpr bool kFixed = Profile != SpanProfile::Any;
+    const DepthKind depthKind = kFixed ? DepthKind::Word16 : c.Depth;
+    const DWORD depthFunc = kFixed ? D3DCMP_LESSEQUAL : c.DepthFunc;
+    const bool depthWrite = kFixed ? Profile == SpanProfile::Opaque16 : c.DepthWrite;
+    const BlendKind blendKind =
+        kFixed ? (Profile == SpanProfile::Opaque16 ? BlendKind::Off : BlendKind::SourceAlpha) : c.Blend;
+    const bool alphaTest = kFixed ? false : c.AlphaTest;
+    const bool linear = Tex == TexelKind::Linear1555 || c.Linear;
+    uint8_t* const colorBits = c.ColorBits;
+    uint8_t* const depthBits = c.DepthBits;
+    const int colorPitch = c.ColorPitch, depthPitch = c.DepthPitch;
+    const int originX = t.OriginX, originY = t.OriginY;
 
     const Int ones = V::Set(-1);
     const Int zero = V::Set(0);
@@ -56,15 +71,15 @@ int SpanKernelBody(const SpanConstants& c, const TriangleSetup& t, const int32_t
     // Fully transparent texels change nothing under SRCALPHA / INVSRCALPHA
     // when depth is not written and no alpha test can tell: alpha 0 blends
     // to the destination exactly.
-    const bool skipTransparent = Tex == TexelKind::Linear1555 && c.Blend == BlendKind::SourceAlpha &&
-                                 !c.DepthWrite && c.AlphaTexture && c.AlphaBit && !c.AlphaTest;
+    const bool skipTransparent = Tex == TexelKind::Linear1555 && blendKind == BlendKind::SourceAlpha &&
+                                 !depthWrite && c.AlphaTexture && c.AlphaBit && !alphaTest;
     const Int alphaBits = V::Set(static_cast<int>(0x80008000u));
     const SampledLevel& level = c.Level;
     const int texWidth = level.Width, texHeight = level.Height, texPitch = level.Pitch;
     const uint8_t* const texBits = level.Bits;
     // Depth words: the field's position, size and largest value.
     const DepthLayout& depthFormat = c.DepthFormat;
-    const int depthBytes = c.Depth == DepthKind::Word16 ? 2 : 4;
+    const int depthBytes = depthKind == DepthKind::Word16 ? 2 : 4;
     const uint32_t fieldMask = DepthFieldMask(depthFormat);
     const Int fieldMaskV = V::Set(static_cast<int>(fieldMask));
     const Int fieldInWord = V::Set(static_cast<int>(fieldMask << depthFormat.DepthShift));
@@ -136,7 +151,7 @@ int SpanKernelBody(const SpanConstants& c, const TriangleSetup& t, const int32_t
     };
     auto position = [&](int slot, Float fx, Float fy, Float w, int size) {
         const Float coordinate = V::MulF(eval(slot, fx, fy), w);
-        if (!c.Linear) return floorToInt(V::MulF(coordinate, V::SetF(static_cast<float>(size))));
+        if (!linear) return floorToInt(V::MulF(coordinate, V::SetF(static_cast<float>(size))));
         // LinearTexelPosition: the texel index in the high bits, the next texel's weight in the low 8.
         return floorToInt(
             V::SubF(V::MulF(coordinate, V::SetF(static_cast<float>(size * 256))), V::SetF(128.0f)));
@@ -169,15 +184,15 @@ int SpanKernelBody(const SpanConstants& c, const TriangleSetup& t, const int32_t
             pixelY = V::Load(py);
         }
         Int visible = V::CmpGt(V::Set(count), V::Iota());
-        const Float fx = V::ToFloat(V::Sub(pixelX, V::Set(t.OriginX)));
-        const Float fy = V::ToFloat(V::Sub(pixelY, V::Set(t.OriginY)));
+        const Float fx = V::ToFloat(V::Sub(pixelX, V::Set(originX)));
+        const Float fy = V::ToFloat(V::Sub(pixelY, V::Set(originY)));
 
         // Depth, quantised as QuantizeDepth does, against the stored field.
         Int depthValue = zero, depthWord = zero;
         alignas(32) int32_t depthAt[kLanes] = {};  // byte offsets of the lanes' depth words
-        if (c.Depth != DepthKind::None) {
+        if (depthKind != DepthKind::None) {
             const Float z = eval(kPlaneZ, fx, fy);
-            if (depthFormat.DepthBits >= 32) {
+            if (depthKind == DepthKind::Word32 && depthFormat.DepthBits >= 32) {
                 // 32-bit depth rounds in double precision, lane by lane.
                 alignas(32) float zs[kLanes];
                 alignas(32) uint32_t q[kLanes];
@@ -191,24 +206,24 @@ int SpanKernelBody(const SpanConstants& c, const TriangleSetup& t, const int32_t
                 depthValue = V::Or(V::And(over, fieldMaskV), V::AndNot(over, q));
             }
             const Int offsets =
-                V::Add(V::MulLo32(pixelY, V::Set(c.DepthPitch)),
-                       c.Depth == DepthKind::Word16 ? V::Add(pixelX, pixelX) : V::template Sll<2>(pixelX));
+                V::Add(V::MulLo32(pixelY, V::Set(depthPitch)),
+                       depthKind == DepthKind::Word16 ? V::Add(pixelX, pixelX) : V::template Sll<2>(pixelX));
             V::Store(depthAt, offsets);
-            if (c.Depth == DepthKind::Word16) {
+            if (depthKind == DepthKind::Word16) {
                 // Four bytes read at each word, except at the surface's very
                 // last word, whose next two bytes may not exist.
                 if (V::LaneBits(V::CmpEq(offsets, lastDepthWord)) == 0) {
-                    depthWord = V::And(V::Gather32(c.DepthBits, offsets, ones), low16);
+                    depthWord = V::And(V::Gather32(depthBits, offsets, ones), low16);
                 } else {
                     alignas(32) uint16_t words[kLanes];
-                    for (int i = 0; i < kLanes; ++i) std::memcpy(&words[i], c.DepthBits + depthAt[i], 2);
+                    for (int i = 0; i < kLanes; ++i) std::memcpy(&words[i], depthBits + depthAt[i], 2);
                     depthWord = V::LoadWidened16(words);
                 }
             } else {
-                depthWord = V::Gather32(c.DepthBits, offsets, ones);
+                depthWord = V::Gather32(depthBits, offsets, ones);
             }
             const Int stored = V::And(V::SrlVar(depthWord, depthFormat.DepthShift), fieldMaskV);
-            visible = V::And(visible, compare(c.DepthFunc, depthValue, stored));
+            visible = V::And(visible, compare(depthFunc, depthValue, stored));
             if (V::LaneBits(visible) == 0) continue;
         }
 
@@ -294,7 +309,7 @@ int SpanKernelBody(const SpanConstants& c, const TriangleSetup& t, const int32_t
                 const auto fetch = [&](int x, int y) { return FetchTexel(level, x, y); };
                 for (int i = 0; i < kLanes; ++i) {
                     if ((visibleBits & (1u << i)) == 0) continue;
-                    if (c.Linear) {
+                    if (linear) {
                         const LinearTaps l = GatherLinearAt(c, level, txs[i], tys[i], fetch);
                         for (int k = 0; k < 4; ++k) taps[k][i] = l.Texels[k];
                     } else {
@@ -304,7 +319,7 @@ int SpanKernelBody(const SpanConstants& c, const TriangleSetup& t, const int32_t
                     }
                 }
                 const Int t00 = V::Load(taps[0]);
-                if (c.Linear) {
+                if (linear) {
                     const Int t10 = V::Load(taps[1]), t01 = V::Load(taps[2]), t11 = V::Load(taps[3]);
                     auto filtered = [&](int k) {
                         return filter(pair(channel(t00, k), channel(t10, k)),
@@ -347,16 +362,16 @@ int SpanKernelBody(const SpanConstants& c, const TriangleSetup& t, const int32_t
             br = V::Min16(V::Add16(br, specBR), c255Pair);
             ga = V::Min16(V::Add16(ga, specG), c255Pair);
         }
-        if (c.AlphaTest) {
+        if (alphaTest) {
             visible = V::And(
                 visible, compare(c.AlphaFunc, V::template Srl<16>(ga), V::Set(static_cast<int>(c.AlphaRef))));
             if (V::LaneBits(visible) == 0) continue;
         }
 
         // Merge with the destination.
-        const Int colorOffsets = V::Add(V::MulLo32(pixelY, V::Set(c.ColorPitch)), V::template Sll<2>(pixelX));
-        const Int destination = V::Gather32(c.ColorBits, colorOffsets, visible);
-        if (c.Blend == BlendKind::SourceAlpha) {
+        const Int colorOffsets = V::Add(V::MulLo32(pixelY, V::Set(colorPitch)), V::template Sll<2>(pixelX));
+        const Int destination = V::Gather32(colorBits, colorOffsets, visible);
+        if (blendKind == BlendKind::SourceAlpha) {
             // (s a + d (255 - a) + 127) / 255 = (t + 1 + (t >> 8)) >> 8, below 2^16 throughout; alpha 0
             // gives d exactly.
             const Int alpha = V::Or(V::template Srl<16>(ga), V::And(ga, high16));  // in both halves
@@ -375,7 +390,7 @@ int SpanKernelBody(const SpanConstants& c, const TriangleSetup& t, const int32_t
         }
         Int result = V::Or(br, V::template Sll16<8>(ga));  // blue, green, red, alpha bytes
         alignas(32) uint32_t pixels[kLanes];
-        if (c.Blend == BlendKind::General) {
+        if (blendKind == BlendKind::General) {
             alignas(32) uint32_t destinations[kLanes];
             V::Store(pixels, result);
             V::Store(destinations, destination);
@@ -390,32 +405,40 @@ int SpanKernelBody(const SpanConstants& c, const TriangleSetup& t, const int32_t
         V::Store(offsets, colorOffsets);
         for (unsigned bits = writtenBits; bits != 0; bits &= bits - 1) {
             const int i = std::countr_zero(bits);
-            std::memcpy(c.ColorBits + offsets[i], &pixels[i], 4);
+            std::memcpy(colorBits + offsets[i], &pixels[i], 4);
         }
-        if (c.Depth != DepthKind::None && c.DepthWrite) {
+        if (depthKind != DepthKind::None && depthWrite) {
             const Int written = V::Or(V::AndNot(fieldInWord, depthWord),
                                       V::And(V::SllVar(depthValue, depthFormat.DepthShift), fieldInWord));
             alignas(32) uint32_t words[kLanes];
             V::Store(words, written);
             for (unsigned bits = writtenBits; bits != 0; bits &= bits - 1) {
                 const int i = std::countr_zero(bits);
-                std::memcpy(c.DepthBits + depthAt[i], &words[i], static_cast<size_t>(depthBytes));
+                std::memcpy(depthBits + depthAt[i], &words[i], static_cast<size_t>(depthBytes));
             }
         }
     }
     return fragmentCount;
 }
 
-// The variant of V for `texels`.
+// The variant of V for `texels` and `profile` (profiles fix states of
+// linearly filtered 1-5-5-5 textures only).
 template <class V>
-SpanKernel KernelFor(TexelKind texels) {
+SpanKernel KernelFor(TexelKind texels, SpanProfile profile) {
     switch (texels) {
         case TexelKind::None:
-            return &SpanKernelBody<V, TexelKind::None>;
+            return &SpanKernelBody<V, TexelKind::None, SpanProfile::Any>;
         case TexelKind::Linear1555:
-            return &SpanKernelBody<V, TexelKind::Linear1555>;
+            switch (profile) {
+                case SpanProfile::Opaque16:
+                    return &SpanKernelBody<V, TexelKind::Linear1555, SpanProfile::Opaque16>;
+                case SpanProfile::Blended16:
+                    return &SpanKernelBody<V, TexelKind::Linear1555, SpanProfile::Blended16>;
+                default:
+                    return &SpanKernelBody<V, TexelKind::Linear1555, SpanProfile::Any>;
+            }
         default:
-            return &SpanKernelBody<V, TexelKind::Fetched>;
+            return &SpanKernelBody<V, TexelKind::Fetched, SpanProfile::Any>;
     }
 }
 
