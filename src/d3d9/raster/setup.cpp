@@ -4,9 +4,7 @@
 #include <cmath>
 #include <cstring>
 
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
+#include "planesetup.h"
 
 namespace wbx::raster {
 
@@ -80,65 +78,21 @@ bool SetupTriangle(const ScreenVertex& v0, const ScreenVertex& v1, const ScreenV
         out.EdgeStepY[e] = dx << kSubPixelBits;
     }
 
-    // Planes from the snapped positions, in double, stored as float.
+    // Planes from the snapped positions.
+    PlaneBasis basis;
     const double fx0 = static_cast<double>(x[0]) / kSubPixelScale,
                  fy0 = static_cast<double>(y[0]) / kSubPixelScale;
-    const double ex1 = static_cast<double>(x[1] - x[0]) / kSubPixelScale;
-    const double ey1 = static_cast<double>(y[1] - y[0]) / kSubPixelScale;
-    const double ex2 = static_cast<double>(x[2] - x[0]) / kSubPixelScale;
-    const double ey2 = static_cast<double>(y[2] - y[0]) / kSubPixelScale;
-    const double inverseArea = 1.0 / (ex1 * ey2 - ex2 * ey1);
-    const double offsetX = static_cast<double>(minX) - fx0;
-    const double offsetY = static_cast<double>(minY) - fy0;
+    basis.Ex1 = static_cast<double>(x[1] - x[0]) / kSubPixelScale;
+    basis.Ey1 = static_cast<double>(y[1] - y[0]) / kSubPixelScale;
+    basis.Ex2 = static_cast<double>(x[2] - x[0]) / kSubPixelScale;
+    basis.Ey2 = static_cast<double>(y[2] - y[0]) / kSubPixelScale;
+    basis.InverseArea = 1.0 / (basis.Ex1 * basis.Ey2 - basis.Ex2 * basis.Ey1);
+    basis.OffsetX = static_cast<double>(minX) - fx0;
+    basis.OffsetY = static_cast<double>(minY) - fy0;
     out.OriginX = out.MinX;
     out.OriginY = out.MinY;
-    // Every value's plane: (a1 - a0, a2 - a0) solved for the screen
-    // gradients, and the value at the origin pixel, in double, stored as
-    // float. Planes of attributes the draw does not read are made as well:
-    // nothing reads them, and making all is cheaper than choosing.
-    const ScreenVertex* v[3] = {&v0, &v1, &v2};
-#if defined(__SSE2__)
-    // Two slots at a time, in exactly the scalar order of operations.
-    const __m128d vEx1 = _mm_set1_pd(ex1), vEy1 = _mm_set1_pd(ey1), vEx2 = _mm_set1_pd(ex2),
-                  vEy2 = _mm_set1_pd(ey2), vInverse = _mm_set1_pd(inverseArea),
-                  vOffsetX = _mm_set1_pd(offsetX), vOffsetY = _mm_set1_pd(offsetY);
-    auto planes = [&](int slot, __m128d a0, __m128d a1, __m128d a2) {
-        const __m128d d1 = _mm_sub_pd(a1, a0), d2 = _mm_sub_pd(a2, a0);
-        const __m128d dx = _mm_mul_pd(_mm_sub_pd(_mm_mul_pd(d1, vEy2), _mm_mul_pd(d2, vEy1)), vInverse);
-        const __m128d dy = _mm_mul_pd(_mm_sub_pd(_mm_mul_pd(d2, vEx1), _mm_mul_pd(d1, vEx2)), vInverse);
-        const __m128d at = _mm_add_pd(_mm_add_pd(a0, _mm_mul_pd(dx, vOffsetX)), _mm_mul_pd(dy, vOffsetY));
-        _mm_storel_pi(reinterpret_cast<__m64*>(out.PlaneOrigin + slot), _mm_cvtpd_ps(at));
-        _mm_storel_pi(reinterpret_cast<__m64*>(out.PlaneDx + slot), _mm_cvtpd_ps(dx));
-        _mm_storel_pi(reinterpret_cast<__m64*>(out.PlaneDy + slot), _mm_cvtpd_ps(dy));
-    };
-    planes(kPlaneZ, _mm_setr_pd(v0.Z, v0.Rhw), _mm_setr_pd(v1.Z, v1.Rhw), _mm_setr_pd(v2.Z, v2.Rhw));
-    static_assert(kPlaneRhw == kPlaneZ + 1 && kAttributeCount % 2 == 0);
-    const __m128d rhw[3] = {_mm_set1_pd(v0.Rhw), _mm_set1_pd(v1.Rhw), _mm_set1_pd(v2.Rhw)};
-    for (int a = 0; a < kAttributeCount; a += 2) {
-        __m128d value[3];
-        for (int i = 0; i < 3; ++i) {
-            const __m128 pair =
-                _mm_castsi128_ps(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(v[i]->Attr + a)));
-            value[i] = _mm_mul_pd(_mm_cvtps_pd(pair), rhw[i]);
-        }
-        planes(kPlaneAttr + a, value[0], value[1], value[2]);
-    }
-#else
-    for (int k = 0; k < kPlaneCount; ++k) {
-        double value[3];
-        for (int i = 0; i < 3; ++i) {
-            value[i] = k == kPlaneZ     ? v[i]->Z
-                       : k == kPlaneRhw ? v[i]->Rhw
-                                        : static_cast<double>(v[i]->Attr[k - kPlaneAttr]) * v[i]->Rhw;
-        }
-        const double d1 = value[1] - value[0], d2 = value[2] - value[0];
-        const double dx = (d1 * ey2 - d2 * ey1) * inverseArea;
-        const double dy = (d2 * ex1 - d1 * ex2) * inverseArea;
-        out.PlaneOrigin[k] = static_cast<float>(value[0] + dx * offsetX + dy * offsetY);
-        out.PlaneDx[k] = static_cast<float>(dx);
-        out.PlaneDy[k] = static_cast<float>(dy);
-    }
-#endif
+    static const PlaneMaker makePlanes = BestPlaneMaker();
+    makePlanes(v0, v1, v2, basis, out);
     out.FlatColors = flatSource != nullptr;
     if (out.FlatColors) std::memcpy(out.Flat, flatSource->Attr, sizeof(out.Flat));
     return true;

@@ -17,15 +17,8 @@
 #include "sampler.h"
 #include "spankernel.h"
 
-// Only AVX2: no FMA, whose fused multiply-add would round differently from
-// the reference's separate multiply and add.
-#if defined(__clang__)
-#pragma clang attribute push(__attribute__((target("avx2"))), apply_to = function)
-#elif defined(__GNUC__)
-#pragma GCC push_options
-#pragma GCC target("avx2")
-#endif
-
+// From here on, AVX2.
+#include "avx2begin.h"
 #include "avx2lanes.h"
 #include "spankernelbody.h"
 
@@ -37,10 +30,6 @@ SpanKernel SpanKernelAvx2(TexelKind texels, SpanProfile profile) {
 
 }  // namespace wbx::raster
 
-#if defined(__clang__)
-#pragma clang attribute pop
-#elif defined(__GNUC__)
-#pragma GCC pop_options
-#endif
+#include "avx2end.h"
 
 #endif  // x86
