@@ -10,6 +10,7 @@
 #include <QLabel>
 #include <QMenu>
 #include <QPushButton>
+#include <QScreen>
 #include <QSignalBlocker>
 #include <QStatusBar>
 #include <QToolBar>
@@ -380,7 +381,12 @@ void TCompareWindow::RestoreGeometry() {
     const TIniFile ini(window_.SettingsFileName());
     const QByteArray geometry =
         QByteArray::fromBase64(QByteArray::fromStdString(ini.ReadString(kWindowSection, kGeometryKey, "")));
-    if (geometry.isEmpty() || !restoreGeometry(geometry)) resize(1000, 600);
+    if (!geometry.isEmpty() && restoreGeometry(geometry)) return;
+    // The first time: a size that fits the main window's screen, whatever its scale.
+    QSize size(1000, 600);
+    if (const QScreen* screen = window_.screen())
+        size = size.boundedTo(screen->availableGeometry().size() * 0.9);
+    resize(size);
 }
 
 void TCompareWindow::StoreGeometry() {
