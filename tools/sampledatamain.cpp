@@ -1,14 +1,13 @@
 // wardrobix-sample-data: writes a complete sample data folder for the viewer.
 //
 //   wardrobix-sample-data [--seed N] [--items N] DIR
-#include <cerrno>
 #include <chrono>
 #include <cstdio>
-#include <cstdlib>
 #include <exception>
 #include <string>
 
 #include "sampledata/datafolder.h"
+#include "sampledata/generatorargs.h"
 
 namespace {
 
@@ -24,55 +23,21 @@ int Usage(std::FILE* out, int code) {
     return code;
 }
 
-// A decimal number from 0 to 2^64 - 1; anything larger is refused, not clamped.
-bool ParseSeed(const std::string& text, uint64_t& seed) {
-    if (text.empty() || text.find_first_not_of("0123456789") != std::string::npos) return false;
-    errno = 0;
-    const unsigned long long value = std::strtoull(text.c_str(), nullptr, 10);
-    if (errno == ERANGE) return false;
-    seed = value;
-    return true;
-}
-
-bool ParseItems(const std::string& text, int& items) {
-    if (text.empty() || text.size() > 4 || text.find_first_not_of("0123456789") != std::string::npos)
-        return false;
-    items = std::atoi(text.c_str());
-    return items >= 1 && items <= wbx::sampledata::kMaxItemsPerList;
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
-    wbx::sampledata::DataFolderOptions options;
-    std::string folder;
-    for (int i = 1; i < argc; ++i) {
-        const std::string arg = argv[i];
-        if (arg == "--help" || arg == "-h") return Usage(stdout, 0);
-        if (arg == "--seed") {
-            if (i + 1 >= argc || !ParseSeed(argv[i + 1], options.Seed)) {
-                std::fprintf(stderr, "wardrobix-sample-data: --seed needs a decimal number\n");
-                return 2;
-            }
-            ++i;
-        } else if (arg == "--items") {
-            if (i + 1 >= argc || !ParseItems(argv[i + 1], options.ItemsPerList)) {
-                std::fprintf(stderr, "wardrobix-sample-data: --items needs a number from 1 to %d\n",
-                             wbx::sampledata::kMaxItemsPerList);
-                return 2;
-            }
-            ++i;
-        } else if (!arg.empty() && arg[0] == '-') {
-            std::fprintf(stderr, "wardrobix-sample-data: unknown option %s\n", arg.c_str());
-            return Usage(stderr, 2);
-        } else if (folder.empty()) {
-            folder = arg;
-        } else {
-            std::fprintf(stderr, "wardrobix-sample-data: only one folder may be given\n");
-            return 2;
-        }
+    const wbx::sampledata::GeneratorArgs args = wbx::sampledata::ParseGeneratorArgs(argc, argv);
+    switch (args.Command) {
+        case wbx::sampledata::GeneratorCommand::Help:
+            return Usage(stdout, 0);
+        case wbx::sampledata::GeneratorCommand::Refused:
+            if (!args.Error.empty()) std::fprintf(stderr, "wardrobix-sample-data: %s\n", args.Error.c_str());
+            return args.ShowUsageOnError ? Usage(stderr, 2) : 2;
+        case wbx::sampledata::GeneratorCommand::Generate:
+            break;
     }
-    if (folder.empty()) return Usage(stderr, 2);
+    const wbx::sampledata::DataFolderOptions& options = args.Options;
+    const std::string& folder = args.Folder;
 
     try {
         const auto start = std::chrono::steady_clock::now();

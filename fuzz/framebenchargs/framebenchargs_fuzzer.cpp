@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "benchargs.h"
+#include "fuzzarguments.h"
 
 namespace {
 
@@ -19,17 +20,7 @@ void Check(bool condition) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    std::vector<std::string> words{"program"};
-    std::string word;
-    for (size_t i = 0; i < size; ++i) {
-        if (data[i] == 0) {
-            words.push_back(word);
-            word.clear();
-        } else {
-            word.push_back(static_cast<char>(data[i]));
-        }
-    }
-    words.push_back(word);
+    std::vector<std::string> words = wbx::testing::FuzzArguments(data, size, "program");
     std::vector<char*> argv;
     for (std::string& w : words) argv.push_back(w.data());
     argv.push_back(nullptr);

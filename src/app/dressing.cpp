@@ -102,18 +102,33 @@ TDressProblems OutfitProblems(const TForm1& form, const TOutfit& outfit) {
     return problems;
 }
 
-TDressProblems DressOutfit(TForm1& form, const TOutfit& outfit) {
-    TDressProblems problems;
-    TComboBox* changed = nullptr;
+TOutfit WearableOutfit(const TForm1& form, const TOutfit& outfit, TDressProblems& problems) {
+    TOutfit worn;
     for (int i = 0; i < kPartListCount; ++i) {
         const auto list = static_cast<TPartList>(i);
-        TComboBox& combo = *form.PartCombo(list);
+        const TComboBox& combo = *form.PartCombo(list);
         const std::string& item = outfit.Items[static_cast<size_t>(i)];
         int index = PartIndex(combo, item);
         if (index < 0) {
             index = StartupIndex(combo, list);
             problems.push_back(MissingItemText(list, item, combo.itemText(index).toStdString()));
         }
+        worn.Items[static_cast<size_t>(i)] = index > 0 ? combo.itemText(index).toStdString() : std::string();
+    }
+    std::string problem;
+    const int type = BodyTypeIndex(form, outfit, true, problem);
+    if (!problem.empty()) problems.push_back(problem);
+    worn.BodyType = problem.empty() ? form.cbModels->itemText(type).toStdString() : form.cbModels->Text();
+    return worn;
+}
+
+TDressProblems DressOutfit(TForm1& form, const TOutfit& outfit) {
+    TDressProblems problems;
+    const TOutfit worn = WearableOutfit(form, outfit, problems);
+    TComboBox* changed = nullptr;
+    for (int i = 0; i < kPartListCount; ++i) {
+        TComboBox& combo = *form.PartCombo(static_cast<TPartList>(i));
+        const int index = PartIndex(combo, worn.Items[static_cast<size_t>(i)]);
         if (combo.currentIndex() != index) {
             combo.setCurrentIndex(index);
             if (changed == nullptr) changed = &combo;
@@ -122,12 +137,8 @@ TDressProblems DressOutfit(TForm1& form, const TOutfit& outfit) {
     // One composition for all the lists, through a part list's own handler.
     if (changed != nullptr && changed->OnSelect) changed->OnSelect(changed);
 
-    std::string problem;
-    const int type = BodyTypeIndex(form, outfit, true, problem);
-    if (!problem.empty())
-        problems.push_back(problem);
-    else if (type != form.cbModels->currentIndex())
-        PickListItem(*form.cbModels, type);
+    const int type = FindItem(ListItems(*form.cbModels), worn.BodyType);
+    if (type >= 0 && type != form.cbModels->currentIndex()) PickListItem(*form.cbModels, type);
     return problems;
 }
 

@@ -20,6 +20,7 @@
 #include <cstring>
 
 #include "app/mainwindow.h"
+#include "app/rgbaqimage.h"
 #include "app/umain.h"
 #include "base/exception.h"
 #include "viewer/animationwriter.h"
@@ -52,12 +53,6 @@ std::string Generator() { return "wardrobix " + ProgramVersion(); }
 
 std::span<const uint8_t> Bytes(const std::string& text) {
     return {reinterpret_cast<const uint8_t*>(text.data()), text.size()};
-}
-
-QImage ToQImage(const TRgbaImage& image) {
-    QImage out(image.Width, image.Height, image.HasAlpha ? QImage::Format_RGBA8888 : QImage::Format_RGBX8888);
-    for (int y = 0; y < image.Height; ++y) std::memcpy(out.scanLine(y), image.Row(y), image.RowBytes());
-    return out;
 }
 
 QString Lower(const QString& text) { return text.toLower(); }

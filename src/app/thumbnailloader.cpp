@@ -9,6 +9,8 @@
 #include <QThread>
 #include <algorithm>
 
+#include "viewer/thumbnailpruning.h"
+
 namespace wbx {
 namespace {
 
@@ -24,6 +26,9 @@ TThumbnailLoader::TThumbnailLoader(std::string avatarFolder, std::string cacheFo
     : cache_(std::move(cacheFolder)), avatarFolder_(std::move(avatarFolder)) {
     if (threads <= 0) threads = std::max(1, static_cast<int>(std::thread::hardware_concurrency()));
     for (int i = 0; i < threads; ++i) workers_.emplace_back([this] { Work(); });
+    if (!cache_.Folder().empty())
+        pruner_ =
+            std::thread([folder = cache_.Folder()] { PruneThumbnailCache(folder, kThumbnailCacheMaxBytes); });
 }
 
 TThumbnailLoader::~TThumbnailLoader() {
@@ -34,6 +39,7 @@ TThumbnailLoader::~TThumbnailLoader() {
     }
     wake_.notify_all();
     for (std::thread& worker : workers_) worker.join();
+    if (pruner_.joinable()) pruner_.join();
 }
 
 void TThumbnailLoader::Request(const TThumbnailRequest& request, bool urgent) {

@@ -229,6 +229,10 @@ bool TForm1::CreateScene() {
     // 8. The scene: 45 degrees across, aspect height / width, the whole client area.
     Scene = std::make_unique<TOXScene>(KV.get(), "");
     FitSceneToBackBuffer();
+    // The device was made at the client size in the toolkit's pixels; in a
+    // host, on a screen of more device pixels than that, the back buffer
+    // follows the device pixels (the snapshot's form alone keeps its size).
+    if (host_ != nullptr) FollowClientSize();
 
     // 9. The frame tree; the camera 130 units out on +z, looking at the origin.
     RootFrame = std::make_unique<TOXFrame>(nullptr);
@@ -300,6 +304,12 @@ void TForm1::FitSceneToBackBuffer() {
 void TForm1::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
     Guarded([this] { FollowClientSize(); });
+}
+
+bool TForm1::event(QEvent* event) {
+    const bool handled = QWidget::event(event);
+    if (event->type() == QEvent::ScreenChangeInternal) Guarded([this] { FollowClientSize(); });
+    return handled;
 }
 
 void TForm1::FollowClientSize() {

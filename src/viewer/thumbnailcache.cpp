@@ -1,15 +1,18 @@
 #include "viewer/thumbnailcache.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #include <zlib.h>
 
 #include <atomic>
+#include <chrono>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
 
 #include "base/format.h"
+#include "viewer/thumbnailpruning.h"
 
 namespace wbx {
 namespace {
@@ -117,6 +120,23 @@ std::string TThumbnailCache::Key(const std::vector<TFileIdentity>& layers, TThum
     return key;
 }
 
+namespace {
+
+// Moves an entry's use time (its modification time) to now when it is older
+// than the resolution, so pruning keeps what is looked at. A failure only
+// makes the entry look older.
+void MarkUsed(int fd) {
+    struct stat info {};
+    if (::fstat(fd, &info) != 0) return;
+    const auto now = std::chrono::system_clock::now().time_since_epoch();
+    if (std::chrono::seconds(info.st_mtim.tv_sec) + kThumbnailUseResolution >
+        std::chrono::duration_cast<std::chrono::seconds>(now))
+        return;
+    ::futimens(fd, nullptr);
+}
+
+}  // namespace
+
 std::string TThumbnailCache::FileName(const std::string& key) const {
     return folder_ + Format("%.16x.thumb", KeyHash(key));
 }
@@ -135,8 +155,10 @@ bool TThumbnailCache::Load(const std::string& key, TThumbnail& thumbnail) const 
         if (got <= 0 || !ok) break;
         bytes.insert(bytes.end(), block, block + got);
     }
+    const bool found = ok && DecodeThumbnailFile(bytes.data(), bytes.size(), key, thumbnail);
+    if (found) MarkUsed(fd);
     ::close(fd);
-    return ok && DecodeThumbnailFile(bytes.data(), bytes.size(), key, thumbnail);
+    return found;
 }
 
 bool TThumbnailCache::Store(const std::string& key, const TThumbnail& thumbnail) const {

@@ -51,14 +51,7 @@ protected:
         return window;
     }
 
-    // An outfit other than the start-up one, of the sample data's items.
-    static TOutfit Dressed() {
-        TOutfit outfit;
-        outfit.BodyType = "type2";
-        outfit.Items = {"00_10030", "01_11020", "02_12040", "03_13020", "04_14020",
-                        "05_15010", "",         "",         "",         ""};
-        return outfit;
-    }
+    static TOutfit Dressed() { return testing::DressedOutfit(); }
 
     std::vector<std::optional<QString>> answers;
     bool confirmAnswer = true;

@@ -256,6 +256,26 @@ TEST_F(WardrobeBrowserTest, ThumbnailsComeFromWorkersThenFromTheCacheAndNeverSta
     EXPECT_EQ(Picture(*later, plUpper, 1), Picture(*later, plUpper, 2));
 }
 
+TEST_F(WardrobeBrowserTest, ACacheOverItsSizeIsPrunedWhenTheBrowserStarts) {
+    namespace fs = std::filesystem;
+    // Two entries of 200 MiB each (sparse: they take no room), the one used
+    // longer ago goes; what is not an entry stays, however large.
+    const auto entry = [this](const std::string& name, int hoursAgo) {
+        const std::string fileName = cache / name;
+        testing::WriteText(fileName, "");
+        fs::resize_file(fileName, uint64_t{200} << 20);
+        fs::last_write_time(fileName, fs::file_time_type::clock::now() - std::chrono::hours(hoursAgo));
+        return fileName;
+    };
+    const std::string older = entry("00000000000000AA.thumb", 48);
+    const std::string newer = entry("00000000000000BB.thumb", 2);
+    const std::string other = entry("notes.thumb", 100);
+    MakeBrowser().reset();  // its end waits for the pruning
+    EXPECT_FALSE(fs::exists(older));
+    EXPECT_TRUE(fs::exists(newer));
+    EXPECT_TRUE(fs::exists(other));
+}
+
 TEST_F(WardrobeBrowserTest, ADamagedLayerFileShowsItsErrorAndTheRestCarryOn) {
     const std::string item = form->cbShoes->itemText(1).toStdString();
     testing::WriteBytes(AvatarPath + item + "_01.pav", testing::Bytes{1, 2, 3});

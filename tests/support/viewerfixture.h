@@ -15,6 +15,7 @@
 #include "device/texture.h"
 #include "qtapplication.h"
 #include "sampledata/datafolder.h"
+#include "viewer/outfit.h"
 #include "viewer/pathresolver.h"
 #include "viewerfiles.h"
 
@@ -64,6 +65,14 @@ inline TFormServices ViewerServices(const std::string& settingsFile, const std::
 inline void UserSelects(TComboBox* combo, int index) {
     combo->setCurrentIndex(index);
     emit combo->activated(index);
+}
+
+// An outfit other than the start-up one, of the sample data's items.
+inline TOutfit DressedOutfit() {
+    TOutfit outfit;
+    outfit.BodyType = "type2";
+    outfit.Items = {"00_10030", "01_11020", "02_12040", "03_13020", "04_14020", "05_15010", "", "", "", ""};
+    return outfit;
 }
 
 class ViewerTest : public ::testing::Test {

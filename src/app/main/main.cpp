@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "app/comparewindow.h"
 #include "app/dressing.h"
 #include "app/exportactions.h"
 #include "app/mainwindow.h"
@@ -167,6 +168,7 @@ int main(int argc, char** argv) {
     // Over the last run's outfit; what cannot be worn is told in the status bar.
     if (commandLine.Outfit) form->Guarded([&] { window->Outfits().Dress(*commandLine.Outfit); });
     wbx::InstallWardrobeBrowser(*window, wbx::TThumbnailCache::DefaultFolder());
+    wbx::InstallCompareWindow(*window);
     window->show();
     return application.exec();
 }

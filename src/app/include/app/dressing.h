@@ -48,6 +48,12 @@ using TDressProblems = std::vector<std::string>;
 // when the whole outfit can be worn.
 TDressProblems OutfitProblems(const TForm1& form, const TOutfit& outfit);
 
+// The outfit as the lists can wear it: each item in its list's spelling, an
+// item the list does not hold replaced by the slot's start-up choice, a body
+// type that cannot be shown replaced by the one the model list shows. Each
+// replacement is added to problems, in the words DressOutfit uses.
+TOutfit WearableOutfit(const TForm1& form, const TOutfit& outfit, TDressProblems& problems);
+
 // Dresses the whole outfit at once: every part list's selection changes,
 // then the part lists' handler runs once (one composition), then the model
 // list is picked when the body type differs from the one shown. An item the

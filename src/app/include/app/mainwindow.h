@@ -60,6 +60,9 @@ public:
     // The flat preview of the composed textures.
     TPreviewPanel& Preview() const { return *preview_; }
 
+    // The settings file the form and the window keep their settings in.
+    const std::string& SettingsFileName() const { return services_.SettingsFileName; }
+
     QMenu* Menu(TShellMenu menu) const;
     QToolBar* ToolBar() const { return toolBar_; }
     // The view's context menu; its items are the menus' own actions.

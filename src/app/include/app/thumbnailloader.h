@@ -6,6 +6,9 @@
 // batches, each batch taking at most a few milliseconds of the event loop.
 //
 // Made and used on the GUI thread; the workers are joined when it goes.
+//
+// At its start it keeps the disk cache within kThumbnailCacheMaxBytes
+// (thumbnailpruning.h) on a thread of its own, joined when it goes.
 
 #include <QObject>
 #include <condition_variable>
@@ -82,6 +85,7 @@ private:
     bool deliveryPosted_ = false;
     bool stopping_ = false;
 
+    std::thread pruner_;  // keeps the disk cache within its size; joined last
     std::vector<std::thread> workers_;
     int requested_ = 0, delivered_ = 0;  // GUI thread only
     int64_t fromCache_ = 0, made_ = 0;   // GUI thread only

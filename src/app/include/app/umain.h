@@ -238,6 +238,9 @@ protected:
     void paintEvent(QPaintEvent* event) override;
     // In a host the client area may change size: the back buffer follows.
     void resizeEvent(QResizeEvent* event) override;
+    // Moved to a screen of another device pixel ratio: the back buffer
+    // follows (the client area's size stays the same).
+    bool event(QEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
