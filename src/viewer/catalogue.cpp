@@ -198,6 +198,13 @@ TItemResult MakeItem(TShared& shared, const TCatalogueItem& item, TOffscreenRend
         composeError = error.what();
         result.Reports.push_back(Format("%s %s: %s", SlotName(item.Slot), item.Item, composeError));
     }
+    // Only the base outfit's layers come back with the next item: the item's
+    // own would fill the renderer's cache for nothing, run after run.
+    if (item.Item != settings.Base[static_cast<size_t>(item.Slot)])
+        for (const TLayerOrder* order : {&kFrontLayerOrder, &kBackLayerOrder})
+            for (const TLayerStep& step : *order)
+                if (step.List == item.Slot)
+                    renderer->LayerCache().Forget(LayerFileName(item.Item, step.LayerIndex));
     for (int v = 0; v < kCatalogueViewCount; ++v) {
         if (!pending[v]) continue;
         TCatalogueEntry& entry = result.Entries[v];
