@@ -100,7 +100,7 @@ public:
     // One frame of the figure in the pose at width x height pixels (the
     // projection's aspect is height / width, as the window's), returned as a
     // picture. Raises Exception for a size beyond the maximum or when the
-    // device draws nothing.
+    // device's frame cannot be read.
     TRenderedPicture Render(const TFigurePose& pose, int32_t width, int32_t height, TBackground background);
 
     // The composed texels of one side, 256 x 512 A1R5G5B5, rows packed.
