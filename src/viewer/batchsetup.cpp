@@ -8,6 +8,7 @@
 #include "viewer/atomicfile.h"
 #include "viewer/datafolder.h"
 #include "viewer/inifile.h"
+#include "viewer/outfitstore.h"
 #include "viewer/settingsfile.h"
 #include "viewer/sharecode.h"
 #include "viewer/slotnames.h"
@@ -60,6 +61,25 @@ bool ResolveItem(TPartList slot, const std::string& item, std::string& chosen, s
 
 }  // namespace
 
+std::optional<TOutfit> NamedOrCodedOutfit(const std::string& text, std::string& error) {
+    const TShareCodeResult decoded = DecodeShareCode(text);
+    if (decoded.Outfit) return decoded.Outfit;
+    const TOutfitStore store(OutfitsFileName());
+    if (std::optional<TOutfit> saved = store.Find(text)) return saved;
+    // Something written as a code is most likely a code with a fault in it.
+    if (text.starts_with(kShareCodePrefix)) {
+        error = "--outfit: " + decoded.Error;
+        return std::nullopt;
+    }
+    std::vector<std::string> names;
+    for (const TNamedOutfit& named : store.Outfits()) names.push_back(named.Name);
+    error = Format("--outfit: no share code and no saved outfit \"%s\"", text);
+    const std::vector<std::string> closest = ClosestNames(text, names);
+    for (size_t i = 0; i < closest.size(); ++i) error += (i == 0 ? " (closest: " : ", ") + closest[i];
+    error += closest.empty() ? "." : ").";
+    return std::nullopt;
+}
+
 bool ResolveOutfit(const TOutfitArguments& arguments, TBatchOutfit& outfit, std::string& error) {
     outfit.Body = "type1";
     outfit.Parts = StartSelection();
@@ -68,13 +88,10 @@ bool ResolveOutfit(const TOutfitArguments& arguments, TBatchOutfit& outfit, std:
     // item of the code that this folder lacks).
     TPartSelection wanted = outfit.Parts;
     if (arguments.ShareCode) {
-        const TShareCodeResult decoded = DecodeShareCode(*arguments.ShareCode);
-        if (!decoded.Outfit) {
-            error = "--outfit: " + decoded.Error;
-            return false;
-        }
-        outfit.Body = decoded.Outfit->BodyType;
-        std::copy(decoded.Outfit->Items.begin(), decoded.Outfit->Items.end(), wanted.begin());
+        const std::optional<TOutfit> given = NamedOrCodedOutfit(*arguments.ShareCode, error);
+        if (!given) return false;
+        outfit.Body = given->BodyType;
+        std::copy(given->Items.begin(), given->Items.end(), wanted.begin());
     }
     if (arguments.Body) outfit.Body = *arguments.Body;
     for (const auto& [slotName, item] : arguments.Sets) {

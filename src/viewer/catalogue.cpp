@@ -61,6 +61,7 @@ public:
         if (digests_.size() > 4096) digests_.clear();  // bounded; the base outfit's come back at once
         return digest.Hex;
     }
+    void Forget(const std::string& fileName) { digests_.erase(fileName); }
 
 private:
     struct TDigest {
@@ -156,6 +157,22 @@ struct TShared {
     int Running = 0;                                  // workers not yet ended
 };
 
+// Only the base outfit's layers come back with the next item: the item's own
+// would fill the renderer's cache (renderer may be null) and the digests for
+// nothing, item after item.
+void ForgetOwnLayers(const TCatalogueSettings& settings, const TCatalogueItem& item,
+                     TOffscreenRenderer* renderer, TFileDigests& digests) {
+    if (item.Item == settings.Base[static_cast<size_t>(item.Slot)]) return;
+    for (const TLayerOrder* order : {&kFrontLayerOrder, &kBackLayerOrder}) {
+        for (const TLayerStep& step : *order) {
+            if (step.List != item.Slot) continue;
+            const std::string fileName = LayerFileName(item.Item, step.LayerIndex);
+            if (renderer != nullptr) renderer->LayerCache().Forget(fileName);
+            digests.Forget(fileName);
+        }
+    }
+}
+
 TItemResult MakeItem(TShared& shared, const TCatalogueItem& item, TOffscreenRenderer* renderer,
                      TPngWriter& png, TFileDigests& digests) {
     const TCatalogueSettings& settings = *shared.Settings;
@@ -189,7 +206,10 @@ TItemResult MakeItem(TShared& shared, const TCatalogueItem& item, TOffscreenRend
         }
         pending[v] = any = true;
     }
-    if (!any) return result;
+    if (!any) {
+        ForgetOwnLayers(settings, item, renderer, digests);
+        return result;
+    }
 
     std::string composeError;
     try {
@@ -198,6 +218,7 @@ TItemResult MakeItem(TShared& shared, const TCatalogueItem& item, TOffscreenRend
         composeError = error.what();
         result.Reports.push_back(Format("%s %s: %s", SlotName(item.Slot), item.Item, composeError));
     }
+    ForgetOwnLayers(settings, item, renderer, digests);
     for (int v = 0; v < kCatalogueViewCount; ++v) {
         if (!pending[v]) continue;
         TCatalogueEntry& entry = result.Entries[v];

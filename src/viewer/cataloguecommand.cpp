@@ -114,8 +114,9 @@ int RunCatalogueCommand(const TCommandLine& commandLine, const TCatalogueConsole
     try {
         outcome = RunCatalogue(SettingsOf(c, outfit), run);
     } catch (const std::exception& error) {
+        // The arguments and folders were fine: what stopped the run is failed work.
         console.Line(error.what());
-        return kExitUsage;
+        return kExitStartupError;
     }
     const TCatalogueProgress& p = outcome.Progress;
     switch (outcome.Status) {

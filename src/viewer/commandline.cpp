@@ -42,6 +42,13 @@ std::string UnknownName(const char* what, const std::string& name, const std::ve
     return message;
 }
 
+// A check that adds nothing to the option's value name in the help: each
+// help text says its range in words.
+CLI::Validator Quiet(CLI::Validator validator) {
+    validator.description("");
+    return validator;
+}
+
 std::string CheckNotEmpty(const std::string& value) { return value.empty() ? "needs a value" : ""; }
 
 // A range check lets "nan" through (no comparison with it holds).
@@ -61,12 +68,12 @@ void AddDataOption(CLI::App& app, TCommandLine& result) {
 }
 
 void AddOutfitOptions(CLI::App& app, TOutfitArguments& outfit) {
-    app.add_option("--outfit", outfit.ShareCode, "start from the outfit of a share code (wbx1:...)")
-        ->type_name("CODE")
-        ->check([](const std::string& value) {
-            const TShareCodeResult decoded = DecodeShareCode(value);
-            return decoded.Outfit ? std::string() : decoded.Error;
-        });
+    // A share code or a saved outfit's name: the outfits file is read once
+    // the subcommand runs (batchsetup.h).
+    app.add_option("--outfit", outfit.ShareCode,
+                   "start from the outfit of a share code (wbx1:...) or of a saved outfit's name")
+        ->type_name("CODE|NAME")
+        ->check(CheckNotEmpty);
     app.add_option("--body", outfit.Body, "the body type, type1 ... type10 (default: type1)")
         ->type_name("TYPE")
         ->check([](const std::string& value) {
@@ -115,17 +122,18 @@ void AddRender(CLI::App& app, TCommandLine& result) {
             "turn in degrees, to the figure's left as a drag to the right turns it (default 0: the front)")
         ->type_name("DEG")
         ->check(CheckFinite)
-        ->check(CLI::Range(-36000.0, 36000.0));
+        ->check(Quiet(CLI::Range(-36000.0, 36000.0)));
     render
         ->add_option_function<double>(
             "--pitch", [&r](double degrees) { r.Pitch = std::clamp(DegreesToAngle(degrees), -890, 890); },
             "tilt in degrees, -78.2 to 78.2 (default 0)")
         ->type_name("DEG")
         ->check(CheckFinite)
-        ->check(CLI::Range(-kMaxPitchDegrees, kMaxPitchDegrees));
+        ->check(Quiet(CLI::Range(-kMaxPitchDegrees, kMaxPitchDegrees)));
     render->add_option("--scale", r.Zoom, "the figure's scale, 0.2 to 3 (default 1)")
+        ->type_name("NUMBER")
         ->check(CheckFinite)
-        ->check(CLI::Range(0.2, 3.0));
+        ->check(Quiet(CLI::Range(0.2, 3.0)));
     render
         ->add_option_function<std::string>(
             "--size", [&r](const std::string& value) { SetSize(value, r.Width, r.Height); },
@@ -138,7 +146,7 @@ void AddRender(CLI::App& app, TCommandLine& result) {
         ->add_option("--supersample", r.Supersample,
                      "draw N times larger and average down, for smooth edges (1 to 4)")
         ->type_name("N")
-        ->check(CLI::Range(1, 4));
+        ->check(Quiet(CLI::Range(1, 4)));
     render
         ->add_option("-o,--output", r.Output,
                      "the picture (.png), or with --turntable the animation (.webp or .gif)")
@@ -155,14 +163,14 @@ void AddRender(CLI::App& app, TCommandLine& result) {
                      "the two composed textures as PREFIX_front.png and PREFIX_back.png")
         ->type_name("PREFIX")
         ->check(CheckNotEmpty);
-    render->add_option("--turntable", r.Turntable, "a full turn in N frames, from --yaw on")
+    render->add_option("--turntable", r.Turntable, "a full turn in N frames (1 to 3600), from --yaw on")
         ->type_name("N")
-        ->check(CLI::Range(1, 3600));
+        ->check(Quiet(CLI::Range(1, 3600)));
     render
         ->add_option("--frame-ms", r.FrameMilliseconds,
-                     "how long each frame of a turntable shows (default 50)")
+                     "how long each frame of a turntable shows, 10 to 60000 (default 50)")
         ->type_name("MS")
-        ->check(CLI::Range(10, 60000));
+        ->check(Quiet(CLI::Range(10, 60000)));
     render->footer(std::string("At least one of -o, --glb, --obj and --textures is needed.\n") +
                    kExitStatuses);
 }
@@ -226,11 +234,13 @@ void AddCatalogue(CLI::App& app, TCommandLine& result) {
     catalogue->add_flag("--transparent", c.Transparent,
                         "no background: alpha 0 wherever the figure is not drawn");
     catalogue->add_option("--scale", c.Zoom, "the figure's scale, 0.2 to 3 (default 1)")
+        ->type_name("NUMBER")
         ->check(CheckFinite)
-        ->check(CLI::Range(0.2, 3.0));
-    catalogue->add_option("-j,--jobs", c.Threads, "threads drawing at once (default: one per core)")
+        ->check(Quiet(CLI::Range(0.2, 3.0)));
+    catalogue
+        ->add_option("-j,--jobs", c.Threads, "threads drawing at once, 1 to 1024 (default: one per core)")
         ->type_name("N")
-        ->check(CLI::Range(1, 1024));
+        ->check(Quiet(CLI::Range(1, 1024)));
     catalogue
         ->add_option_function<std::string>(
             "--shard",
@@ -259,13 +269,18 @@ void AddMerge(CLI::App& app, TCommandLine& result) {
 }
 
 // The help text with its usage line first ("Usage: wardrobix ..."), as the
-// viewer always printed it, and the description after it.
-std::string UsageFirst(const std::string& help) {
+// viewer always printed it, and the description after it. A subcommand's
+// usage line names the program before the subcommand ("Usage: wardrobix
+// render ..."), as it is typed.
+std::string UsageFirst(const std::string& help, const std::string& programName = "") {
     const size_t usage = help.find("Usage: ");
-    if (usage == std::string::npos || usage == 0) return help;
+    if (usage == std::string::npos) return help;
     const size_t end = help.find('\n', usage);
     if (end == std::string::npos) return help;
-    return help.substr(usage, end + 1 - usage) + help.substr(0, usage) + help.substr(end + 1);
+    std::string line = help.substr(usage, end + 1 - usage);
+    if (!programName.empty()) line.insert(std::string("Usage: ").size(), programName + " ");
+    if (usage == 0) return line + help.substr(end + 1);
+    return line + help.substr(0, usage) + help.substr(end + 1);
 }
 
 void Build(CLI::App& app, TCommandLine& result) {
@@ -317,9 +332,9 @@ TCommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
     if (app.got_subcommand("merge")) result.Subcommand = TSubcommand::Merge;
     const char* const names[] = {"", "render", "catalogue", "merge"};
     result.HelpText =
-        UsageFirst(result.Subcommand == TSubcommand::None
-                       ? app.help()
-                       : app.get_subcommand(names[static_cast<int>(result.Subcommand)])->help());
+        result.Subcommand == TSubcommand::None
+            ? UsageFirst(app.help())
+            : UsageFirst(app.get_subcommand(names[static_cast<int>(result.Subcommand)])->help(), "wardrobix");
     if (result.Error.empty() && !result.Help && result.Subcommand == TSubcommand::Render) {
         const TRenderArguments& r = result.Render;
         if (!r.Output && !r.Glb && !r.Obj && !r.Textures)

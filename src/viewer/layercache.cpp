@@ -79,6 +79,13 @@ void TLayerCache::Evict() {
     }
 }
 
+void TLayerCache::Forget(const std::string& fileName) {
+    const auto found = entries_.find(fileName);
+    if (found == entries_.end()) return;
+    bytes_ -= found->second->Content.Size();
+    entries_.erase(found);
+}
+
 void TLayerCache::Clear() {
     entries_.clear();
     scratch_.reset();

@@ -39,8 +39,8 @@ constexpr int32_t kMaxSide = 16384;
 }  // namespace
 
 // The owner window in memory: a client area of the renderer's maximum size
-// that never moves, and the presentation target that keeps the top-left
-// part of each presented frame.
+// that never moves. Frames are read from the back buffer where they were
+// drawn (see DrawFrame), so nothing is ever presented to it.
 class TOffscreenRenderer::TMemoryOwner : public TKVOwnerWindow, public PresentationTarget {
 public:
     TMemoryOwner(int32_t width, int32_t height) : width_(width), height_(height) {}
@@ -59,23 +59,7 @@ public:
 
     // Nothing waits for a display.
     double RefreshRate() const override { return 1e9; }
-
-    void PresentFrame(const uint8_t* bits, int pitch, int width, int height) override {
-        ++Frames;
-        if (Destination == nullptr || bits == nullptr || width < CaptureWidth || height < CaptureHeight)
-            return;
-        for (int32_t y = 0; y < CaptureHeight; ++y)
-            std::memcpy(Destination->data() + static_cast<size_t>(y) * static_cast<size_t>(CaptureWidth),
-                        bits + static_cast<ptrdiff_t>(y) * pitch, static_cast<size_t>(CaptureWidth) * 4);
-        Captured = true;
-    }
-
-    // Where the next frame goes: its top-left CaptureWidth x CaptureHeight pixels.
-    std::vector<uint32_t>* Destination = nullptr;
-    int32_t CaptureWidth = 0;
-    int32_t CaptureHeight = 0;
-    bool Captured = false;
-    uint64_t Frames = 0;
+    void PresentFrame(const uint8_t*, int, int, int) override {}
 
 private:
     int32_t width_;
@@ -170,7 +154,7 @@ void TOffscreenRenderer::ComposeTextures(const TPartSelection& selection) {
 }
 
 void TOffscreenRenderer::DrawFrame(const TFigurePose& pose, int32_t width, int32_t height,
-                                   uint32_t clearColor) {
+                                   uint32_t clearColor, std::vector<uint32_t>& destination) {
     IDirect3DDevice9* device = kv_->Device;
     // The window's projection and viewport for a client area of this size.
     scene_->SetProjection(true, 0.7853982f, static_cast<float>(height) / static_cast<float>(width), 0.01f,
@@ -179,32 +163,42 @@ void TOffscreenRenderer::DrawFrame(const TFigurePose& pose, int32_t width, int32
     PoseModelFrame(*modelFrame_, *rootFrame_, pose.Yaw, pose.Pitch, pose.Zoom);
     modelFrame_->SetTexture(ShowsBackTexture(pose.Yaw) ? backTexture_.get() : frontTexture_.get());
 
-    owner_->CaptureWidth = width;
-    owner_->CaptureHeight = height;
-    owner_->Captured = false;
     device->BeginScene();
     scene_->Clear(D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, clearColor, 1.0f, 0);
     scene_->Render(rootFrame_.get(), true);
     device->EndScene();
-    device->Present(nullptr, nullptr, nullptr, nullptr);
-    if (!owner_->Captured) throw Exception("The device presented no frame.");
+
+    // The frame is read where it was drawn: the back buffer holds exactly what
+    // a present would show, and presenting would first copy all of it, at the
+    // renderer's maximum size, however small the picture.
+    IDirect3DSurface9* back = nullptr;
+    if (device->GetBackBuffer(0, 0, D3DBACKBUFFER_TYPE_MONO, &back) != D3D_OK || back == nullptr)
+        throw Exception("The device has no frame to read.");
+    D3DSURFACE_DESC desc{};
+    D3DLOCKED_RECT locked{};
+    const RECT area{0, 0, width, height};
+    const bool readable = back->GetDesc(&desc) == D3D_OK &&
+                          (desc.Format == D3DFMT_X8R8G8B8 || desc.Format == D3DFMT_A8R8G8B8) &&
+                          back->LockRect(&locked, &area, D3DLOCK_READONLY) == D3D_OK;
+    if (readable && locked.pBits != nullptr) {
+        destination.resize(static_cast<size_t>(width) * static_cast<size_t>(height));
+        for (int32_t y = 0; y < height; ++y)
+            std::memcpy(destination.data() + static_cast<size_t>(y) * static_cast<size_t>(width),
+                        static_cast<const uint8_t*>(locked.pBits) + static_cast<ptrdiff_t>(y) * locked.Pitch,
+                        static_cast<size_t>(width) * 4);
+    }
+    if (readable) back->UnlockRect();
+    back->Release();
+    if (!readable || locked.pBits == nullptr) throw Exception("The device's frame could not be read.");
 }
 
 TRenderedPicture TOffscreenRenderer::Render(const TFigurePose& pose, int32_t width, int32_t height,
                                             TBackground background) {
     if (width < 1 || height < 1 || width > maxWidth_ || height > maxHeight_)
         throw Exception("The picture size is beyond the renderer's.");
-    const size_t pixels = static_cast<size_t>(width) * static_cast<size_t>(height);
-    captured_.resize(pixels);
-    owner_->Destination = &captured_;
-    DrawFrame(pose, width, height, kViewerBackground);
+    DrawFrame(pose, width, height, kViewerBackground, captured_);
     const bool transparent = background == TBackground::Transparent;
-    if (transparent) {
-        keyFrame_.resize(pixels);
-        owner_->Destination = &keyFrame_;
-        DrawFrame(pose, width, height, kKeyBackground);
-    }
-    owner_->Destination = nullptr;
+    if (transparent) DrawFrame(pose, width, height, kKeyBackground, keyFrame_);
 
     TRenderedPicture result;
     result.Image = TRgbaImage(width, height, transparent);

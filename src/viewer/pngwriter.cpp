@@ -65,24 +65,33 @@ const std::vector<uint8_t>& TPngWriter::Encode(const TRgbaImage& image, const st
         throw std::invalid_argument("PNG of an empty or inconsistent picture");
     for (const TPngText& t : text) CheckText(t);
 
-    // Filtered rows: a filter byte, then the row less the row above, byte by byte.
+    // Filtered rows: a filter byte, then the row less the row above, byte by
+    // byte (the first row less nothing). RGBA rows are read where they are;
+    // RGB rows are packed first, into the two row buffers in turn.
     const size_t channels = image.HasAlpha ? 4 : 3;
     const size_t rowBytes = static_cast<size_t>(image.Width) * channels;
     filtered_.resize((rowBytes + 1) * static_cast<size_t>(image.Height));
-    std::vector<uint8_t> previous(rowBytes, 0), current(rowBytes);
+    if (channels == 3) {
+        rows_[0].resize(rowBytes);
+        rows_[1].resize(rowBytes);
+    }
     uint8_t* out = filtered_.data();
+    const uint8_t* previous = nullptr;
     for (int32_t y = 0; y < image.Height; ++y) {
-        const uint8_t* row = image.Row(y);
-        if (channels == 4) {
-            std::memcpy(current.data(), row, rowBytes);
-        } else {
+        const uint8_t* current = image.Row(y);
+        if (channels == 3) {
+            uint8_t* packed = rows_[static_cast<size_t>(y + 1) % 2].data();
             for (int32_t x = 0; x < image.Width; ++x)
-                std::memcpy(&current[3 * size_t(x)], row + 4 * size_t(x), 3);
+                std::memcpy(packed + 3 * size_t(x), current + 4 * size_t(x), 3);
+            current = packed;
         }
         *out++ = kFilterUp;
-        for (size_t i = 0; i < rowBytes; ++i) out[i] = static_cast<uint8_t>(current[i] - previous[i]);
+        if (previous == nullptr)
+            std::memcpy(out, current, rowBytes);
+        else
+            for (size_t i = 0; i < rowBytes; ++i) out[i] = static_cast<uint8_t>(current[i] - previous[i]);
         out += rowBytes;
-        previous.swap(current);
+        previous = current;
     }
 
     file_.clear();

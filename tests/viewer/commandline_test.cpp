@@ -144,8 +144,32 @@ TEST(CommandLine, CatalogueDefaultsAndValues) {
     // The usage line first, then what the command does.
     EXPECT_EQ(
         ParseCommandLine({"--help"}).HelpText.rfind("Usage: wardrobix [OPTIONS] [SUBCOMMAND]\nShows", 0), 0u);
-    EXPECT_EQ(c.HelpText.rfind("Usage: catalogue", 0), 0u) << c.HelpText;
     EXPECT_EQ(UsageText("wardrobix").rfind("Usage: wardrobix", 0), 0u);
+}
+
+TEST(CommandLine, SubcommandHelpNamesTheProgramAndValuesInPlainWords) {
+    for (const char* name : {"render", "catalogue", "merge"}) {
+        const TCommandLine help = ParseCommandLine({name, "--help"});
+        ASSERT_TRUE(help.Help);
+        const std::string usage = std::string("Usage: wardrobix ") + name + " ";
+        EXPECT_EQ(help.HelpText.rfind(usage, 0), 0u) << help.HelpText;
+        // The usage line once, and the description right after it.
+        EXPECT_EQ(help.HelpText.find("Usage:", 1), std::string::npos) << help.HelpText;
+        EXPECT_EQ(help.HelpText.find("\n\n"), help.HelpText.find("\n", help.HelpText.find("\n") + 1))
+            << help.HelpText;
+        // No parser's type hints ("DEG:FLOAT in [...]"): each option says its range itself.
+        EXPECT_EQ(help.HelpText.find(" in ["), std::string::npos) << help.HelpText;
+        EXPECT_EQ(help.HelpText.find(":FLOAT"), std::string::npos) << help.HelpText;
+        EXPECT_EQ(help.HelpText.find(":INT"), std::string::npos) << help.HelpText;
+        // A refused command line shows the same usage.
+        const TCommandLine refused = ParseCommandLine({name, "--no-such-option"});
+        EXPECT_FALSE(refused.Error.empty());
+        EXPECT_EQ(refused.HelpText.rfind(usage, 0), 0u) << refused.HelpText;
+    }
+    // The ranges are still checked.
+    EXPECT_NE(ParseCommandLine({"render", "-o", "a.png", "--supersample", "5"}).Error.find("5"),
+              std::string::npos);
+    EXPECT_FALSE(ParseCommandLine({"catalogue", "-o", "d", "-j", "2000"}).Error.empty());
 }
 
 TEST(CommandLine, ValueParsersCheckEveryPart) {

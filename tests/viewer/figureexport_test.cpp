@@ -67,6 +67,22 @@ TEST_F(FigureExport, TransparentPictureKeepsTheFigureAndClearsTheRest) {
     EXPECT_THROW(renderer->Render({}, kViewerWidth + 1, 10, TBackground::Grey), Exception);
 }
 
+TEST_F(FigureExport, APictureDependsOnItsSizeNotOnTheRenderersLargest) {
+    // A renderer made for exactly the picture's size, and the large one after
+    // a larger frame has filled its buffers: the same pixels every time.
+    TOffscreenRenderer small(96, 128);
+    ASSERT_TRUE(small.LoadModel("type1"));
+    small.ComposeTextures(StartSelection());
+    for (const TBackground background : {TBackground::Grey, TBackground::Transparent}) {
+        const TRenderedPicture exact = small.Render({300, 40, 1.2f}, 96, 128, background);
+        renderer->Render({}, kViewerWidth, kViewerHeight, background);
+        const TRenderedPicture within = renderer->Render({300, 40, 1.2f}, 96, 128, background);
+        EXPECT_EQ(within.Image, exact.Image);
+        EXPECT_EQ(within.Figure, exact.Figure);
+        EXPECT_FALSE(exact.Figure.Empty());
+    }
+}
+
 TEST_F(FigureExport, DamagedLayerRaisesAndMissingModelIsRefused) {
     EXPECT_FALSE(renderer->LoadModel("type99"));
     EXPECT_TRUE(renderer->HasModel());

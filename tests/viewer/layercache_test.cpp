@@ -144,5 +144,23 @@ TEST(LayerCache, StaysWithinItsCapacityDroppingTheLeastRecentlyUsed) {
     EXPECT_LE(cache.Bytes(), 2 * layerBytes);
 }
 
+TEST(LayerCache, ForgetsOneFileAndKeepsTheRest) {
+    TempFolder dir;
+    for (const char* name : {"a.pav", "b.pav"})
+        WriteBytes(dir / name, CompressedFile(SolidLayer(0, 0, 10, 10, 0x8001)));
+    const int64_t layerBytes = static_cast<int64_t>(SolidLayer(0, 0, 10, 10, 0x8001).size());
+    TLayerCache cache(TLayerCache::kDefaultCapacity, kNoSettling);
+    cache.Content(dir / "a.pav");
+    cache.Content(dir / "b.pav");
+    cache.Forget(dir / "b.pav");
+    cache.Forget(dir / "never-read.pav");
+    EXPECT_EQ(cache.Bytes(), layerBytes);
+    cache.Content(dir / "a.pav");
+    EXPECT_EQ(cache.Reads(), 2);  // a is still held
+    EXPECT_EQ(Bytes(cache.Content(dir / "b.pav")), SolidLayer(0, 0, 10, 10, 0x8001));
+    EXPECT_EQ(cache.Reads(), 3);  // b is read again, and kept again
+    EXPECT_EQ(cache.Bytes(), 2 * layerBytes);
+}
+
 }  // namespace
 }  // namespace wbx

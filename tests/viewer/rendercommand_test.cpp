@@ -11,6 +11,7 @@
 #include "exportfixture.h"
 #include "viewer/cataloguecommand.h"
 #include "viewer/composition.h"
+#include "viewer/outfitstore.h"
 #include "viewer/pngsummary.h"
 #include "viewer/sharecode.h"
 #include "viewer/slotnames.h"
@@ -117,6 +118,13 @@ TEST_F(Commands, CatalogueExitStatuses) {
     }
     EXPECT_EQ(Catalogue({"-o", dir / "c", "--set", "hair=nope"}), kExitUsage);
 
+    // The run itself cannot go on (a file where a slot's folder goes): failed work, said why.
+    std::filesystem::create_directory(dir / "f");
+    std::ofstream(dir / "f/shoes") << "in the way";
+    EXPECT_EQ(Catalogue({"-o", dir / "f", "--slots", "shoes", "--size", "32x24", "--thumbnail", "16"}),
+              kExitStartupError);
+    EXPECT_NE(errors.find("f/shoes"), std::string::npos) << errors;
+
     std::ofstream(LayerFileName(SlotItems(plShoes)[0], 1), std::ios::trunc) << "damaged";
     EXPECT_EQ(Catalogue({"-o", dir / "d", "--slots", "shoes", "--size", "32x24", "--thumbnail", "16"}),
               kExitStartupError);
@@ -148,7 +156,67 @@ TEST_F(Commands, ShareCodeDressesAsTheSetsDo) {
     EXPECT_EQ(Render({"--outfit", EncodeShareCode(outfit), "--set", "hair=none", "-o", dir / "x.png"}),
               kExitOk)
         << errors;
-    EXPECT_FALSE(ParseCommandLine({"render", "-o", "x.png", "--outfit", "wbx1:type1"}).Error.empty());
+    // A damaged code is named as one.
+    EXPECT_EQ(Render({"--outfit", "wbx1:type1", "-o", dir / "y.png"}), kExitUsage);
+    EXPECT_NE(errors.find("--outfit: "), std::string::npos) << errors;
+    EXPECT_NE(errors.find("parts after wbx1:"), std::string::npos) << errors;
+    EXPECT_FALSE(std::filesystem::exists(dir / "y.png"));
+}
+
+// Sets XDG_CONFIG_HOME for one test, and puts back what was there.
+class ConfigHome {
+public:
+    explicit ConfigHome(const std::string& folder) {
+        if (const char* old = std::getenv("XDG_CONFIG_HOME")) old_ = old;
+        ::setenv("XDG_CONFIG_HOME", folder.c_str(), 1);
+    }
+    ~ConfigHome() {
+        if (old_)
+            ::setenv("XDG_CONFIG_HOME", old_->c_str(), 1);
+        else
+            ::unsetenv("XDG_CONFIG_HOME");
+    }
+
+private:
+    std::optional<std::string> old_;
+};
+
+TEST_F(Commands, OutfitBySavedName) {
+    const ConfigHome home(dir / "config");
+    TOutfit summer;
+    summer.BodyType = "type2";
+    const TPartSelection start = StartSelection();
+    std::copy(start.begin(), start.end(), summer.Items.begin());
+    summer.Items[plUpper] = SlotItems(plUpper)[1];
+    TOutfit winter = summer;
+    winter.Items[plShoes].clear();
+    TOutfitStore store(OutfitsFileName());
+    store.Save("Summer", summer);
+    store.Save("Winter coat", winter);
+    // A name that reads as a share code is still the code: codes come first.
+    store.Save(EncodeShareCode(winter), summer);
+
+    ASSERT_EQ(Render({"--outfit", "Summer", "-o", dir / "name.png"}), kExitOk) << errors;
+    ASSERT_EQ(Render({"--outfit", EncodeShareCode(summer), "-o", dir / "code.png"}), kExitOk) << errors;
+    EXPECT_EQ(testing::ReadText(dir / "name.png"), testing::ReadText(dir / "code.png"));
+    ASSERT_EQ(Render({"--outfit", EncodeShareCode(winter), "-o", dir / "winter.png"}), kExitOk) << errors;
+    EXPECT_NE(testing::ReadText(dir / "winter.png"), testing::ReadText(dir / "code.png"));
+    ASSERT_EQ(Render({"--outfit", "Winter coat", "-o", dir / "coat.png"}), kExitOk) << errors;
+    EXPECT_EQ(testing::ReadText(dir / "coat.png"), testing::ReadText(dir / "winter.png"));
+
+    // An unknown name: nothing drawn, the name and the closest saved ones said.
+    EXPECT_EQ(Render({"--outfit", "Sumer", "-o", dir / "x.png"}), kExitUsage);
+    EXPECT_NE(errors.find("\"Sumer\""), std::string::npos) << errors;
+    EXPECT_NE(errors.find("(closest: Summer"), std::string::npos) << errors;
+    EXPECT_FALSE(std::filesystem::exists(dir / "x.png"));
+    // The catalogue's base outfit is found the same way.
+    EXPECT_EQ(Catalogue({"-o", dir / "c", "--outfit", "winter cot", "--slots", "shoes"}), kExitUsage);
+    EXPECT_NE(errors.find("Winter coat"), std::string::npos) << errors;
+
+    // No outfits file at all: still a clear refusal.
+    std::filesystem::remove(OutfitsFileName());
+    EXPECT_EQ(Render({"--outfit", "Summer", "-o", dir / "x.png"}), kExitUsage);
+    EXPECT_NE(errors.find("\"Summer\""), std::string::npos) << errors;
 }
 
 TEST(ProgressLine, ShowsShareRateAndTimeLeft) {

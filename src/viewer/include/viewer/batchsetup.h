@@ -10,6 +10,7 @@
 
 #include "viewer/commandline.h"
 #include "viewer/composition.h"
+#include "viewer/outfit.h"
 
 namespace wbx {
 
@@ -21,6 +22,11 @@ struct TBatchOutfit {
     std::string Body = "type1";
     TPartSelection Parts;  // by slot, "" for nothing
 };
+
+// The outfit of --outfit's value: a share code, or else the name of an outfit
+// saved in the outfits file (outfitstore.h). nullopt, with error naming the
+// value and up to three of the closest saved names, when it is neither.
+std::optional<TOutfit> NamedOrCodedOutfit(const std::string& text, std::string& error);
 
 // The start-up outfit with the arguments applied. False, with error naming
 // the unknown item and up to three of the slot's closest IDs, when an item is

@@ -39,7 +39,7 @@ enum class TSubcommand { None, Render, Catalogue, Merge };
 // The outfit a subcommand draws: the start-up outfit, or the share code's,
 // then --body, then each --set in order.
 struct TOutfitArguments {
-    std::optional<std::string> ShareCode;                   // --outfit: a share code ("wbx1:...")
+    std::optional<std::string> ShareCode;                   // --outfit: a share code or a saved name
     std::optional<std::string> Body;                        // --body: "type1" ... "type10"
     std::vector<std::pair<std::string, std::string>> Sets;  // --set SLOT=ID, slot names checked
 };

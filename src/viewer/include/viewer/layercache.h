@@ -43,6 +43,9 @@ public:
     // Raises what ReadCompressedFile raises for a damaged file.
     TMemoryStream* Content(const std::string& fileName);
 
+    // Drops the content of fileName, if held: for a file that will not be
+    // asked for again soon, so that it does not push out those that will.
+    void Forget(const std::string& fileName);
     void Clear();
     // Content bytes held.
     int64_t Bytes() const { return bytes_; }

@@ -9,9 +9,9 @@
 // the camera 130 units out on +z, the two 256 x 512 A1R5G5B5 textures
 // composed from the part lists' selections, the model's first object in the
 // mesh, the figure's material and alpha blending, the white directional
-// light. A frame is the viewer's frame (clear to the grey, render the tree,
-// present), presented into memory: at the viewer's 640 x 480 and pose the
-// pixels are the window's, byte for byte.
+// light. A frame is the viewer's frame (clear to the grey, render the tree),
+// read from the back buffer as the viewer would present it: at the viewer's
+// 640 x 480 and pose the pixels are the window's, byte for byte.
 //
 // One renderer per thread. Several may live at once (one per worker); the
 // device components' set-up and release, which share the device layer's
@@ -100,7 +100,7 @@ public:
     // One frame of the figure in the pose at width x height pixels (the
     // projection's aspect is height / width, as the window's), returned as a
     // picture. Raises Exception for a size beyond the maximum or when the
-    // device draws nothing.
+    // device's frame cannot be read.
     TRenderedPicture Render(const TFigurePose& pose, int32_t width, int32_t height, TBackground background);
 
     // The composed texels of one side, 256 x 512 A1R5G5B5, rows packed.
@@ -111,8 +111,9 @@ public:
 
 private:
     class TMemoryOwner;
-    // One frame cleared to clearColor into captured_ (X8R8G8B8, width x height).
-    void DrawFrame(const TFigurePose& pose, int32_t width, int32_t height, uint32_t clearColor);
+    // One frame cleared to clearColor into destination (X8R8G8B8, width x height).
+    void DrawFrame(const TFigurePose& pose, int32_t width, int32_t height, uint32_t clearColor,
+                   std::vector<uint32_t>& destination);
     void FreeSceneObjects();
 
     int32_t maxWidth_;
