@@ -173,11 +173,13 @@ TEST_F(WardrobeBrowserTest, TheMainWindowDocksItWithF2AndFindsWithCtrlF) {
     TWardrobeBrowser* browser = InstallWardrobeBrowser(window, cache.Path());
     window.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
-    // Hidden at first: the window is as it was, and no thumbnail worker runs.
+    // Hidden at first: the window is as it was, the panel's contents are not
+    // built and no thumbnail worker runs.
     EXPECT_FALSE(browser->isVisible());
     EXPECT_EQ(window.Form().size(), QSize(kClientWidth, kClientHeight));
     EXPECT_EQ(window.dockWidgetArea(browser), Qt::RightDockWidgetArea);
     QTest::qWait(50);
+    EXPECT_FALSE(browser->Built());
     EXPECT_FALSE(browser->Loader().Started());
 
     QAction* toggle = nullptr;
@@ -191,7 +193,10 @@ TEST_F(WardrobeBrowserTest, TheMainWindowDocksItWithF2AndFindsWithCtrlF) {
     toggle->trigger();
     EXPECT_TRUE(browser->isVisible());
     EXPECT_EQ(window.Form().size(), QSize(kClientWidth, kClientHeight));  // the window grew instead
-    // The shown grid asks for its thumbnails: the workers start then.
+    // Built when shown, over the lists as they are now; the shown grid asks
+    // for its thumbnails: the workers start then.
+    EXPECT_TRUE(browser->Built());
+    EXPECT_EQ(browser->Model(plShoes).Current(), window.Form().cbShoes->currentIndex());
     EXPECT_TRUE(QTest::qWaitFor([&] { return browser->Loader().Started(); }, 5000));
     ASSERT_TRUE(browser->Loader().WaitUntilIdle(20000));
     toggle->trigger();
