@@ -167,6 +167,7 @@ void TExportActions::ExportModel(const QString& fileName) const {
 
 bool TExportActions::SaveTurntable(const QString& fileName, int frames, bool transparent,
                                    const std::function<bool(int, int)>& progress) const {
+    ExportFunctions();  // the encoders' module, before a turn is drawn in vain
     frames = std::clamp(frames, 1, 3600);
     const int width = form_.ClientWidth(), height = form_.ClientHeight();
     const auto renderer = ViewRenderer(form_, width, height);

@@ -128,6 +128,9 @@ int RunRenderCommand(const TCommandLine& commandLine, const TLinePrinter& error)
         return kExitUsage;
     }
     try {
+        // The encoders' module before any drawing: without it nothing is
+        // drawn or written in vain.
+        if ((r.Output && r.Turntable > 0) || r.Glb) ExportFunctions();
         TOffscreenRenderer renderer(r.Width * r.Supersample, r.Height * r.Supersample);
         if (!renderer.LoadModel(outfit.Body)) {
             error(Format("the model file \"%s\" is missing.", ModelFileName(outfit.Body)));

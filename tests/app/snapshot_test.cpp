@@ -217,9 +217,12 @@ TEST_F(SnapshotTest, WithoutItsExportModuleTheViewerDrawsAndAnExportSaysWhatIsMi
     TRun run = RunViewer({"--data", data, "--snapshot", png}, dir, viewer);
     ASSERT_EQ(run.Status, 0) << run.Stderr;
 
-    const std::string glb = dir / "figure.glb";
-    run = RunViewer({"render", "--data", data, "--glb", glb}, dir, viewer);
+    // Nothing is written when the module is missing, not even the picture
+    // that needs no module.
+    const std::string glb = dir / "figure.glb", picture = dir / "picture.png";
+    run = RunViewer({"render", "--data", data, "--glb", glb, "-o", picture}, dir, viewer);
     EXPECT_EQ(run.Status, 1);
+    EXPECT_FALSE(std::filesystem::exists(picture));
     EXPECT_NE(
         run.Stderr.find("wardrobix: the export module \"wardrobix-export.so\" is missing (looked in \"" +
                         dir / "bin" + "\""),
