@@ -23,6 +23,13 @@ function(wbx_add_layer name)
   target_link_libraries(wbx_${name} PUBLIC ${ARG_DEPS} PRIVATE ${ARG_PRIVATE_DEPS})
 endfunction()
 
+# A static library that a shared module links as well as the programs. Its
+# functions stay open to inlining: nothing outside may replace them.
+function(wbx_position_independent target)
+  set_target_properties(${target} PROPERTIES POSITION_INDEPENDENT_CODE ON)
+  target_compile_options(${target} PRIVATE -fno-semantic-interposition)
+endfunction()
+
 # Gives a test, benchmark or fuzz target the private headers of the layers it
 # looks inside (folders under src/, e.g. d3d9/raster), by their plain names.
 function(wbx_see_internals target)

@@ -23,9 +23,9 @@
 #include "app/rgbaqimage.h"
 #include "app/umain.h"
 #include "base/exception.h"
-#include "viewer/animationwriter.h"
 #include "viewer/atomicfile.h"
 #include "viewer/commandline.h"
+#include "viewer/exportmodule.h"
 #include "viewer/gltfexport.h"
 #include "viewer/layer.h"
 #include "viewer/objexport.h"
@@ -147,7 +147,8 @@ void TExportActions::ExportModel(const QString& fileName) const {
         WidenTexture(renderer->TextureTexels(true), kLayerTextureWidth, kLayerTextureHeight);
     const QFileInfo info(fileName);
     if (Lower(info.suffix()) != QStringLiteral("obj")) {
-        WriteFileAtomically(fileName.toStdString(), BuildGlb(form_.Pdt, front, back, Generator()));
+        WriteFileAtomically(fileName.toStdString(),
+                            ExportFunctions().BuildGlb(form_.Pdt, front, back, Generator()));
         return;
     }
     const std::string base = info.completeBaseName().toStdString();
@@ -161,6 +162,7 @@ void TExportActions::ExportModel(const QString& fileName) const {
 
 bool TExportActions::SaveTurntable(const QString& fileName, int frames, bool transparent,
                                    const std::function<bool(int, int)>& progress) const {
+    ExportFunctions();  // the encoders' module, before a turn is drawn in vain
     frames = std::clamp(frames, 1, 3600);
     const int width = form_.ClientWidth(), height = form_.ClientHeight();
     const auto renderer = ViewRenderer(form_, width, height);
@@ -175,8 +177,8 @@ bool TExportActions::SaveTurntable(const QString& fileName, int frames, bool tra
         if (progress && !progress(frame + 1, frames)) return false;
     }
     const bool gif = Lower(QFileInfo(fileName).suffix()) == QStringLiteral("gif");
-    WriteFileAtomically(fileName.toStdString(),
-                        gif ? EncodeAnimatedGif(pictures, 50) : EncodeAnimatedWebp(pictures, 50));
+    WriteFileAtomically(fileName.toStdString(), gif ? ExportFunctions().EncodeAnimatedGif(pictures, 50)
+                                                    : ExportFunctions().EncodeAnimatedWebp(pictures, 50));
     return true;
 }
 

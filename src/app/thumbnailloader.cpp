@@ -23,13 +23,9 @@ constexpr int kWorkerNice = 10;
 }  // namespace
 
 TThumbnailLoader::TThumbnailLoader(std::string avatarFolder, std::string cacheFolder, int threads)
-    : cache_(std::move(cacheFolder)), avatarFolder_(std::move(avatarFolder)) {
-    if (threads <= 0) threads = std::max(1, static_cast<int>(std::thread::hardware_concurrency()));
-    for (int i = 0; i < threads; ++i) workers_.emplace_back([this] { Work(); });
-    if (!cache_.Folder().empty())
-        pruner_ =
-            std::thread([folder = cache_.Folder()] { PruneThumbnailCache(folder, kThumbnailCacheMaxBytes); });
-}
+    : cache_(std::move(cacheFolder)),
+      avatarFolder_(std::move(avatarFolder)),
+      threads_(threads > 0 ? threads : std::max(1, static_cast<int>(std::thread::hardware_concurrency()))) {}
 
 TThumbnailLoader::~TThumbnailLoader() {
     {
@@ -60,6 +56,12 @@ void TThumbnailLoader::Request(const TThumbnailRequest& request, bool urgent) {
             waiting_.push_back(request);
     }
     ++requested_;
+    if (workers_.empty()) {
+        for (int i = 0; i < threads_; ++i) workers_.emplace_back([this] { Work(); });
+        if (!cache_.Folder().empty())
+            pruner_ =
+                std::thread([folder = cache_.Folder()] { PruneThumbnailCache(folder, kThumbnailCacheMaxBytes); });
+    }
     wake_.notify_one();
 }
 

@@ -109,6 +109,35 @@ TWardrobeBrowser::TWardrobeBrowser(const std::array<TComboBox*, kPartListCount>&
       lists_(lists),
       loader_(std::make_unique<TThumbnailLoader>(std::move(avatarFolder), std::move(cacheFolder))) {
     setObjectName(QStringLiteral("wardrobeBrowser"));
+    toggleAction_ = toggleViewAction();
+    toggleAction_->setText(QStringLiteral("&Wardrobe"));
+    toggleAction_->setShortcut(QKeySequence(Qt::Key_F2));
+    toggleAction_->setShortcutContext(Qt::ApplicationShortcut);
+    searchAction_ = new QAction(QStringLiteral("&Find Item…"), this);
+    searchAction_->setShortcut(QKeySequence::Find);
+    searchAction_->setShortcutContext(Qt::ApplicationShortcut);
+    connect(searchAction_, &QAction::triggered, this, [this] {
+        Build();
+        show();
+        raise();
+        searchField_->setFocus(Qt::ShortcutFocusReason);
+        searchField_->selectAll();
+    });
+    addAction(searchAction_);
+}
+
+void TWardrobeBrowser::showEvent(QShowEvent* event) {
+    Build();
+    QDockWidget::showEvent(event);
+}
+
+void TWardrobeBrowser::Build() const {
+    if (built_) return;
+    built_ = true;
+    const_cast<TWardrobeBrowser*>(this)->BuildContents();
+}
+
+void TWardrobeBrowser::BuildContents() {
     auto* body = new QWidget(this);
     auto* layout = new QVBoxLayout(body);
     layout->setContentsMargins(4, 4, 4, 4);
@@ -184,21 +213,6 @@ TWardrobeBrowser::TWardrobeBrowser(const std::array<TComboBox*, kPartListCount>&
         if (visible) RequestAll(ShownList());
     });
 
-    toggleAction_ = toggleViewAction();
-    toggleAction_->setText(QStringLiteral("&Wardrobe"));
-    toggleAction_->setShortcut(QKeySequence(Qt::Key_F2));
-    toggleAction_->setShortcutContext(Qt::ApplicationShortcut);
-    searchAction_ = new QAction(QStringLiteral("&Find Item…"), this);
-    searchAction_->setShortcut(QKeySequence::Find);
-    searchAction_->setShortcutContext(Qt::ApplicationShortcut);
-    connect(searchAction_, &QAction::triggered, this, [this] {
-        show();
-        raise();
-        searchField_->setFocus(Qt::ShortcutFocusReason);
-        searchField_->selectAll();
-    });
-    addAction(searchAction_);
-
     Reload();
 }
 
@@ -220,6 +234,7 @@ bool TWardrobeBrowser::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void TWardrobeBrowser::Reload() {
+    if (!built_) return;  // read when built
     loader_->Cancel();
     for (int i = 0; i < kPartListCount; ++i) {
         const TPartList list = static_cast<TPartList>(i);
@@ -245,13 +260,18 @@ void TWardrobeBrowser::Pick(TPartList list, int item) {
     if (combo->OnSelect) combo->OnSelect(combo);
 }
 
-void TWardrobeBrowser::ShowList(TPartList list) { tabs_->setCurrentIndex(static_cast<int>(list)); }
+void TWardrobeBrowser::ShowList(TPartList list) {
+    Build();
+    tabs_->setCurrentIndex(static_cast<int>(list));
+}
 
 TPartList TWardrobeBrowser::ShownList() const {
+    Build();
     return static_cast<TPartList>(std::max(0, tabs_->currentIndex()));
 }
 
 size_t TWardrobeBrowser::Search(const QString& query) {
+    Build();
     if (searchField_->text() != query) {
         searchField_->setText(query);  // comes back here through textChanged
         return search_.Find(query.toStdString()).Count;
@@ -284,6 +304,7 @@ size_t TWardrobeBrowser::Search(const QString& query) {
 }
 
 void TWardrobeBrowser::SetSide(TThumbnailSide side) {
+    Build();
     if (backSwitch_->isChecked() != (side == TThumbnailSide::Back)) {
         backSwitch_->setChecked(side == TThumbnailSide::Back);  // comes back here through toggled
         return;

@@ -5,10 +5,10 @@
 
 #include "base/format.h"
 #include "base/path.h"
-#include "viewer/animationwriter.h"
 #include "viewer/atomicfile.h"
 #include "viewer/batchsetup.h"
 #include "viewer/datafolder.h"
+#include "viewer/exportmodule.h"
 #include "viewer/gltfexport.h"
 #include "viewer/layer.h"
 #include "viewer/objexport.h"
@@ -79,9 +79,10 @@ void WriteOutputs(TOffscreenRenderer& renderer, const TRenderArguments& r) {
             frames.reserve(static_cast<size_t>(r.Turntable));
             for (int32_t frame = 0; frame < r.Turntable; ++frame)
                 frames.push_back(Picture(renderer, r, TurntableYaw(r.Yaw, frame, r.Turntable)));
-            WriteFileAtomically(*r.Output, Extension(*r.Output) == ".gif"
-                                               ? EncodeAnimatedGif(frames, r.FrameMilliseconds)
-                                               : EncodeAnimatedWebp(frames, r.FrameMilliseconds));
+            WriteFileAtomically(*r.Output,
+                                Extension(*r.Output) == ".gif"
+                                    ? ExportFunctions().EncodeAnimatedGif(frames, r.FrameMilliseconds)
+                                    : ExportFunctions().EncodeAnimatedWebp(frames, r.FrameMilliseconds));
         } else {
             WriteFileAtomically(*r.Output, EncodePng(Picture(renderer, r, r.Yaw)));
         }
@@ -95,7 +96,8 @@ void WriteOutputs(TOffscreenRenderer& renderer, const TRenderArguments& r) {
         WriteFileAtomically(*r.Textures + "_front.png", EncodePng(front));
         WriteFileAtomically(*r.Textures + "_back.png", EncodePng(back));
     }
-    if (r.Glb) WriteFileAtomically(*r.Glb, BuildGlb(renderer.Model(), front, back, generator));
+    if (r.Glb)
+        WriteFileAtomically(*r.Glb, ExportFunctions().BuildGlb(renderer.Model(), front, back, generator));
     if (r.Obj) {
         const TObjNames names = ObjNames(*r.Obj);
         const TObjFiles files = BuildObj(renderer.Model(), names.Base, generator);
@@ -126,6 +128,9 @@ int RunRenderCommand(const TCommandLine& commandLine, const TLinePrinter& error)
         return kExitUsage;
     }
     try {
+        // The encoders' module before any drawing: without it nothing is
+        // drawn or written in vain.
+        if ((r.Output && r.Turntable > 0) || r.Glb) ExportFunctions();
         TOffscreenRenderer renderer(r.Width * r.Supersample, r.Height * r.Supersample);
         if (!renderer.LoadModel(outfit.Body)) {
             error(Format("the model file \"%s\" is missing.", ModelFileName(outfit.Body)));

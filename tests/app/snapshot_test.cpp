@@ -24,9 +24,11 @@ struct TRun {
 };
 
 // Runs a viewer executable headless with arguments (each quoted as given).
+// environment: more NAME=value settings for the run.
 TRun RunViewer(const std::vector<std::string>& arguments, const TempFolder& dir,
-               const std::string& executable = WBX_VIEWER_EXECUTABLE) {
-    std::string command = "QT_QPA_PLATFORM=offscreen HOME='" + dir.Path() + "' '" + executable + "'";
+               const std::string& executable = WBX_VIEWER_EXECUTABLE, const std::string& environment = "") {
+    std::string command =
+        "QT_QPA_PLATFORM=offscreen HOME='" + dir.Path() + "' " + environment + " '" + executable + "'";
     for (const std::string& argument : arguments) command += " '" + argument + "'";
     const std::string output = dir / "stdout.txt";
     const std::string errors = dir / "stderr.txt";
@@ -181,6 +183,62 @@ TEST_F(SnapshotTest, LeavesTheSettingsFileAsItIs) {
         beside.push_back(entry.path().filename().string());
     std::sort(beside.begin(), beside.end());
     EXPECT_EQ(beside, (std::vector<std::string>{"wardrobix", "wardrobix.ini"}));
+}
+
+// The export encoders and their libraries lie in a module the program loads
+// on its first export; the dynamic loader's own report (LD_DEBUG=files) names
+// every object it maps.
+bool Mapped(const TRun& run, const std::string& object) {
+    return run.Stderr.find("file=" + object) != std::string::npos ||
+           run.Stderr.find("/" + object) != std::string::npos;
+}
+const std::vector<std::string> kExportObjects = {"libwebp.so",     "libwebpmux.so", "libgif.so",
+                                                 "libtinygltf.so", "libstb.so",     "wardrobix-export.so"};
+
+TEST_F(SnapshotTest, TheFirstFrameMapsNoExportLibraryAndAnExportLoadsThem) {
+    TRun run = RunViewer({"--data", data, "--snapshot", png}, dir, WBX_VIEWER_EXECUTABLE, "LD_DEBUG=files");
+    ASSERT_EQ(run.Status, 0) << run.Stderr;
+    ASSERT_TRUE(Mapped(run, "libQt6Widgets.so")) << "no loader report: " << run.Stderr;
+    for (const std::string& object : kExportObjects) EXPECT_FALSE(Mapped(run, object)) << object;
+    EXPECT_FALSE(QImage(QString::fromStdString(png)).isNull());
+
+    const std::string glb = dir / "figure.glb", gif = dir / "turn.gif";
+    run =
+        RunViewer({"render", "--data", data, "--size", "64x48", "--glb", glb, "--turntable", "2", "-o", gif},
+                  dir, WBX_VIEWER_EXECUTABLE, "LD_DEBUG=files");
+    ASSERT_EQ(run.Status, 0) << run.Stderr;
+    EXPECT_TRUE(Mapped(run, "wardrobix-export.so"));
+    EXPECT_EQ(testing::ReadText(glb).substr(0, 4), "glTF");
+    EXPECT_EQ(testing::ReadText(gif).substr(0, 6), "GIF89a");
+}
+
+TEST_F(SnapshotTest, WithoutItsExportModuleTheViewerDrawsAndAnExportSaysWhatIsMissing) {
+    const std::string viewer = OwnViewer();  // alone in its folder
+    TRun run = RunViewer({"--data", data, "--snapshot", png}, dir, viewer);
+    ASSERT_EQ(run.Status, 0) << run.Stderr;
+
+    // Nothing is written when the module is missing, not even the picture
+    // that needs no module.
+    const std::string glb = dir / "figure.glb", picture = dir / "picture.png";
+    run = RunViewer({"render", "--data", data, "--glb", glb, "-o", picture}, dir, viewer);
+    EXPECT_EQ(run.Status, 1);
+    EXPECT_FALSE(std::filesystem::exists(picture));
+    EXPECT_NE(
+        run.Stderr.find("wardrobix: the export module \"wardrobix-export.so\" is missing (looked in \"" +
+                        dir / "bin" + "\""),
+        std::string::npos)
+        << run.Stderr;
+    EXPECT_FALSE(std::filesystem::exists(glb));
+
+    // A damaged module is refused with the loader's reason, not run.
+    testing::WriteText(dir / "bin/wardrobix-export.so", "not a module");
+    run = RunViewer({"render", "--data", data, "--glb", glb}, dir, viewer);
+    EXPECT_EQ(run.Status, 1);
+    EXPECT_NE(
+        run.Stderr.find("the export module \"" + dir / "bin/wardrobix-export.so" + "\" cannot be loaded"),
+        std::string::npos)
+        << run.Stderr;
+    EXPECT_FALSE(std::filesystem::exists(glb));
 }
 
 }  // namespace

@@ -173,10 +173,14 @@ TEST_F(WardrobeBrowserTest, TheMainWindowDocksItWithF2AndFindsWithCtrlF) {
     TWardrobeBrowser* browser = InstallWardrobeBrowser(window, cache.Path());
     window.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
-    // Hidden at first: the window is as it was.
+    // Hidden at first: the window is as it was, the panel's contents are not
+    // built and no thumbnail worker runs.
     EXPECT_FALSE(browser->isVisible());
     EXPECT_EQ(window.Form().size(), QSize(kClientWidth, kClientHeight));
     EXPECT_EQ(window.dockWidgetArea(browser), Qt::RightDockWidgetArea);
+    QTest::qWait(50);
+    EXPECT_FALSE(browser->Built());
+    EXPECT_FALSE(browser->Loader().Started());
 
     QAction* toggle = nullptr;
     QAction* find = nullptr;
@@ -189,6 +193,12 @@ TEST_F(WardrobeBrowserTest, TheMainWindowDocksItWithF2AndFindsWithCtrlF) {
     toggle->trigger();
     EXPECT_TRUE(browser->isVisible());
     EXPECT_EQ(window.Form().size(), QSize(kClientWidth, kClientHeight));  // the window grew instead
+    // Built when shown, over the lists as they are now; the shown grid asks
+    // for its thumbnails: the workers start then.
+    EXPECT_TRUE(browser->Built());
+    EXPECT_EQ(browser->Model(plShoes).Current(), window.Form().cbShoes->currentIndex());
+    EXPECT_TRUE(QTest::qWaitFor([&] { return browser->Loader().Started(); }, 5000));
+    ASSERT_TRUE(browser->Loader().WaitUntilIdle(20000));
     toggle->trigger();
     EXPECT_FALSE(browser->isVisible());
     find->trigger();
@@ -256,7 +266,7 @@ TEST_F(WardrobeBrowserTest, ThumbnailsComeFromWorkersThenFromTheCacheAndNeverSta
     EXPECT_EQ(Picture(*later, plUpper, 1), Picture(*later, plUpper, 2));
 }
 
-TEST_F(WardrobeBrowserTest, ACacheOverItsSizeIsPrunedWhenTheBrowserStarts) {
+TEST_F(WardrobeBrowserTest, ACacheOverItsSizeIsPrunedWhenThumbnailsAreFirstMade) {
     namespace fs = std::filesystem;
     // Two entries of 200 MiB each (sparse: they take no room), the one used
     // longer ago goes; what is not an entry stays, however large.
@@ -270,7 +280,10 @@ TEST_F(WardrobeBrowserTest, ACacheOverItsSizeIsPrunedWhenTheBrowserStarts) {
     const std::string older = entry("00000000000000AA.thumb", 48);
     const std::string newer = entry("00000000000000BB.thumb", 2);
     const std::string other = entry("notes.thumb", 100);
-    MakeBrowser().reset();  // its end waits for the pruning
+    auto browser = MakeBrowser();
+    EXPECT_TRUE(fs::exists(older));  // nothing runs before the browser is first shown
+    LoadAll(*browser, plShoes);
+    browser.reset();  // its end waits for the pruning
     EXPECT_FALSE(fs::exists(older));
     EXPECT_TRUE(fs::exists(newer));
     EXPECT_TRUE(fs::exists(other));

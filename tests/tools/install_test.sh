@@ -44,6 +44,8 @@ done
 for program in wardrobix wardrobix-sample-data; do
   [ -x "$prefix/bin/$program" ] || fail "bin/$program is not executable"
 done
+modules=("$prefix"/lib*/wardrobix/wardrobix-export.so "$prefix"/lib/*/wardrobix/wardrobix-export.so)
+[ -n "$(ls "${modules[@]}" 2>/dev/null)" ] || fail "the export module is not installed under lib/.../wardrobix"
 ls "$share"/zsh/*/_wardrobix >/dev/null 2>&1 || fail "no zsh completion installed"
 
 # Validators.
@@ -142,6 +144,12 @@ run_installed() {  # run_installed PREFIX LABEL
     fail "$label: the installed viewer's snapshot failed: $(cat "$work/run.log")"
   fi
   [ -s "$work/shot-$label.png" ] || fail "$label: no snapshot written"
+  # An export loads the installed export module.
+  if ! env -i PATH=/usr/bin:/bin HOME="$home" "$prefix/bin/wardrobix" render --data "$work/data-$label" \
+    --size 64x48 --glb "$work/figure-$label.glb" >"$work/export.log" 2>&1; then
+    fail "$label: the installed viewer could not export a model: $(cat "$work/export.log")"
+  fi
+  [ -s "$work/figure-$label.glb" ] || fail "$label: no .glb written"
   env -i PATH=/usr/bin:/bin HOME="$home" "$prefix/bin/wardrobix" --version >/dev/null ||
     fail "$label: --version failed"
   after=$(cd "$prefix" && find . | LC_ALL=C sort)
@@ -156,5 +164,13 @@ run_installed "$work/moved" moved
 mkdir -p "$work/uninstalled"
 cp "$work/moved/bin/wardrobix" "$work/uninstalled/"
 reads_settings_from "$work/uninstalled/wardrobix" "$work/data-moved" beside uninstalled
+# Without its export module beside it or installed, the program still draws
+# and says which module an export lacks.
+if out=$("$work/uninstalled/wardrobix" render --data "$work/data-moved" --glb "$work/lost.glb" 2>&1); then
+  fail "an export without the export module succeeded"
+fi
+grep -q 'export module "wardrobix-export.so" is missing' <<<"$out" ||
+  fail "an export without the export module said: $out"
+if [ -e "$work/lost.glb" ]; then fail "an export without the export module left a file"; fi
 
 finish "install"

@@ -58,8 +58,9 @@ for clause in "${clauses[@]}"; do
       fail "$name $installed does not satisfy $clause"
   fi
 done
-# Computed, not listed by hand: a versioned clause for each library the programs link.
-for library in libc6 libstdc++6 zlib1g libqt6core6 libqt6gui6 libqt6widgets6; do
+# Computed, not listed by hand: a versioned clause for each library the programs
+# and the export module link.
+for library in libc6 libstdc++6 zlib1g libqt6core6 libqt6gui6 libqt6widgets6 libwebp7 libgif7; do
   [[ ${constraint[$library]:-} == "$library (>= "* ]] || fail "Depends lacks a versioned $library: $depends"
 done
 
@@ -76,6 +77,8 @@ outside=$(awk '{ print $6 }' <<<"$listing" | grep -vE '^\./(usr(/.*)?)?$')
 owners=$(awk '{ print $2 }' <<<"$listing" | sort -u)
 [ "$owners" = root/root ] || fail "files not owned by root/root: $owners"
 grep -qE '^-rwxr-xr-x .* \./usr/bin/wardrobix$' <<<"$listing" || fail "/usr/bin/wardrobix is not mode 755"
+grep -qE ' \./usr/lib/([^/]+/)?wardrobix/wardrobix-export\.so$' <<<"$listing" ||
+  fail "the package lacks the export module (/usr/lib/.../wardrobix/wardrobix-export.so)"
 
 # Installed into a throw-away root.
 root=$work/root
@@ -100,6 +103,11 @@ if ! out=$(env -i PATH=/usr/bin:/bin HOME="$work/home" QT_QPA_PLATFORM=offscreen
   fail "the installed viewer's snapshot failed: $out"
 fi
 [ -s "$work/shot.png" ] || fail "no snapshot written"
+if ! out=$(env -i PATH=/usr/bin:/bin HOME="$work/home" "$viewer" render --data "$work/data" --size 64x48 \
+  --glb "$work/figure.glb" --turntable 2 -o "$work/turn.webp" 2>&1); then
+  fail "the installed viewer could not export (its export module): $out"
+fi
+[ -s "$work/figure.glb" ] && [ -s "$work/turn.webp" ] || fail "the installed viewer wrote no .glb or .webp"
 reads_settings_from "$viewer" "$work/data" xdg package
 after=$(cd "$root/usr" && find . | LC_ALL=C sort)
 [ "$before" = "$after" ] || fail "the programs wrote into /usr: $(diff <(echo "$before") <(echo "$after"))"

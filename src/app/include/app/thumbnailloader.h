@@ -40,7 +40,8 @@ struct TThumbnailRequest {
 class TThumbnailLoader : public QObject {
 public:
     // avatarFolder: the layer files' folder; cacheFolder: the disk cache ("":
-    // none); threads 0: one per processor.
+    // none); threads 0: one per processor. The threads start with the first
+    // request: a window whose browser is never opened runs none.
     TThumbnailLoader(std::string avatarFolder, std::string cacheFolder, int threads = 0);
     ~TThumbnailLoader() override;
     TThumbnailLoader(const TThumbnailLoader&) = delete;
@@ -62,6 +63,8 @@ public:
     int Requested() const { return requested_; }
     int Delivered() const { return delivered_; }
     bool Busy() const;
+    // Whether the worker threads have been started.
+    bool Started() const { return !workers_.empty(); }
     // Thumbnails delivered from the disk cache, and made afresh, in all.
     int64_t FromCache() const { return fromCache_; }
     int64_t Made() const { return made_; }
@@ -85,8 +88,9 @@ private:
     bool deliveryPosted_ = false;
     bool stopping_ = false;
 
-    std::thread pruner_;  // keeps the disk cache within its size; joined last
-    std::vector<std::thread> workers_;
+    int threads_;
+    std::thread pruner_;                // keeps the disk cache within its size; joined last
+    std::vector<std::thread> workers_;  // started by the first Request (GUI thread), with the pruner
     int requested_ = 0, delivered_ = 0;  // GUI thread only
     int64_t fromCache_ = 0, made_ = 0;   // GUI thread only
 };

@@ -66,22 +66,31 @@ public:
     QAction* ToggleAction() const { return toggleAction_; }
     QAction* SearchAction() const { return searchAction_; }
 
-    TWardrobeModel& Model(TPartList list) const { return *models_[static_cast<size_t>(list)]; }
-    QListView& Grid(TPartList list) const { return *grids_[static_cast<size_t>(list)]; }
-    QLineEdit& SearchField() const { return *searchField_; }
-    QLabel& CountLabel() const { return *countLabel_; }
-    QProgressBar& Progress() const { return *progress_; }
+    // The panel's contents, built when first shown or asked for.
+    TWardrobeModel& Model(TPartList list) const { return Build(), *models_[static_cast<size_t>(list)]; }
+    QListView& Grid(TPartList list) const { return Build(), *grids_[static_cast<size_t>(list)]; }
+    QLineEdit& SearchField() const { return Build(), *searchField_; }
+    QLabel& CountLabel() const { return Build(), *countLabel_; }
+    QProgressBar& Progress() const { return Build(), *progress_; }
     TThumbnailLoader& Loader() const { return *loader_; }
+    bool Built() const { return built_; }
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
+    void showEvent(QShowEvent* event) override;
 
 private:
+    // Builds the contents once: a browser that is never shown costs a dock
+    // and its actions only. Const because the accessors build on demand.
+    void Build() const;
+    void BuildContents();
+
     void RequestAll(TPartList list);
     void UpdateProgress();
     void UpdateTabTitles(const TItemMatches& matches);
     void FocusGrid();
 
+    mutable bool built_ = false;
     std::array<TComboBox*, kPartListCount> lists_;
     std::array<TWardrobeModel*, kPartListCount> models_{};  // Qt children
     std::array<QListView*, kPartListCount> grids_{};        // Qt children
