@@ -89,8 +89,8 @@ private:
     bool stopping_ = false;
 
     int threads_;
-    std::thread pruner_;                // keeps the disk cache within its size; joined last
-    std::vector<std::thread> workers_;  // started by the first Request (GUI thread), with the pruner
+    std::thread pruner_;                 // keeps the disk cache within its size; joined last
+    std::vector<std::thread> workers_;   // started by the first Request (GUI thread), with the pruner
     int requested_ = 0, delivered_ = 0;  // GUI thread only
     int64_t fromCache_ = 0, made_ = 0;   // GUI thread only
 };
