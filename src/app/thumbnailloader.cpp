@@ -59,8 +59,8 @@ void TThumbnailLoader::Request(const TThumbnailRequest& request, bool urgent) {
     if (workers_.empty()) {
         for (int i = 0; i < threads_; ++i) workers_.emplace_back([this] { Work(); });
         if (!cache_.Folder().empty())
-            pruner_ =
-                std::thread([folder = cache_.Folder()] { PruneThumbnailCache(folder, kThumbnailCacheMaxBytes); });
+            pruner_ = std::thread(
+                [folder = cache_.Folder()] { PruneThumbnailCache(folder, kThumbnailCacheMaxBytes); });
     }
     wake_.notify_one();
 }
