@@ -42,6 +42,14 @@ std::string UnknownName(const char* what, const std::string& name, const std::ve
     return message;
 }
 
+// "The following argument was not expected: --bogus".
+std::string NotExpected(const std::vector<std::string>& arguments) {
+    std::string message = arguments.size() > 1 ? "The following arguments were not expected:"
+                                               : "The following argument was not expected:";
+    for (const std::string& argument : arguments) message += " " + argument;
+    return message;
+}
+
 // A check that adds nothing to the option's value name in the help: each
 // help text says its range in words.
 CLI::Validator Quiet(CLI::Validator validator) {
@@ -326,6 +334,12 @@ TCommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
     } catch (const CLI::ParseError& error) {
         result.Error = error.what();
         if (result.Error.empty()) result.Error = "bad arguments";
+        // Arguments nobody takes are named before what they may have caused
+        // (a required option or value that seems missing), in the order typed.
+        if (const std::vector<std::string> unknown = app.remaining(true); !unknown.empty()) {
+            result.Error = NotExpected(unknown);
+            result.BadValue = false;
+        }
     }
     if (app.got_subcommand("render")) result.Subcommand = TSubcommand::Render;
     if (app.got_subcommand("catalogue")) result.Subcommand = TSubcommand::Catalogue;

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <numeric>
+#include <optional>
+#include <tuple>
 
 #include "asciicase.h"
 #include "viewer/datafolder.h"
@@ -10,7 +12,9 @@ namespace wbx {
 
 namespace {
 
-size_t EditDistance(const std::string& a, const std::string& b) {
+// The edit distances from a to each beginning of b: entry j is the fewest
+// edits that turn a into b's first j characters.
+std::vector<size_t> EditDistances(const std::string& a, const std::string& b) {
     std::vector<size_t> row(b.size() + 1);
     std::iota(row.begin(), row.end(), size_t{0});
     for (size_t i = 1; i <= a.size(); ++i) {
@@ -23,7 +27,31 @@ size_t EditDistance(const std::string& a, const std::string& b) {
             diagonal = above;
         }
     }
-    return row[b.size()];
+    return row;
+}
+
+// How well a candidate fits a typed name: a lower rank is a better fit.
+struct TFit {
+    int Kind = 0;  // 0 starts with it, 1 contains it, 2 near it
+    size_t Distance = 0;
+};
+
+std::optional<TFit> FitOf(const std::string& wanted, const std::string& candidate) {
+    if (!wanted.empty()) {
+        const size_t at = AsciiLowerCase(candidate).find(AsciiLowerCase(wanted));
+        if (at == 0) return TFit{0, 0};
+        if (at != std::string::npos) return TFit{1, 0};
+    }
+    const std::vector<size_t> row = EditDistances(wanted, candidate);
+    const size_t whole = row.back();
+    // A name typed with a slip before it was finished ("Wintr" for "Winter
+    // coat") is near the name's beginning; one edit in four typed letters is
+    // allowed there, so that short words do not match every name.
+    const size_t beginning = *std::min_element(row.begin(), row.end());
+    const bool nearWhole = whole * 2 <= std::max(wanted.size(), candidate.size());
+    const bool nearBeginning = !wanted.empty() && beginning * 4 <= wanted.size();
+    if (!nearWhole && !nearBeginning) return std::nullopt;
+    return TFit{2, nearBeginning ? std::min(whole, beginning) : whole};
 }
 
 }  // namespace
@@ -59,13 +87,12 @@ TPartSelection StartSelection() {
 
 std::vector<std::string> ClosestNames(const std::string& wanted, const std::vector<std::string>& candidates,
                                       size_t count) {
-    std::vector<std::pair<size_t, size_t>> ranked;  // distance, index
-    for (size_t i = 0; i < candidates.size(); ++i) {
-        const size_t distance = EditDistance(wanted, candidates[i]);
-        if (distance * 2 <= std::max(wanted.size(), candidates[i].size())) ranked.emplace_back(distance, i);
-    }
-    std::stable_sort(ranked.begin(), ranked.end(),
-                     [](const auto& a, const auto& b) { return a.first < b.first; });
+    std::vector<std::pair<TFit, size_t>> ranked;  // fit, index
+    for (size_t i = 0; i < candidates.size(); ++i)
+        if (const std::optional<TFit> fit = FitOf(wanted, candidates[i])) ranked.emplace_back(*fit, i);
+    std::stable_sort(ranked.begin(), ranked.end(), [](const auto& a, const auto& b) {
+        return std::tie(a.first.Kind, a.first.Distance) < std::tie(b.first.Kind, b.first.Distance);
+    });
     std::vector<std::string> result;
     for (size_t i = 0; i < ranked.size() && i < count; ++i) result.push_back(candidates[ranked[i].second]);
     return result;

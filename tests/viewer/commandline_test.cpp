@@ -33,6 +33,34 @@ TEST(CommandLine, RefusesWhatItDoesNotKnow) {
     EXPECT_NE(UsageText("wardrobix").find("--snapshot"), std::string::npos);
 }
 
+TEST(CommandLine, AnUnknownOptionIsNamedBeforeWhatItMayHaveCaused) {
+    const std::string one = "The following argument was not expected: --bogus";
+    // Alone, and with what each subcommand requires missing or given.
+    for (const std::vector<std::string>& arguments : std::vector<std::vector<std::string>>{
+             {"catalogue", "--bogus"},
+             {"catalogue", "--bogus", "-o", "d"},
+             {"catalogue", "-o", "d", "--bogus"},
+             {"--bogus", "catalogue"},
+             {"render", "--bogus"},
+             {"render", "--bogus", "-o", "a.png"},
+             {"merge", "--bogus"},
+             {"merge", "d", "--bogus"},
+         }) {
+        const TCommandLine c = ParseCommandLine(arguments);
+        EXPECT_EQ(c.Error, one) << arguments[0] << " " << arguments[1];
+        EXPECT_FALSE(c.BadValue);
+    }
+    // Before a bad value too, and several in the order typed.
+    EXPECT_EQ(ParseCommandLine({"catalogue", "--bogus", "--slots", "hats"}).Error, one);
+    EXPECT_EQ(ParseCommandLine({"render", "-o", "a.png", "--pitch", "90", "--bogus"}).Error, one);
+    EXPECT_EQ(ParseCommandLine({"--outfit", "wbx1:x", "--bogus"}).Error, one);
+    EXPECT_EQ(ParseCommandLine({"catalogue", "--x", "-o", "d", "--y"}).Error,
+              "The following arguments were not expected: --x --y");
+    // Without one, what is missing is still said.
+    EXPECT_NE(ParseCommandLine({"catalogue"}).Error.find("--output"), std::string::npos);
+    EXPECT_NE(ParseCommandLine({"merge"}).Error.find("folder"), std::string::npos);
+}
+
 TEST(CommandLine, OutfitCodesAreReadAndABadOneIsNamedInOneLine) {
     TCommandLine c = ParseCommandLine({"--outfit", "wbx1:type2,00_10030,,,,,,,,,"});
     EXPECT_TRUE(c.Error.empty()) << c.Error;

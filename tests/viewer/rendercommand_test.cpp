@@ -209,6 +209,9 @@ TEST_F(Commands, OutfitBySavedName) {
     EXPECT_NE(errors.find("\"Sumer\""), std::string::npos) << errors;
     EXPECT_NE(errors.find("(closest: Summer"), std::string::npos) << errors;
     EXPECT_FALSE(std::filesystem::exists(dir / "x.png"));
+    // A name begun with a slip in it.
+    EXPECT_EQ(Render({"--outfit", "Wintr", "-o", dir / "x.png"}), kExitUsage);
+    EXPECT_NE(errors.find("(closest: Winter coat)"), std::string::npos) << errors;
     // The catalogue's base outfit is found the same way.
     EXPECT_EQ(Catalogue({"-o", dir / "c", "--outfit", "winter cot", "--slots", "shoes"}), kExitUsage);
     EXPECT_NE(errors.find("Winter coat"), std::string::npos) << errors;

@@ -28,9 +28,12 @@ TStringList SlotItems(TPartList list);
 // starts dressed (hair, body, upper, bottom, shoes), nothing in the others.
 TPartSelection StartSelection();
 
-// Up to count of candidates, nearest to wanted first (edit distance, ASCII
-// letters compared in either case; ties in the candidates' order), none
-// further than half the longer name's length.
+// Up to count of candidates that wanted may have meant, ASCII letters compared
+// in either case: first those that start with wanted, then those that contain
+// it, then the near ones by edit distance (none further than half the longer
+// name's length, or than one edit in four typed letters from some beginning of
+// the candidate, as "Wintr" is from "Winter coat"); ties in the candidates'
+// order.
 std::vector<std::string> ClosestNames(const std::string& wanted, const std::vector<std::string>& candidates,
                                       size_t count = 3);
 
