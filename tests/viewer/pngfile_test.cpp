@@ -57,6 +57,28 @@ TEST(PngWriter, DecodesToTheSamePixelsWithAndWithoutAlpha) {
         }
 }
 
+TEST(PngWriter, AFigureOnAnEmptyBackgroundDecodesToTheSamePixels) {
+    // Mostly zeros once filtered, as a transparent render is: a small figure
+    // with an edge that changes from row to row, and a row left untouched.
+    for (const bool alpha : {true, false}) {
+        TRgbaImage picture(300, 200, alpha);
+        if (!alpha)  // an opaque picture reads back with alpha 255
+            for (size_t i = 3; i < picture.Pixels.size(); i += 4) picture.Pixels[i] = 255;
+        for (int32_t y = 20; y < 180; ++y)
+            for (int32_t x = 120 + y % 7; x < 160 + y % 5; ++x) {
+                uint8_t* p = picture.Row(y) + x * 4;
+                p[0] = static_cast<uint8_t>(x * y);
+                p[1] = static_cast<uint8_t>(x + y);
+                p[2] = 90;
+                p[3] = alpha && y == 100 ? 0 : 255;
+            }
+        const std::vector<uint8_t> bytes = EncodePng(picture);
+        EXPECT_EQ(Decode(bytes).Pixels, picture.Pixels) << "alpha " << alpha;
+        EXPECT_EQ(EncodePng(picture), bytes);
+        EXPECT_LT(bytes.size(), picture.Pixels.size() / 8);
+    }
+}
+
 TEST(PngWriter, SamePictureSameBytesAndTextChunksReadBack) {
     TPngWriter writer;
     const TRgbaImage picture = Pattern(40, 30, true);
