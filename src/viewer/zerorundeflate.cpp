@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cstring>
 #include <numeric>
 
 namespace wbx {
@@ -46,7 +47,12 @@ void Tokenize(const uint8_t* data, size_t size, Emit&& emit) {
             emit(data[i++]);
             continue;
         }
+        // Long runs are passed eight bytes at a time.
         size_t end = i + 1;
+        for (uint64_t word = 0; end + 8 <= size; end += 8) {
+            std::memcpy(&word, data + end, 8);
+            if (word != 0) break;
+        }
         while (end < size && data[end] == 0) ++end;
         emit(0);  // the run's first zero, which the copies repeat
         size_t left = end - i - 1;
