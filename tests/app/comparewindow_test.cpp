@@ -258,5 +258,48 @@ TEST_F(CompareWindowTest, ItsPlaceAndSizeComeBack) {
     EXPECT_EQ(window->Form().size(), QSize(640, 480));  // the main view keeps its size
 }
 
+// The window the keyboard goes to, waited for (a window counts as active
+// while one of its own windows is).
+bool IsActive(QWidget* window) {
+    return QTest::qWaitFor([window] { return QApplication::activeWindow() == window; });
+}
+
+// A key pressed where the keyboard is in window, once window has it.
+void Press(QWidget* window, QKeyCombination key) {
+    window->activateWindow();
+    ASSERT_TRUE(IsActive(window));
+    QTest::keyClick(window->focusWidget() ? window->focusWidget() : window, key.key(),
+                    key.keyboardModifiers());
+}
+
+TEST_F(CompareWindowTest, EscapeClosesItCtrlQQuitsAndCtrlKTurnsBackToTheMainWindow) {
+    const std::filesystem::path ini = dir / "wardrobix.ini";
+    Open();
+    compare->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(compare));
+    Press(compare, Qt::Key_Escape);
+    EXPECT_FALSE(compare->isVisible());
+    EXPECT_TRUE(window->isVisible());
+    EXPECT_FALSE(TIniFile(ini).ReadString("window", "compare", "").empty());  // its place kept
+
+    // Ctrl+K in the compare window puts the main window in front; there it
+    // brings the compare window forward again.
+    compare->show();
+    Press(compare, Qt::CTRL | Qt::Key_K);
+    EXPECT_TRUE(IsActive(window.get()));
+    EXPECT_TRUE(compare->isVisible());
+    Press(window.get(), Qt::CTRL | Qt::Key_K);
+    EXPECT_TRUE(IsActive(compare));
+
+    // Ctrl+Q closes the main window (which ends the program), as its own Quit
+    // does: the compare window's place, moved since, is written on the way.
+    compare->resize(compare->width() - 40, compare->height() - 30);
+    QApplication::processEvents();
+    const QByteArray moved = compare->saveGeometry().toBase64();
+    Press(compare, Qt::CTRL | Qt::Key_Q);
+    EXPECT_FALSE(window->isVisible());
+    EXPECT_EQ(TIniFile(ini).ReadString("window", "compare", ""), moved.toStdString());
+}
+
 }  // namespace
 }  // namespace wbx
