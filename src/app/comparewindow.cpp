@@ -13,7 +13,6 @@
 #include <QScreen>
 #include <QSignalBlocker>
 #include <QStatusBar>
-#include <QToolBar>
 #include <exception>
 
 #include "app/compareview.h"
@@ -426,7 +425,7 @@ TCompareWindow* InstallCompareWindow(TMainWindow& window) {
                                              compare->raise();
                                              compare->activateWindow();
                                          });
-    window.ToolBar()->addAction(show);
+    window.AddToolBarAction(show);
     TForm1& form = window.Form();
     // After whoever listened before.
     form.OnTexturesComposed = [compare, previous = std::move(form.OnTexturesComposed)] {

@@ -9,12 +9,16 @@
 #include <QClipboard>
 #include <QComboBox>
 #include <QMouseEvent>
+#include <QRegularExpression>
 #include <QTest>
+#include <QToolBar>
+#include <QToolButton>
 #include <QWheelEvent>
 #include <filesystem>
 
 #include "app/compareview.h"
 #include "app/dressing.h"
+#include "app/exportactions.h"
 #include "app/mainwindow.h"
 #include "app/outfitmenu.h"
 #include "app/rgbaqimage.h"
@@ -299,6 +303,34 @@ TEST_F(CompareWindowTest, EscapeClosesItCtrlQQuitsAndCtrlKTurnsBackToTheMainWind
     Press(compare, Qt::CTRL | Qt::Key_Q);
     EXPECT_FALSE(window->isVisible());
     EXPECT_EQ(TIniFile(ini).ReadString("window", "compare", ""), moved.toStdString());
+}
+
+TEST_F(CompareWindowTest, EveryToolBarActionFitsAtTheDefaultSize) {
+    window = std::make_unique<TMainWindow>(Services(), dir / "config/outfits.txt");
+    ASSERT_EQ(window->Form().StartupOutcome(), TStartupOutcome::Running);
+    new TExportActions(*window);  // the tool bar as the program fills it, owned by the window
+    InstallCompareWindow(*window);
+    window->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
+    QApplication::processEvents();
+    EXPECT_EQ(window->Form().size(), QSize(640, 480));
+
+    QToolBar& bar = *window->ToolBar();
+    ASSERT_GE(bar.actions().size(), 7);
+    for (QAction* action : bar.actions()) {
+        if (action->isSeparator()) continue;
+        const QWidget* button = bar.widgetForAction(action);
+        ASSERT_NE(button, nullptr);
+        EXPECT_TRUE(button->isVisible()) << action->text().toStdString() << " is in the overflow";
+        // The full name (and the key) tells what a short label leaves out.
+        QString name = action->text().remove(QLatin1Char('&'));
+        name.remove(QRegularExpression(QStringLiteral("(\\.\\.\\.|…)$")));
+        EXPECT_TRUE(action->toolTip().startsWith(name)) << action->toolTip().toStdString();
+        EXPECT_TRUE(action->toolTip().contains(action->shortcut().toString(QKeySequence::NativeText)))
+            << action->toolTip().toStdString();
+    }
+    for (const QToolButton* button : bar.findChildren<QToolButton*>(QStringLiteral("qt_toolbar_ext_button")))
+        EXPECT_FALSE(button->isVisible());
 }
 
 }  // namespace
