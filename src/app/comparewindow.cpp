@@ -13,7 +13,6 @@
 #include <QScreen>
 #include <QSignalBlocker>
 #include <QStatusBar>
-#include <QToolBar>
 #include <exception>
 
 #include "app/compareview.h"
@@ -97,6 +96,7 @@ TCompareWindow::TCompareWindow(TMainWindow& window)
     grid->setColumnStretch(1, 1);
 
     BuildPoseActions();
+    BuildWindowActions();
     RestoreGeometry();
     // The window's place is kept when the main window closes with it open.
     window.installEventFilter(this);
@@ -186,6 +186,26 @@ void TCompareWindow::BuildPoseActions() {
     home->setShortcutContext(Qt::WindowShortcut);
     connect(home, &QAction::triggered, this, [this] { SetPose(kStartPose); });
     addAction(home);
+}
+
+void TCompareWindow::BuildWindowActions() {
+    const auto add = [this](const QKeySequence& shortcut, const std::function<void()>& handler) {
+        auto* action = new QAction(this);
+        action->setShortcut(shortcut);
+        action->setShortcutContext(Qt::WindowShortcut);
+        connect(action, &QAction::triggered, this, handler);
+        addAction(action);
+    };
+    add(QKeySequence(Qt::Key_Escape), [this] { close(); });
+    // Quits as the main window's Quit does: through its closing, which keeps
+    // the settings and both windows' places.
+    add(QKeySequence(Qt::CTRL | Qt::Key_Q), [this] { window_.close(); });
+    // The key that brought this window forward takes the keyboard back to the
+    // main window; this one stays open behind it.
+    add(QKeySequence(Qt::CTRL | Qt::Key_K), [this] {
+        window_.raise();
+        window_.activateWindow();
+    });
 }
 
 void TCompareWindow::SetPose(const TViewPose& pose) {
@@ -405,7 +425,7 @@ TCompareWindow* InstallCompareWindow(TMainWindow& window) {
                                              compare->raise();
                                              compare->activateWindow();
                                          });
-    window.ToolBar()->addAction(show);
+    window.AddToolBarAction(show);
     TForm1& form = window.Form();
     // After whoever listened before.
     form.OnTexturesComposed = [compare, previous = std::move(form.OnTexturesComposed)] {

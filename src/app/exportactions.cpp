@@ -14,7 +14,6 @@
 #include <QMouseEvent>
 #include <QProgressDialog>
 #include <QSpinBox>
-#include <QToolBar>
 #include <algorithm>
 #include <cmath>
 #include <cstring>
@@ -98,7 +97,7 @@ TExportActions::TExportActions(TMainWindow& window)
         window_.AddMenuAction(TShellMenu::View, QStringLiteral("&Auto-rotate"), QKeySequence(Qt::Key_R),
                               [this] { SetAutoRotate(autoRotate_->isChecked()); });
     autoRotate_->setCheckable(true);
-    window_.ToolBar()->addAction(autoRotate_);
+    window_.AddToolBarAction(autoRotate_);
     rotateTimer_.setInterval(15);
     connect(&rotateTimer_, &QTimer::timeout, this, [this] {
         const int64_t elapsed = rotateClock_.restart();

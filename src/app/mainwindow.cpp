@@ -172,6 +172,18 @@ QAction* TMainWindow::AddMenuAction(TShellMenu menu, const QString& text, const 
     return action;
 }
 
+void TMainWindow::AddToolBarAction(QAction* action, const QString& label) {
+    if (!label.isEmpty()) action->setIconText(label);
+    // The menu's text without its mnemonic and the dots of "opens a dialog".
+    QString tip = action->text().remove(QLatin1Char('&'));
+    for (const QString& dots : {QStringLiteral("..."), QStringLiteral("…")})
+        if (tip.endsWith(dots)) tip.chop(dots.size());
+    if (!action->shortcut().isEmpty())
+        tip += QStringLiteral(" (%1)").arg(action->shortcut().toString(QKeySequence::NativeText));
+    action->setToolTip(tip);
+    toolBar_->addAction(action);
+}
+
 QAction* TMainWindow::AddDock(QDockWidget* dock, Qt::DockWidgetArea area, const QKeySequence& shortcut) {
     Q_ASSERT(!dock->objectName().isEmpty() && "a dock's place is remembered by its object name");
     dock->setParent(this);
@@ -250,7 +262,7 @@ void TMainWindow::BuildPoseActions() {
         pose->addAction(action);
         if (key == TPoseKey::StartPose) {
             contextMenu_->addAction(action);
-            toolBar_->addAction(action);
+            AddToolBarAction(action);
         }
     }
     QAction* defaultSize =

@@ -6,7 +6,6 @@
 #include <QInputDialog>
 #include <QMenu>
 #include <QMessageBox>
-#include <QToolBar>
 
 #include "app/dressing.h"
 #include "app/mainwindow.h"
@@ -74,7 +73,12 @@ TOutfitMenu::TOutfitMenu(TMainWindow& window, std::string outfitsFile, std::stri
     });
     RebuildNamedMenus();
 
-    for (QAction* action : {copy, paste, random, save}) window.ToolBar()->addAction(action);
+    // Short labels on the tool bar: at the window's default size it holds
+    // every one of its actions.
+    window.AddToolBarAction(copy, QStringLiteral("Copy code"));
+    window.AddToolBarAction(paste, QStringLiteral("Paste code"));
+    window.AddToolBarAction(random, QStringLiteral("Random"));
+    window.AddToolBarAction(save, QStringLiteral("Save outfit…"));
     for (QAction* action : {copy, paste, random}) window.ViewContextMenu()->addAction(action);
 }
 

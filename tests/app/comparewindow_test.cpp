@@ -9,12 +9,16 @@
 #include <QClipboard>
 #include <QComboBox>
 #include <QMouseEvent>
+#include <QRegularExpression>
 #include <QTest>
+#include <QToolBar>
+#include <QToolButton>
 #include <QWheelEvent>
 #include <filesystem>
 
 #include "app/compareview.h"
 #include "app/dressing.h"
+#include "app/exportactions.h"
 #include "app/mainwindow.h"
 #include "app/outfitmenu.h"
 #include "app/rgbaqimage.h"
@@ -256,6 +260,77 @@ TEST_F(CompareWindowTest, ItsPlaceAndSizeComeBack) {
     compare->show();
     EXPECT_EQ(compare->size(), size);
     EXPECT_EQ(window->Form().size(), QSize(640, 480));  // the main view keeps its size
+}
+
+// The window the keyboard goes to, waited for (a window counts as active
+// while one of its own windows is).
+bool IsActive(QWidget* window) {
+    return QTest::qWaitFor([window] { return QApplication::activeWindow() == window; });
+}
+
+// A key pressed where the keyboard is in window, once window has it.
+void Press(QWidget* window, QKeyCombination key) {
+    window->activateWindow();
+    ASSERT_TRUE(IsActive(window));
+    QTest::keyClick(window->focusWidget() ? window->focusWidget() : window, key.key(),
+                    key.keyboardModifiers());
+}
+
+TEST_F(CompareWindowTest, EscapeClosesItCtrlQQuitsAndCtrlKTurnsBackToTheMainWindow) {
+    const std::filesystem::path ini = dir / "wardrobix.ini";
+    Open();
+    compare->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(compare));
+    Press(compare, Qt::Key_Escape);
+    EXPECT_FALSE(compare->isVisible());
+    EXPECT_TRUE(window->isVisible());
+    EXPECT_FALSE(TIniFile(ini).ReadString("window", "compare", "").empty());  // its place kept
+
+    // Ctrl+K in the compare window puts the main window in front; there it
+    // brings the compare window forward again.
+    compare->show();
+    Press(compare, Qt::CTRL | Qt::Key_K);
+    EXPECT_TRUE(IsActive(window.get()));
+    EXPECT_TRUE(compare->isVisible());
+    Press(window.get(), Qt::CTRL | Qt::Key_K);
+    EXPECT_TRUE(IsActive(compare));
+
+    // Ctrl+Q closes the main window (which ends the program), as its own Quit
+    // does: the compare window's place, moved since, is written on the way.
+    compare->resize(compare->width() - 40, compare->height() - 30);
+    QApplication::processEvents();
+    const QByteArray moved = compare->saveGeometry().toBase64();
+    Press(compare, Qt::CTRL | Qt::Key_Q);
+    EXPECT_FALSE(window->isVisible());
+    EXPECT_EQ(TIniFile(ini).ReadString("window", "compare", ""), moved.toStdString());
+}
+
+TEST_F(CompareWindowTest, EveryToolBarActionFitsAtTheDefaultSize) {
+    window = std::make_unique<TMainWindow>(Services(), dir / "config/outfits.txt");
+    ASSERT_EQ(window->Form().StartupOutcome(), TStartupOutcome::Running);
+    new TExportActions(*window);  // the tool bar as the program fills it, owned by the window
+    InstallCompareWindow(*window);
+    window->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
+    QApplication::processEvents();
+    EXPECT_EQ(window->Form().size(), QSize(640, 480));
+
+    QToolBar& bar = *window->ToolBar();
+    ASSERT_GE(bar.actions().size(), 7);
+    for (QAction* action : bar.actions()) {
+        if (action->isSeparator()) continue;
+        const QWidget* button = bar.widgetForAction(action);
+        ASSERT_NE(button, nullptr);
+        EXPECT_TRUE(button->isVisible()) << action->text().toStdString() << " is in the overflow";
+        // The full name (and the key) tells what a short label leaves out.
+        QString name = action->text().remove(QLatin1Char('&'));
+        name.remove(QRegularExpression(QStringLiteral("(\\.\\.\\.|…)$")));
+        EXPECT_TRUE(action->toolTip().startsWith(name)) << action->toolTip().toStdString();
+        EXPECT_TRUE(action->toolTip().contains(action->shortcut().toString(QKeySequence::NativeText)))
+            << action->toolTip().toStdString();
+    }
+    for (const QToolButton* button : bar.findChildren<QToolButton*>(QStringLiteral("qt_toolbar_ext_button")))
+        EXPECT_FALSE(button->isVisible());
 }
 
 }  // namespace

@@ -14,6 +14,10 @@
 // arrows, + and − on a view) as in the main view. The pose is the window's
 // own; the main view's stays as it is.
 //
+// Escape closes the window; Ctrl+Q quits the program as from the main window
+// (its settings and places kept); Ctrl+K, which brought the window forward,
+// puts the main window in front again (the compare window stays open).
+//
 // Each view draws with its own offscreen renderer and only when something it
 // shows changes; while the window is hidden the left side does not follow
 // (it catches up when shown again), so a closed or idle window costs nothing.
@@ -25,6 +29,7 @@
 #include <QString>
 #include <QWidget>
 #include <array>
+#include <functional>
 #include <string>
 
 #include "viewer/outfit.h"
@@ -101,6 +106,8 @@ protected:
 private:
     QWidget* BuildRightPanel();
     void BuildPoseActions();
+    // Escape, Ctrl+Q and Ctrl+K.
+    void BuildWindowActions();
     void FollowCurrent();
     // The right side drawn from right_, its lists showing it.
     void ApplyRight();

@@ -73,6 +73,10 @@ public:
     // exceptions go to the form's exception report.
     QAction* AddMenuAction(TShellMenu menu, const QString& text, const QKeySequence& shortcut,
                            std::function<void()> handler);
+    // Puts a menu's action on the tool bar, under label when the menu's text
+    // is too long for the bar at the window's default size ("" keeps the
+    // text); its tool tip tells the full text and the shortcut.
+    void AddToolBarAction(QAction* action, const QString& label = QString());
     // Docks a panel (its object name must be set: the panels' places are
     // remembered by name) and puts its show/hide item with the shortcut in
     // the View menu. A panel seen before is put back where it was; a new one
