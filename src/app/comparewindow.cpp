@@ -19,6 +19,7 @@
 #include "app/dressing.h"
 #include "app/mainwindow.h"
 #include "app/outfitmenu.h"
+#include "app/posekeys.h"
 #include "app/umain.h"
 #include "app/wardrobebrowser.h"
 #include "viewer/datafolder.h"
@@ -157,23 +158,12 @@ QWidget* TCompareWindow::BuildRightPanel() {
 void TCompareWindow::BuildPoseActions() {
     // Home anywhere in the window; the arrows, + and − while a view has the
     // keyboard (a list keeps its own arrows).
-    const struct {
-        TPoseKey Key;
-        QList<QKeySequence> Shortcuts;
-    } items[] = {
-        {TPoseKey::TurnLeft, {Qt::Key_Left, Qt::SHIFT | Qt::Key_Left}},
-        {TPoseKey::TurnRight, {Qt::Key_Right, Qt::SHIFT | Qt::Key_Right}},
-        {TPoseKey::TiltUp, {Qt::Key_Up, Qt::SHIFT | Qt::Key_Up}},
-        {TPoseKey::TiltDown, {Qt::Key_Down, Qt::SHIFT | Qt::Key_Down}},
-        {TPoseKey::Larger, {Qt::Key_Plus, Qt::Key_Equal}},
-        {TPoseKey::Smaller, {Qt::Key_Minus}},
-    };
     for (TCompareView* view : {leftView_, rightView_}) {
-        for (const auto& item : items) {
-            auto* action = new QAction(view);
-            action->setShortcuts(item.Shortcuts);
+        for (const TPoseKey key : kPoseKeys) {
+            if (key == TPoseKey::StartPose) continue;  // the window's own, below
+            auto* action = new QAction(PoseKeyText(key), view);
+            action->setShortcuts(PoseKeyShortcuts(key));
             action->setShortcutContext(Qt::WidgetShortcut);
-            const TPoseKey key = item.Key;
             connect(action, &QAction::triggered, this, [this, key] {
                 const bool fine = QGuiApplication::keyboardModifiers().testFlag(Qt::ShiftModifier);
                 SetPose(PoseAfterKey(pose_, key, fine));
@@ -181,8 +171,8 @@ void TCompareWindow::BuildPoseActions() {
             view->addAction(action);
         }
     }
-    auto* home = new QAction(QStringLiteral("Start pose"), this);
-    home->setShortcut(Qt::Key_Home);
+    auto* home = new QAction(PoseKeyText(TPoseKey::StartPose), this);
+    home->setShortcuts(PoseKeyShortcuts(TPoseKey::StartPose));
     home->setShortcutContext(Qt::WindowShortcut);
     connect(home, &QAction::triggered, this, [this] { SetPose(kStartPose); });
     addAction(home);

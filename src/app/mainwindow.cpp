@@ -20,6 +20,7 @@
 
 #include "app/dressing.h"
 #include "app/outfitmenu.h"
+#include "app/posekeys.h"
 #include "app/previewpanel.h"
 #include "viewer/commandline.h"
 #include "viewer/inifile.h"
@@ -233,26 +234,11 @@ void TMainWindow::BuildMenus() {
 void TMainWindow::BuildPoseActions() {
     // The pose keys act while the view has the keyboard; a list that has it
     // keeps its arrow keys for itself.
-    struct TPoseItem {
-        const char* Text;
-        TPoseKey Key;
-        QList<QKeySequence> Shortcuts;
-    };
-    const TPoseItem items[] = {
-        {"Turn &left", TPoseKey::TurnLeft, {Qt::Key_Left, Qt::SHIFT | Qt::Key_Left}},
-        {"Turn &right", TPoseKey::TurnRight, {Qt::Key_Right, Qt::SHIFT | Qt::Key_Right}},
-        {"Tilt &up", TPoseKey::TiltUp, {Qt::Key_Up, Qt::SHIFT | Qt::Key_Up}},
-        {"Tilt &down", TPoseKey::TiltDown, {Qt::Key_Down, Qt::SHIFT | Qt::Key_Down}},
-        {"&Larger", TPoseKey::Larger, {Qt::Key_Plus, Qt::Key_Equal}},
-        {"&Smaller", TPoseKey::Smaller, {Qt::Key_Minus}},
-        {"&Start pose", TPoseKey::StartPose, {Qt::Key_Home}},
-    };
     QMenu* pose = viewMenu_->addMenu(QStringLiteral("&Pose"));
-    for (const TPoseItem& item : items) {
-        auto* action = new QAction(QString::fromUtf8(item.Text), form_);
-        action->setShortcuts(item.Shortcuts);
+    for (const TPoseKey key : kPoseKeys) {
+        auto* action = new QAction(PoseKeyText(key), form_);
+        action->setShortcuts(PoseKeyShortcuts(key));
         action->setShortcutContext(Qt::WidgetShortcut);
-        const TPoseKey key = item.Key;
         connect(action, &QAction::triggered, this, [this, key] {
             // Shift makes an arrow's step fine: one pixel's worth of a drag.
             const bool fine = QGuiApplication::keyboardModifiers().testFlag(Qt::ShiftModifier);
