@@ -96,8 +96,8 @@ TCompareWindow::TCompareWindow(TMainWindow& window)
     grid->setColumnStretch(0, 1);
     grid->setColumnStretch(1, 1);
 
-    BuildPoseActions();
     BuildWindowActions();
+    BuildPoseActions();
     RestoreGeometry();
     // The window's place is kept when the main window closes with it open.
     window.installEventFilter(this);
@@ -179,23 +179,36 @@ void TCompareWindow::BuildPoseActions() {
 }
 
 void TCompareWindow::BuildWindowActions() {
-    const auto add = [this](const QKeySequence& shortcut, const std::function<void()>& handler) {
-        auto* action = new QAction(this);
+    const auto add = [this](const QKeySequence& shortcut, const char* text,
+                            const std::function<void()>& handler) {
+        auto* action = new QAction(QString::fromUtf8(text), this);
         action->setShortcut(shortcut);
         action->setShortcutContext(Qt::WindowShortcut);
         connect(action, &QAction::triggered, this, handler);
         addAction(action);
     };
-    add(QKeySequence(Qt::Key_Escape), [this] { close(); });
+    add(QKeySequence(Qt::Key_Escape), "Close the compare window", [this] { close(); });
     // Quits as the main window's Quit does: through its closing, which keeps
     // the settings and both windows' places.
-    add(QKeySequence(Qt::CTRL | Qt::Key_Q), [this] { window_.close(); });
+    add(QKeySequence(Qt::CTRL | Qt::Key_Q), "Quit", [this] { window_.close(); });
     // The key that brought this window forward takes the keyboard back to the
     // main window; this one stays open behind it.
-    add(QKeySequence(Qt::CTRL | Qt::Key_K), [this] {
+    add(QKeySequence(Qt::CTRL | Qt::Key_K), "The main window in front", [this] {
         window_.raise();
         window_.activateWindow();
     });
+}
+
+QList<TKeyHelpRow> TCompareWindow::KeyboardHelp() const {
+    QList<TKeyHelpRow> rows;
+    const auto add = [&rows](const QList<QAction*>& actions, const QString& where) {
+        for (const QAction* action : actions)
+            rows.append({action->shortcut().toString(QKeySequence::NativeText),
+                         action->text().remove(QLatin1Char('&')) + where});
+    };
+    add(actions(), QString());
+    add(leftView_->actions(), QStringLiteral(", on a focused view"));  // the right view's are the same
+    return rows;
 }
 
 void TCompareWindow::SetPose(const TViewPose& pose) {
@@ -416,6 +429,7 @@ TCompareWindow* InstallCompareWindow(TMainWindow& window) {
                                              compare->activateWindow();
                                          });
     window.AddToolBarAction(show);
+    window.AddKeyboardHelp(QStringLiteral("Compare window"), compare->KeyboardHelp());
     TForm1& form = window.Form();
     // After whoever listened before.
     form.OnTexturesComposed = [compare, previous = std::move(form.OnTexturesComposed)] {
