@@ -32,14 +32,7 @@ std::string Quoted(const std::string& text) { return "\"" + text + "\""; }
 
 // "unknown slot "hat" (closest: hair)".
 std::string UnknownName(const char* what, const std::string& name, const std::vector<std::string>& known) {
-    std::string message = std::string("unknown ") + what + " " + Quoted(name);
-    const std::vector<std::string> closest = ClosestNames(name, known);
-    if (!closest.empty()) {
-        message += " (closest:";
-        for (size_t i = 0; i < closest.size(); ++i) message += (i == 0 ? " " : ", ") + closest[i];
-        message += ")";
-    }
-    return message;
+    return WithClosestNames(std::string("unknown ") + what + " " + Quoted(name), name, known);
 }
 
 // "The following argument was not expected: --bogus".
