@@ -19,6 +19,7 @@
 #include "app/dressing.h"
 #include "app/mainwindow.h"
 #include "app/outfitmenu.h"
+#include "app/posekeys.h"
 #include "app/umain.h"
 #include "app/wardrobebrowser.h"
 #include "viewer/datafolder.h"
@@ -95,8 +96,8 @@ TCompareWindow::TCompareWindow(TMainWindow& window)
     grid->setColumnStretch(0, 1);
     grid->setColumnStretch(1, 1);
 
-    BuildPoseActions();
     BuildWindowActions();
+    BuildPoseActions();
     RestoreGeometry();
     // The window's place is kept when the main window closes with it open.
     window.installEventFilter(this);
@@ -157,23 +158,12 @@ QWidget* TCompareWindow::BuildRightPanel() {
 void TCompareWindow::BuildPoseActions() {
     // Home anywhere in the window; the arrows, + and − while a view has the
     // keyboard (a list keeps its own arrows).
-    const struct {
-        TPoseKey Key;
-        QList<QKeySequence> Shortcuts;
-    } items[] = {
-        {TPoseKey::TurnLeft, {Qt::Key_Left, Qt::SHIFT | Qt::Key_Left}},
-        {TPoseKey::TurnRight, {Qt::Key_Right, Qt::SHIFT | Qt::Key_Right}},
-        {TPoseKey::TiltUp, {Qt::Key_Up, Qt::SHIFT | Qt::Key_Up}},
-        {TPoseKey::TiltDown, {Qt::Key_Down, Qt::SHIFT | Qt::Key_Down}},
-        {TPoseKey::Larger, {Qt::Key_Plus, Qt::Key_Equal}},
-        {TPoseKey::Smaller, {Qt::Key_Minus}},
-    };
     for (TCompareView* view : {leftView_, rightView_}) {
-        for (const auto& item : items) {
-            auto* action = new QAction(view);
-            action->setShortcuts(item.Shortcuts);
+        for (const TPoseKey key : kPoseKeys) {
+            if (key == TPoseKey::StartPose) continue;  // the window's own, below
+            auto* action = new QAction(PoseKeyText(key), view);
+            action->setShortcuts(PoseKeyShortcuts(key));
             action->setShortcutContext(Qt::WidgetShortcut);
-            const TPoseKey key = item.Key;
             connect(action, &QAction::triggered, this, [this, key] {
                 const bool fine = QGuiApplication::keyboardModifiers().testFlag(Qt::ShiftModifier);
                 SetPose(PoseAfterKey(pose_, key, fine));
@@ -181,31 +171,44 @@ void TCompareWindow::BuildPoseActions() {
             view->addAction(action);
         }
     }
-    auto* home = new QAction(QStringLiteral("Start pose"), this);
-    home->setShortcut(Qt::Key_Home);
+    auto* home = new QAction(PoseKeyText(TPoseKey::StartPose), this);
+    home->setShortcuts(PoseKeyShortcuts(TPoseKey::StartPose));
     home->setShortcutContext(Qt::WindowShortcut);
     connect(home, &QAction::triggered, this, [this] { SetPose(kStartPose); });
     addAction(home);
 }
 
 void TCompareWindow::BuildWindowActions() {
-    const auto add = [this](const QKeySequence& shortcut, const std::function<void()>& handler) {
-        auto* action = new QAction(this);
+    const auto add = [this](const QKeySequence& shortcut, const char* text,
+                            const std::function<void()>& handler) {
+        auto* action = new QAction(QString::fromUtf8(text), this);
         action->setShortcut(shortcut);
         action->setShortcutContext(Qt::WindowShortcut);
         connect(action, &QAction::triggered, this, handler);
         addAction(action);
     };
-    add(QKeySequence(Qt::Key_Escape), [this] { close(); });
+    add(QKeySequence(Qt::Key_Escape), "Close the compare window", [this] { close(); });
     // Quits as the main window's Quit does: through its closing, which keeps
     // the settings and both windows' places.
-    add(QKeySequence(Qt::CTRL | Qt::Key_Q), [this] { window_.close(); });
+    add(QKeySequence(Qt::CTRL | Qt::Key_Q), "Quit", [this] { window_.close(); });
     // The key that brought this window forward takes the keyboard back to the
     // main window; this one stays open behind it.
-    add(QKeySequence(Qt::CTRL | Qt::Key_K), [this] {
+    add(QKeySequence(Qt::CTRL | Qt::Key_K), "The main window in front", [this] {
         window_.raise();
         window_.activateWindow();
     });
+}
+
+QList<TKeyHelpRow> TCompareWindow::KeyboardHelp() const {
+    QList<TKeyHelpRow> rows;
+    const auto add = [&rows](const QList<QAction*>& actions, const QString& where) {
+        for (const QAction* action : actions)
+            rows.append({action->shortcut().toString(QKeySequence::NativeText),
+                         action->text().remove(QLatin1Char('&')) + where});
+    };
+    add(actions(), QString());
+    add(leftView_->actions(), QStringLiteral(", on a focused view"));  // the right view's are the same
+    return rows;
 }
 
 void TCompareWindow::SetPose(const TViewPose& pose) {
@@ -426,6 +429,7 @@ TCompareWindow* InstallCompareWindow(TMainWindow& window) {
                                              compare->activateWindow();
                                          });
     window.AddToolBarAction(show);
+    window.AddKeyboardHelp(QStringLiteral("Compare window"), compare->KeyboardHelp());
     TForm1& form = window.Form();
     // After whoever listened before.
     form.OnTexturesComposed = [compare, previous = std::move(form.OnTexturesComposed)] {

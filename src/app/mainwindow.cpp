@@ -20,6 +20,7 @@
 
 #include "app/dressing.h"
 #include "app/outfitmenu.h"
+#include "app/posekeys.h"
 #include "app/previewpanel.h"
 #include "viewer/commandline.h"
 #include "viewer/inifile.h"
@@ -233,26 +234,11 @@ void TMainWindow::BuildMenus() {
 void TMainWindow::BuildPoseActions() {
     // The pose keys act while the view has the keyboard; a list that has it
     // keeps its arrow keys for itself.
-    struct TPoseItem {
-        const char* Text;
-        TPoseKey Key;
-        QList<QKeySequence> Shortcuts;
-    };
-    const TPoseItem items[] = {
-        {"Turn &left", TPoseKey::TurnLeft, {Qt::Key_Left, Qt::SHIFT | Qt::Key_Left}},
-        {"Turn &right", TPoseKey::TurnRight, {Qt::Key_Right, Qt::SHIFT | Qt::Key_Right}},
-        {"Tilt &up", TPoseKey::TiltUp, {Qt::Key_Up, Qt::SHIFT | Qt::Key_Up}},
-        {"Tilt &down", TPoseKey::TiltDown, {Qt::Key_Down, Qt::SHIFT | Qt::Key_Down}},
-        {"&Larger", TPoseKey::Larger, {Qt::Key_Plus, Qt::Key_Equal}},
-        {"&Smaller", TPoseKey::Smaller, {Qt::Key_Minus}},
-        {"&Start pose", TPoseKey::StartPose, {Qt::Key_Home}},
-    };
     QMenu* pose = viewMenu_->addMenu(QStringLiteral("&Pose"));
-    for (const TPoseItem& item : items) {
-        auto* action = new QAction(QString::fromUtf8(item.Text), form_);
-        action->setShortcuts(item.Shortcuts);
+    for (const TPoseKey key : kPoseKeys) {
+        auto* action = new QAction(PoseKeyText(key), form_);
+        action->setShortcuts(PoseKeyShortcuts(key));
         action->setShortcutContext(Qt::WidgetShortcut);
-        const TPoseKey key = item.Key;
         connect(action, &QAction::triggered, this, [this, key] {
             // Shift makes an arrow's step fine: one pixel's worth of a drag.
             const bool fine = QGuiApplication::keyboardModifiers().testFlag(Qt::ShiftModifier);
@@ -271,34 +257,55 @@ void TMainWindow::BuildPoseActions() {
     contextMenu_->addAction(defaultSize);
 }
 
-void TMainWindow::ShowKeyboardHelp() {
-    // Every menu item with its shortcut, and what the mouse does.
-    QDialog dialog(this);
-    dialog.setWindowTitle(QStringLiteral("Keyboard and mouse"));
-    auto* table = new QTableWidget(&dialog);
-    table->setColumnCount(2);
-    table->setHorizontalHeaderLabels({QStringLiteral("Keys"), QStringLiteral("Does")});
-    const auto addRow = [table](const QString& keys, const QString& does) {
-        const int row = table->rowCount();
-        table->insertRow(row);
-        table->setItem(row, 0, new QTableWidgetItem(keys));
-        table->setItem(row, 1, new QTableWidgetItem(does));
+QList<TKeyHelpRow> TMainWindow::KeyboardHelp() const {
+    QList<TKeyHelpRow> rows = {
+        {QStringLiteral("Left button drag"), QStringLiteral("Turn and tilt the figure")},
+        {QStringLiteral("Wheel"), QStringLiteral("Scale the figure")},
+        {QStringLiteral("Right button, Menu key"), QStringLiteral("The view's menu")},
+        {QStringLiteral("Shift+arrow"), QStringLiteral("Turn or tilt in fine steps")},
     };
-    addRow(QStringLiteral("Left button drag"), QStringLiteral("Turn and tilt the figure"));
-    addRow(QStringLiteral("Wheel"), QStringLiteral("Scale the figure"));
-    addRow(QStringLiteral("Right button, Menu key"), QStringLiteral("The view's menu"));
-    addRow(QStringLiteral("Shift+arrow"), QStringLiteral("Turn or tilt in fine steps"));
     const std::function<void(QMenu*)> addMenu = [&](QMenu* menu) {
         for (QAction* action : menu->actions()) {
             if (action->menu() != nullptr) {
                 addMenu(action->menu());
             } else if (!action->isSeparator() && !action->shortcut().isEmpty()) {
-                addRow(action->shortcut().toString(QKeySequence::NativeText),
-                       action->text().remove(QLatin1Char('&')));
+                rows.append({action->shortcut().toString(QKeySequence::NativeText),
+                             action->text().remove(QLatin1Char('&'))});
             }
         }
     };
     for (QMenu* menu : {fileMenu_, outfitMenu_, viewMenu_, helpMenu_}) addMenu(menu);
+    return rows + otherKeys_;
+}
+
+void TMainWindow::AddKeyboardHelp(const QString& heading, const QList<TKeyHelpRow>& rows) {
+    otherKeys_.append({QString(), heading});
+    otherKeys_.append(rows);
+}
+
+void TMainWindow::ShowKeyboardHelp() {
+    // Every menu item with its shortcut, what the mouse does, and the keys of
+    // the other windows under their headings.
+    QDialog dialog(this);
+    dialog.setWindowTitle(QStringLiteral("Keyboard and mouse"));
+    auto* table = new QTableWidget(&dialog);
+    table->setColumnCount(2);
+    table->setHorizontalHeaderLabels({QStringLiteral("Keys"), QStringLiteral("Does")});
+    for (const TKeyHelpRow& entry : KeyboardHelp()) {
+        const int row = table->rowCount();
+        table->insertRow(row);
+        if (entry.Keys.isEmpty()) {
+            auto* heading = new QTableWidgetItem(entry.Does);
+            QFont font = heading->font();
+            font.setBold(true);
+            heading->setFont(font);
+            table->setItem(row, 0, heading);
+            table->setSpan(row, 0, 1, 2);
+        } else {
+            table->setItem(row, 0, new QTableWidgetItem(entry.Keys));
+            table->setItem(row, 1, new QTableWidgetItem(entry.Does));
+        }
+    }
     table->resizeColumnsToContents();
     table->horizontalHeader()->setStretchLastSection(true);
     table->verticalHeader()->hide();

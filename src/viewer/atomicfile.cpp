@@ -8,6 +8,7 @@
 #include <atomic>
 #include <cerrno>
 #include <csignal>
+#include <cstdio>
 #include <cstring>
 #include <filesystem>
 
@@ -61,23 +62,58 @@ std::string TemporaryPrefix(const std::string& fileName, const std::string& tag)
     return prefix + (kPartMarker + 1);  // "part-": the dot is already there
 }
 
+// The process's umask. Linux tells it without changing it: reading it with
+// umask() sets it for a moment, and threads writing files at once could
+// leave it at 0 for good.
+mode_t ProcessUmask() {
+    if (FILE* status = std::fopen("/proc/self/status", "re")) {
+        char line[256];
+        unsigned mask = 0;
+        bool found = false;
+        while (!found && std::fgets(line, sizeof line, status) != nullptr)
+            found = std::sscanf(line, "Umask: %o", &mask) == 1;
+        std::fclose(status);
+        if (found) return static_cast<mode_t>(mask & 0777);
+    }
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    return mask;
+}
+
+// What a failed step is called in messages.
+const char* StepName(TWriteStep step) {
+    switch (step) {
+        case TWriteStep::Create:
+            return "create";
+        case TWriteStep::Write:
+            return "write";
+        case TWriteStep::Rename:
+            return "rename";
+    }
+    return "write";
+}
+
 }  // namespace
 
 bool EWriteFailure::OutOfSpace() const { return errorNumber_ == ENOSPC || errorNumber_ == EDQUOT; }
 
-TAtomicFile::TAtomicFile(std::string fileName, const std::string& tag) : fileName_(std::move(fileName)) {
+TAtomicFile::TAtomicFile(std::string fileName, const std::string& tag, TFileMode mode)
+    : fileName_(std::move(fileName)) {
     temporary_ = TemporaryPrefix(fileName_, tag) + "XXXXXX";
     fd_ = ::mkostemp(temporary_.data(), O_CLOEXEC);
     if (fd_ < 0) {
         const int error = errno;
         throw EWriteFailure(Format("Cannot write \"%s\" (create: %s).", fileName_, std::strerror(error)),
-                            error);
+                            error, TWriteStep::Create);
     }
     slot_ = ClaimSlot(temporary_);
-    // mkstemp makes the file private; what is written is for everyone to read.
-    const mode_t mask = ::umask(0);
-    ::umask(mask);
-    ::fchmod(fd_, 0666 & ~mask);
+    // mkstemp makes the file private; what is written is for everyone to read,
+    // or for whom the file it replaces was.
+    struct stat replaced {};
+    if (mode == TFileMode::Kept && ::stat(fileName_.c_str(), &replaced) == 0)
+        ::fchmod(fd_, replaced.st_mode & 07777);
+    else
+        ::fchmod(fd_, (mode == TFileMode::Kept ? 0644 : 0666) & ~ProcessUmask());
 }
 
 TAtomicFile::~TAtomicFile() {
@@ -86,15 +122,16 @@ TAtomicFile::~TAtomicFile() {
     ReleaseSlot(slot_);
 }
 
-EWriteFailure TAtomicFile::Abandon(const char* what, int error) {
+EWriteFailure TAtomicFile::Abandon(TWriteStep step, int error) {
     if (fd_ >= 0) ::close(fd_);
     fd_ = -1;
     ::unlink(temporary_.c_str());
     temporary_.clear();
     ReleaseSlot(slot_);
     slot_ = -1;
-    return EWriteFailure(Format("Cannot write \"%s\" (%s: %s).", fileName_, what, std::strerror(error)),
-                         error);
+    return EWriteFailure(
+        Format("Cannot write \"%s\" (%s: %s).", fileName_, StepName(step), std::strerror(error)), error,
+        step);
 }
 
 void TAtomicFile::Write(const void* data, size_t size) {
@@ -104,18 +141,18 @@ void TAtomicFile::Write(const void* data, size_t size) {
     while (done < size) {
         const ssize_t n = ::write(fd_, bytes + done, size - done);
         if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) throw Abandon("write", n < 0 ? errno : ENOSPC);
+        if (n <= 0) throw Abandon(TWriteStep::Write, n < 0 ? errno : ENOSPC);
         done += static_cast<size_t>(n);
     }
 }
 
 void TAtomicFile::Commit(bool sync) {
     if (fd_ < 0) throw EWriteFailure(Format("Cannot write \"%s\" (already given up).", fileName_), EBADF);
-    if (sync && ::fsync(fd_) != 0) throw Abandon("write", errno);
+    if (sync && ::fsync(fd_) != 0) throw Abandon(TWriteStep::Write, errno);
     const int fd = fd_;
     fd_ = -1;
-    if (::close(fd) != 0) throw Abandon("write", errno);
-    if (::rename(temporary_.c_str(), fileName_.c_str()) != 0) throw Abandon("rename", errno);
+    if (::close(fd) != 0) throw Abandon(TWriteStep::Write, errno);
+    if (::rename(temporary_.c_str(), fileName_.c_str()) != 0) throw Abandon(TWriteStep::Rename, errno);
     temporary_.clear();
     ReleaseSlot(slot_);
     slot_ = -1;
@@ -154,50 +191,20 @@ int RemoveStaleTemporaries(const std::string& folder, const std::string& tag) {
     return removed;
 }
 
-namespace {
-
-std::string FailureText(const char* what) { return std::string(what) + ": " + std::strerror(errno); }
-
-}  // namespace
-
 std::string ReplaceFileContents(const std::string& fileName, std::string_view contents) {
     const std::string folder = ExtractFilePath(fileName);
     std::error_code ec;
     if (!folder.empty() && !std::filesystem::is_directory(folder, ec))
         std::filesystem::create_directories(folder, ec);
-
-    std::string tempName = fileName + ".XXXXXX";
-    const int fd = ::mkstemp(tempName.data());
-    if (fd < 0) return FailureText("create");
-    struct stat st {};
-    if (::stat(fileName.c_str(), &st) == 0) {
-        ::fchmod(fd, st.st_mode & 07777);
-    } else {
-        const mode_t mask = ::umask(0);
-        ::umask(mask);
-        ::fchmod(fd, 0644 & ~mask);
+    try {
+        TAtomicFile file(fileName, "", TFileMode::Kept);
+        file.Write(contents);
+        file.Commit(true);
+    } catch (const EWriteFailure& failure) {
+        // The callers' messages say "replace" for the rename.
+        const char* step = failure.Step() == TWriteStep::Rename ? "replace" : StepName(failure.Step());
+        return std::string(step) + ": " + std::strerror(failure.ErrorNumber());
     }
-    const auto abandon = [&](const char* what) {
-        const std::string error = FailureText(what);
-        ::unlink(tempName.c_str());
-        return error;
-    };
-    size_t done = 0;
-    while (done < contents.size()) {
-        const ssize_t n = ::write(fd, contents.data() + done, contents.size() - done);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) {
-            const std::string error = FailureText("write");
-            ::close(fd);
-            ::unlink(tempName.c_str());
-            return error;
-        }
-        done += static_cast<size_t>(n);
-    }
-    const bool synced = ::fsync(fd) == 0;
-    const bool closed = ::close(fd) == 0;
-    if (!synced || !closed) return abandon("write");
-    if (::rename(tempName.c_str(), fileName.c_str()) != 0) return abandon("replace");
     // The rename itself is on disk once the folder is.
     const int dir = ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (dir >= 0) {

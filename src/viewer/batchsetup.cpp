@@ -52,10 +52,7 @@ bool ResolveItem(TPartList slot, const std::string& item, std::string& chosen, s
         chosen = items[static_cast<size_t>(index)];
         return true;
     }
-    error = Format("unknown %s item \"%s\"", SlotName(slot), item);
-    const std::vector<std::string> closest = ClosestNames(item, items);
-    for (size_t i = 0; i < closest.size(); ++i) error += (i == 0 ? " (closest: " : ", ") + closest[i];
-    error += closest.empty() ? "." : ").";
+    error = WithClosestNames(Format("unknown %s item \"%s\"", SlotName(slot), item), item, items) + ".";
     return false;
 }
 
@@ -73,10 +70,9 @@ std::optional<TOutfit> NamedOrCodedOutfit(const std::string& text, std::string& 
     }
     std::vector<std::string> names;
     for (const TNamedOutfit& named : store.Outfits()) names.push_back(named.Name);
-    error = Format("--outfit: no share code and no saved outfit \"%s\"", text);
-    const std::vector<std::string> closest = ClosestNames(text, names);
-    for (size_t i = 0; i < closest.size(); ++i) error += (i == 0 ? " (closest: " : ", ") + closest[i];
-    error += closest.empty() ? "." : ").";
+    error =
+        WithClosestNames(Format("--outfit: no share code and no saved outfit \"%s\"", text), text, names) +
+        ".";
     return std::nullopt;
 }
 

@@ -1,6 +1,7 @@
 #include "viewer/commandline.h"
 
 #include <CLI/CLI.hpp>
+#include <cctype>
 #include <charconv>
 #include <cmath>
 
@@ -32,14 +33,7 @@ std::string Quoted(const std::string& text) { return "\"" + text + "\""; }
 
 // "unknown slot "hat" (closest: hair)".
 std::string UnknownName(const char* what, const std::string& name, const std::vector<std::string>& known) {
-    std::string message = std::string("unknown ") + what + " " + Quoted(name);
-    const std::vector<std::string> closest = ClosestNames(name, known);
-    if (!closest.empty()) {
-        message += " (closest:";
-        for (size_t i = 0; i < closest.size(); ++i) message += (i == 0 ? " " : ", ") + closest[i];
-        message += ")";
-    }
-    return message;
+    return WithClosestNames(std::string("unknown ") + what + " " + Quoted(name), name, known);
 }
 
 // "The following argument was not expected: --bogus".
@@ -48,6 +42,43 @@ std::string NotExpected(const std::vector<std::string>& arguments) {
                                                : "The following argument was not expected:";
     for (const std::string& argument : arguments) message += " " + argument;
     return message;
+}
+
+// What the parser did not take, in the order typed: the arguments it left
+// over, and those typed as options ("--name", "--name=value", "-x", "-xVALUE")
+// that neither the program nor the subcommand they follow knows. An option
+// that takes a value takes the next argument even when it looks like an
+// option ("-j --bogus"); such a value is named here too. Negative numbers are
+// values, and "--" ends the options.
+std::vector<std::string> NotTaken(const CLI::App& app, const std::vector<std::string>& arguments) {
+    std::vector<bool> named(arguments.size(), false);
+    const CLI::App* current = &app;
+    for (size_t i = 0; i < arguments.size(); ++i) {
+        const std::string& argument = arguments[i];
+        if (argument == "--") break;
+        const bool option = argument.size() > 1 && argument[0] == '-' &&
+                            std::isdigit(static_cast<unsigned char>(argument[1])) == 0 && argument[1] != '.';
+        if (!option) {
+            if (current == &app)
+                for (const CLI::App* subcommand : app.get_subcommands(nullptr))
+                    if (subcommand->get_name() == argument) current = subcommand;
+            continue;
+        }
+        const std::string name =
+            argument[1] == '-' ? argument.substr(0, argument.find('=')) : argument.substr(0, 2);
+        named[i] = current->get_option_no_throw(name) == nullptr && app.get_option_no_throw(name) == nullptr;
+    }
+    for (const std::string& left : app.remaining(true)) {
+        for (size_t i = 0; i < arguments.size(); ++i) {
+            if (named[i] || arguments[i] != left) continue;
+            named[i] = true;
+            break;
+        }
+    }
+    std::vector<std::string> unknown;
+    for (size_t i = 0; i < arguments.size(); ++i)
+        if (named[i]) unknown.push_back(arguments[i]);
+    return unknown;
 }
 
 // A check that adds nothing to the option's value name in the help: each
@@ -335,8 +366,9 @@ TCommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
         result.Error = error.what();
         if (result.Error.empty()) result.Error = "bad arguments";
         // Arguments nobody takes are named before what they may have caused
-        // (a required option or value that seems missing), in the order typed.
-        if (const std::vector<std::string> unknown = app.remaining(true); !unknown.empty()) {
+        // (a required option or value that seems missing, or an option given
+        // an unknown one as its value), in the order typed.
+        if (const std::vector<std::string> unknown = NotTaken(app, arguments); !unknown.empty()) {
             result.Error = NotExpected(unknown);
             result.BadValue = false;
         }

@@ -98,4 +98,12 @@ std::vector<std::string> ClosestNames(const std::string& wanted, const std::vect
     return result;
 }
 
+std::string WithClosestNames(std::string message, const std::string& wanted,
+                             const std::vector<std::string>& candidates) {
+    const std::vector<std::string> closest = ClosestNames(wanted, candidates);
+    for (size_t i = 0; i < closest.size(); ++i) message += (i == 0 ? " (closest: " : ", ") + closest[i];
+    if (!closest.empty()) message += ")";
+    return message;
+}
+
 }  // namespace wbx

@@ -8,12 +8,14 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QComboBox>
+#include <QMenu>
 #include <QMouseEvent>
 #include <QRegularExpression>
 #include <QTest>
 #include <QToolBar>
 #include <QToolButton>
 #include <QWheelEvent>
+#include <algorithm>
 #include <filesystem>
 
 #include "app/compareview.h"
@@ -303,6 +305,50 @@ TEST_F(CompareWindowTest, EscapeClosesItCtrlQQuitsAndCtrlKTurnsBackToTheMainWind
     Press(compare, Qt::CTRL | Qt::Key_Q);
     EXPECT_FALSE(window->isVisible());
     EXPECT_EQ(TIniFile(ini).ReadString("window", "compare", ""), moved.toStdString());
+}
+
+TEST_F(CompareWindowTest, HelpListsItsKeysUnderItsOwnHeadingAndTheViewsKeysAreTheMainViews) {
+    Open();
+    const QList<TKeyHelpRow> rows = window->KeyboardHelp();
+    const auto text = [](const QKeySequence& keys) { return keys.toString(QKeySequence::NativeText); };
+    // The main window's own keys come first, as before.
+    EXPECT_TRUE(rows.contains(TKeyHelpRow{text(QKeySequence(Qt::CTRL | Qt::Key_K)), "Compare…"}));
+    const qsizetype heading = rows.indexOf(TKeyHelpRow{QString(), QStringLiteral("Compare window")});
+    ASSERT_GE(heading, 0);
+    const QList<TKeyHelpRow> own = rows.mid(heading + 1);
+    const auto listed = [&](const QKeySequence& keys, const QString& does) {
+        for (const TKeyHelpRow& row : own)
+            if (row.Keys == text(keys) && row.Does.startsWith(does)) return true;
+        return false;
+    };
+    EXPECT_TRUE(listed(Qt::Key_Escape, "Close the compare window"));
+    EXPECT_TRUE(listed(Qt::CTRL | Qt::Key_Q, "Quit"));
+    EXPECT_TRUE(listed(Qt::CTRL | Qt::Key_K, "The main window in front"));
+    EXPECT_TRUE(listed(Qt::Key_Home, "Start pose"));
+    EXPECT_TRUE(listed(Qt::Key_Left, "Turn left, on a focused view"));
+    EXPECT_TRUE(listed(Qt::Key_Minus, "Smaller, on a focused view"));
+
+    // Every key the window and its views answer to is listed, and a view's
+    // pose keys are bound as the main view's item of the same name.
+    QList<QAction*> mainPose;
+    for (QAction* action : window->Menu(TShellMenu::View)->actions())
+        if (action->menu() != nullptr && action->text() == QStringLiteral("&Pose"))
+            mainPose = action->menu()->actions();
+    ASSERT_EQ(mainPose.size(), 7);
+    for (TCompareView* view : {&compare->LeftView(), &compare->RightView()})
+        for (const QAction* action : view->actions()) {
+            EXPECT_TRUE(listed(action->shortcut(), action->text().remove(QLatin1Char('&'))))
+                << action->text().toStdString();
+            const auto same = std::find_if(mainPose.begin(), mainPose.end(), [&](const QAction* main) {
+                return main->text() == action->text();
+            });
+            ASSERT_NE(same, mainPose.end()) << action->text().toStdString();
+            EXPECT_EQ((*same)->shortcuts(), action->shortcuts()) << action->text().toStdString();
+        }
+    for (const QAction* action : compare->actions())
+        EXPECT_TRUE(listed(action->shortcut(), action->text().remove(QLatin1Char('&'))))
+            << action->text().toStdString();
+    EXPECT_EQ(own.size(), compare->actions().size() + compare->LeftView().actions().size());
 }
 
 TEST_F(CompareWindowTest, EveryToolBarActionFitsAtTheDefaultSize) {

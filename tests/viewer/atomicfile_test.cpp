@@ -7,6 +7,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
+#include <cstring>
 #include <filesystem>
 
 #include "tempfolder.h"
@@ -58,6 +60,39 @@ TEST(AtomicFile, UnwritableFolderRaisesNamingTheFile) {
         EXPECT_NE(error.Message().find("x.png"), std::string::npos) << error.Message();
         EXPECT_FALSE(error.OutOfSpace());
     }
+}
+
+mode_t Permissions(const std::string& file) {
+    struct stat st {};
+    return ::stat(file.c_str(), &st) == 0 ? st.st_mode & 07777 : 0;
+}
+
+TEST(AtomicFile, ReplacingKeepsPermissionsMakesFoldersAndNamesTheStepThatFailed) {
+    const testing::TempFolder dir;
+    // Under umask 0 the modes are the writers' own.
+    const mode_t umask = ::umask(0);
+    const std::string settings = dir / "config/sub/a.ini";
+    EXPECT_EQ(ReplaceFileContents(settings, "x=1\n"), "");
+    EXPECT_EQ(testing::ReadText(settings), "x=1\n");
+    EXPECT_EQ(Permissions(settings), 0644u);
+    ::chmod(settings.c_str(), 0600);
+    EXPECT_EQ(ReplaceFileContents(settings, "x=2\n"), "");
+    EXPECT_EQ(testing::ReadText(settings), "x=2\n");
+    EXPECT_EQ(Permissions(settings), 0600u);
+    // A picture is for everyone, as far as the umask lets it be.
+    WriteFileAtomically(dir / "b.png", std::vector<uint8_t>{1});
+    EXPECT_EQ(Permissions(dir / "b.png"), 0666u);
+    ::umask(umask);
+    EXPECT_EQ(Entries(dir.Path()), 2u);  // no temporary left behind
+
+    // A folder where the file should be: the rename fails, said as callers say it.
+    std::filesystem::create_directories(dir / "c.ini/inside");
+    EXPECT_EQ(ReplaceFileContents(dir / "c.ini", "y"), std::string("replace: ") + std::strerror(EISDIR));
+    EXPECT_EQ(Entries(dir.Path()), 2u);
+    std::filesystem::create_directory(dir / "ro");
+    ::chmod((dir / "ro").c_str(), 0555);
+    if (::access((dir / "ro").c_str(), W_OK) == 0) return;  // a user who may write anywhere
+    EXPECT_EQ(ReplaceFileContents(dir / "ro/d.ini", "z"), std::string("create: ") + std::strerror(EACCES));
 }
 
 TEST(AtomicFile, StaleTemporariesOfOneTagAreRemovedOthersStay) {

@@ -45,6 +45,12 @@ TEST(CommandLine, AnUnknownOptionIsNamedBeforeWhatItMayHaveCaused) {
              {"render", "--bogus", "-o", "a.png"},
              {"merge", "--bogus"},
              {"merge", "d", "--bogus"},
+             // Where an option's value should be, as well.
+             {"catalogue", "-j", "--bogus"},
+             {"catalogue", "-o", "d", "-j", "--bogus"},
+             {"render", "-o", "a.png", "--size", "--bogus"},
+             {"render", "--yaw", "--bogus", "-o", "a.png"},
+             {"--outfit", "--bogus"},
          }) {
         const TCommandLine c = ParseCommandLine(arguments);
         EXPECT_EQ(c.Error, one) << arguments[0] << " " << arguments[1];
@@ -56,6 +62,14 @@ TEST(CommandLine, AnUnknownOptionIsNamedBeforeWhatItMayHaveCaused) {
     EXPECT_EQ(ParseCommandLine({"--outfit", "wbx1:x", "--bogus"}).Error, one);
     EXPECT_EQ(ParseCommandLine({"catalogue", "--x", "-o", "d", "--y"}).Error,
               "The following arguments were not expected: --x --y");
+    EXPECT_EQ(ParseCommandLine({"catalogue", "-o", "d", "-j", "--x", "--y=2"}).Error,
+              "The following arguments were not expected: --x --y=2");
+    // A negative number is a value, and a known option is no unknown one.
+    EXPECT_NE(ParseCommandLine({"render", "-o", "a.png", "--pitch", "-100"}).Error.find("--pitch"),
+              std::string::npos);
+    EXPECT_EQ(ParseCommandLine({"catalogue", "-j", "-o", "d"}).Error,
+              "The following argument was not expected: d");
+    EXPECT_EQ(ParseCommandLine({"catalogue", "-o", "d", "-j"}).Error.find("not expected"), std::string::npos);
     // Without one, what is missing is still said.
     EXPECT_NE(ParseCommandLine({"catalogue"}).Error.find("--output"), std::string::npos);
     EXPECT_NE(ParseCommandLine({"merge"}).Error.find("folder"), std::string::npos);

@@ -38,5 +38,13 @@ TEST(ClosestNames, NothingForUnrelatedOrEmptyText) {
               (TNames{"02_12010", "02_12013", "02_12020"}));
 }
 
+TEST(ClosestNames, AMessageNamesThemInParenthesesOrIsLeftAsItWas) {
+    EXPECT_EQ(WithClosestNames("unknown slot \"hat\"", "hat", SlotNames()),
+              "unknown slot \"hat\" (closest: hair)");
+    EXPECT_EQ(WithClosestNames("no outfit \"Wint\"", "Wint", {"Summer", "Winter coat", "winter hat"}),
+              "no outfit \"Wint\" (closest: Winter coat, winter hat)");
+    EXPECT_EQ(WithClosestNames("no outfit \"zzzz\"", "zzzz", {"Summer"}), "no outfit \"zzzz\"");
+}
+
 }  // namespace
 }  // namespace wbx

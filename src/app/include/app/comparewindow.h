@@ -25,6 +25,7 @@
 // Its place and size are kept in the settings file with the main window's:
 //   [window]  compare    the window's geometry (the toolkit's, base64)
 
+#include <QList>
 #include <QPointer>
 #include <QString>
 #include <QWidget>
@@ -32,6 +33,7 @@
 #include <functional>
 #include <string>
 
+#include "app/keyhelprow.h"
 #include "viewer/outfit.h"
 #include "viewer/viewpose.h"
 
@@ -92,6 +94,10 @@ public:
     QComboBox& SavedOutfits() const { return *savedOutfits_; }
     QComboBox& RightList(TPartList list) const { return *rightLists_[static_cast<size_t>(list)]; }
     QComboBox& RightBodyTypes() const { return *bodyTypes_; }
+
+    // The keys the window answers to, for Help ▸ Keyboard and mouse: its own,
+    // then those of a focused view.
+    QList<TKeyHelpRow> KeyboardHelp() const;
 
     // Keeps the window's geometry in the settings file (not while the form
     // is gone, and not when settings are not written).

@@ -21,6 +21,7 @@
 //             maximized       1 when the window was closed maximised
 //             docks           where the tool bar and the panels were (the toolkit's state, base64)
 
+#include <QList>
 #include <QMainWindow>
 #include <QString>
 #include <functional>
@@ -28,6 +29,7 @@
 #include <string>
 
 #include "app/formhost.h"
+#include "app/keyhelprow.h"
 #include "app/umain.h"
 
 class QDockWidget;
@@ -87,6 +89,13 @@ public:
     void ShowStatus(const QString& text);
     QString StatusText() const;
 
+    // The rows Help ▸ Keyboard and mouse shows: the mouse, every menu item
+    // with a shortcut, then the rows of other windows (AddKeyboardHelp).
+    QList<TKeyHelpRow> KeyboardHelp() const;
+    // The keys of a window of its own, listed under heading after the main
+    // window's.
+    void AddKeyboardHelp(const QString& heading, const QList<TKeyHelpRow>& rows);
+
     // The client area back at its default size (640 x 480).
     void RestoreDefaultSize();
 
@@ -118,6 +127,7 @@ private:
     QMenu* helpMenu_ = nullptr;
     QMenu* contextMenu_ = nullptr;
     QToolBar* toolBar_ = nullptr;
+    QList<TKeyHelpRow> otherKeys_;  // AddKeyboardHelp's rows, headings included
 
     QSize clientSize_;      // the size the view keeps while panels come and go
     bool fitting_ = false;  // the window is being sized by FitClientSize

@@ -16,16 +16,31 @@
 
 namespace wbx {
 
+// The step of a write that failed.
+enum class TWriteStep : uint8_t {
+    Create,  // making the temporary
+    Write,   // writing, flushing or closing it
+    Rename,  // renaming it to the file's name
+};
+
 class EWriteFailure : public Exception {
 public:
-    EWriteFailure(std::string message, int errorNumber)
-        : Exception(std::move(message)), errorNumber_(errorNumber) {}
+    EWriteFailure(std::string message, int errorNumber, TWriteStep step = TWriteStep::Write)
+        : Exception(std::move(message)), step_(step), errorNumber_(errorNumber) {}
+    TWriteStep Step() const { return step_; }
     int ErrorNumber() const { return errorNumber_; }
     // The file system is out of space or quota: no later write will succeed either.
     bool OutOfSpace() const;
 
 private:
+    TWriteStep step_;
     int errorNumber_;
+};
+
+// The permissions a written file gets.
+enum class TFileMode : uint8_t {
+    Shared,  // 0666 less the umask (pictures, catalogues)
+    Kept,    // those of the file it replaces; a new file 0644 less the umask (settings)
 };
 
 // One file being written. tag tells this process's temporaries from those of
@@ -34,7 +49,7 @@ private:
 // removes the temporary.
 class TAtomicFile {
 public:
-    TAtomicFile(std::string fileName, const std::string& tag = "");
+    TAtomicFile(std::string fileName, const std::string& tag = "", TFileMode mode = TFileMode::Shared);
     // Removes the temporary unless Commit succeeded.
     ~TAtomicFile();
     TAtomicFile(const TAtomicFile&) = delete;
@@ -47,7 +62,7 @@ public:
     void Commit(bool sync = false);
 
 private:
-    EWriteFailure Abandon(const char* what, int error);
+    EWriteFailure Abandon(TWriteStep step, int error);
 
     std::string fileName_;
     std::string temporary_;
@@ -69,10 +84,11 @@ void InstallTemporaryFileCleanup();
 int RemoveStaleTemporaries(const std::string& folder, const std::string& tag);
 
 // Replaces fileName with contents for files that must also survive a crash
-// (settings, saved outfits): the data and then the folder reach the disk, the
-// file keeps its permissions (a new one gets 0644 less the umask) and missing
-// folders on the way are made. Returns "" when done; otherwise what failed and
-// why ("create: Permission denied"), and the file is as it was (no temporary
+// (settings, saved outfits), through a TAtomicFile without a tag: the data and
+// then the folder reach the disk, the file keeps its permissions
+// (TFileMode::Kept) and missing folders on the way are made. Returns "" when
+// done; otherwise what failed and why ("create: Permission denied"; the steps
+// are create, write and replace), and the file is as it was (no temporary
 // left behind).
 std::string ReplaceFileContents(const std::string& fileName, std::string_view contents);
 

@@ -37,4 +37,9 @@ TPartSelection StartSelection();
 std::vector<std::string> ClosestNames(const std::string& wanted, const std::vector<std::string>& candidates,
                                       size_t count = 3);
 
+// message followed by the closest of candidates to wanted, when there are any:
+// "unknown slot "hat"" becomes "unknown slot "hat" (closest: hair)".
+std::string WithClosestNames(std::string message, const std::string& wanted,
+                             const std::vector<std::string>& candidates);
+
 }  // namespace wbx
