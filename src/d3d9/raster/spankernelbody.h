@@ -77,7 +77,8 @@ int SpanKernelBody(const SpanConstants& c, const TriangleSetup& t, const int32_t
     const int texWidth = level.Width, texHeight = level.Height, texPitch = level.Pitch;
     const uint8_t* const texBits = level.Bits;
     // Depth words: the field's position, size and largest value.
-    const DepthLayout& depthFormat = c.DepthFormat;
+    // The profiles' depth word is D16's: one 16-bit field from bit 0.
+    const DepthLayout depthFormat = kFixed ? DepthLayout{2, 16, 0, 0} : c.DepthFormat;
     const int depthBytes = depthKind == DepthKind::Word16 ? 2 : 4;
     const uint32_t fieldMask = DepthFieldMask(depthFormat);
     const Int fieldMaskV = V::Set(static_cast<int>(fieldMask));
@@ -193,8 +194,12 @@ int SpanKernelBody(const SpanConstants& c, const TriangleSetup& t, const int32_t
             } else {
                 const Float clamped = V::MinF(V::MaxF(z, V::SetF(0.0f)), V::SetF(1.0f));
                 const Int q = V::Trunc(V::AddF(V::MulF(clamped, V::SetF(depthScale)), V::SetF(0.5f)));
-                const Int over = V::CmpGt(q, fieldMaskV);  // 2^24 - 0.5 rounds up to 2^24
-                depthValue = V::Or(V::And(over, fieldMaskV), V::AndNot(over, q));
+                if (depthFormat.DepthBits < 24) {
+                    depthValue = q;  // at most the largest value + 0.5, held exactly
+                } else {
+                    const Int over = V::CmpGt(q, fieldMaskV);  // 2^24 - 0.5 rounds up to 2^24
+                    depthValue = V::Or(V::And(over, fieldMaskV), V::AndNot(over, q));
+                }
             }
             const Int offsets =
                 V::Add(V::MulLo32(pixelY, V::Set(depthPitch)),
@@ -213,7 +218,10 @@ int SpanKernelBody(const SpanConstants& c, const TriangleSetup& t, const int32_t
             } else {
                 depthWord = V::Gather32(depthBits, offsets, ones);
             }
-            const Int stored = V::And(V::SrlVar(depthWord, depthFormat.DepthShift), fieldMaskV);
+            const Int stored =
+                depthFormat.DepthShift == 0 && depthFormat.BytesPerPixel == 2 && depthFormat.DepthBits == 16
+                    ? depthWord
+                    : V::And(V::SrlVar(depthWord, depthFormat.DepthShift), fieldMaskV);
             visible = V::And(visible, compare(depthFunc, depthValue, stored));
             if (V::LaneBits(visible) == 0) continue;
         }
@@ -399,8 +407,11 @@ int SpanKernelBody(const SpanConstants& c, const TriangleSetup& t, const int32_t
         V::Store(offsets, colorOffsets);
         for (int i = 0; i < kLanes; ++i) std::memcpy(colorBits + offsets[i], &pixels[i], 4);
         if (depthKind != DepthKind::None && depthWrite) {
-            const Int written = V::Or(V::AndNot(fieldInWord, depthWord),
-                                      V::And(V::SllVar(depthValue, depthFormat.DepthShift), fieldInWord));
+            const Int written =
+                depthFormat.DepthShift == 0 && depthFormat.BytesPerPixel == 2 && depthFormat.DepthBits == 16
+                    ? depthValue
+                    : V::Or(V::AndNot(fieldInWord, depthWord),
+                            V::And(V::SllVar(depthValue, depthFormat.DepthShift), fieldInWord));
             alignas(32) uint32_t words[kLanes];
             V::Store(words, V::Or(V::And(visible, written), V::AndNot(visible, depthWord)));
             for (int i = 0; i < kLanes; ++i)
