@@ -21,6 +21,14 @@ struct Avx2Lanes {
     static Int Iota() { return _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7); }
     static Int Load(const void* p) { return _mm256_loadu_si256(static_cast<const __m256i*>(p)); }
     static void Store(void* p, Int v) { _mm256_storeu_si256(static_cast<__m256i*>(p), v); }
+    static Int LoadPartial(const int32_t* p, int count) {
+        const Int mask = _mm256_cmpgt_epi32(_mm256_set1_epi32(count), Iota());
+        return _mm256_blendv_epi8(_mm256_set1_epi32(p[0]), _mm256_maskload_epi32(p, mask), mask);
+    }
+    static Int Opaque(Int v) {
+        __asm__("" : "+x"(v));
+        return v;
+    }
     static Int LoadWidened16(const uint16_t* p) {
         return _mm256_cvtepu16_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p)));
     }

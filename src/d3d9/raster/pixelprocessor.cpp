@@ -219,22 +219,14 @@ void PixelProcessor::DrawPacked(const TriangleSetup& t, const PixelRect& clip) c
 #endif
         }
     };
-    ForEachCoverage(
+    ForEachCoverageBox(
         t, clip,
-        [&](NarrowRows& rows, int x0, int y0, int y1) {
-            // Without branches per row: each row's run is written whole and
-            // the batch grows by its length (0 for an empty row).
-            const int rowEntries = (rows.Width() + 3) & ~3;
-            int y = y0;
-            rows.ForEachRow(y1 - y0, [&](uint32_t covered) {
-                // The run's length from its ends (no population count on the x86-64 baseline).
-                const int begin = std::countr_zero(covered | 0x80000000u);
-                const int end = 32 - std::countl_zero(covered);
-                put(gathered, x0 + begin, y, rowEntries);
-                gathered += covered != 0 ? end - begin : 0;
-                ++y;
+        [&](const int64_t* row, int x0, int x1, int y0, int y1) {
+            NarrowEdges edges(t, row, x1 - x0);
+            for (int y = y0; y < y1;) {
+                y += packNarrow_(edges, x0, y, y1 - y, kSpanBatch, xs, ys, gathered);
                 if (gathered >= kSpanBatch) flush();
-            });
+            }
         },
         [&](int y, int x0, int x1) {
             for (int x = x0; x < x1;) {
@@ -335,6 +327,7 @@ void PixelProcessor::ChooseKernel(PixelIsa isa) {
         return;
     }
     kernel_ = SpanKernelFor(isa, texels, SpanProfileOf(c, texels));
+    packNarrow_ = NarrowPackFor(isa);
 }
 
 }  // namespace wbx::raster

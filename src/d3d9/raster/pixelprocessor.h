@@ -13,6 +13,7 @@
 #include <cstdint>
 
 #include "d3d9/raster/rasterizer.h"
+#include "narrowpacking.h"
 #include "pixelarithmetic.h"
 #include "sampler.h"
 #include "setup.h"
@@ -92,6 +93,8 @@ private:
     // The span kernel, where it covers the draw, and what it reads.
     SpanKernel kernel_ = nullptr;
     SpanConstants span_;
+    // The packing of narrow boxes, in the kernel's instruction set.
+    NarrowPackFunction packNarrow_ = nullptr;
 };
 
 }  // namespace wbx::raster

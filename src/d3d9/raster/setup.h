@@ -211,13 +211,13 @@ bool SetupTriangle(const ScreenVertex& v0, const ScreenVertex& v1, const ScreenV
                    const PixelRect& scissor, const ScreenVertex* flatSource, TriangleSetup& out);
 
 // The covered pixels of `t` inside `clip`, top to bottom: boxes at most
-// kNarrowSpanWidth wide whose edge values fit in 32 bits go to
-// narrow(rows, x0, y0, y1), which takes each row's coverage mask (bit i:
-// pixel x0 + i) from rows.Next(); other boxes go row by row to
-// span(y, xBegin, xEnd). A triangle covers one run of pixels per row.
-template <class NarrowFunction, class SpanFunction>
-void ForEachCoverage(const TriangleSetup& t, const PixelRect& clip, NarrowFunction&& narrow,
-                     SpanFunction&& span) {
+// kNarrowSpanWidth wide whose edge values fit in 32 bits go whole to
+// narrowBox(row, x0, x1, y0, y1), `row` the edge values at (x0, y0); other
+// boxes go row by row to span(y, xBegin, xEnd). A triangle covers one run
+// of pixels per row.
+template <class NarrowBoxFunction, class SpanFunction>
+void ForEachCoverageBox(const TriangleSetup& t, const PixelRect& clip, NarrowBoxFunction&& narrowBox,
+                        SpanFunction&& span) {
     const int x0 = std::max(t.MinX, clip.X0), x1 = std::min(t.MaxX + 1, clip.X1);
     const int y0 = std::max(t.MinY, clip.Y0), y1 = std::min(t.MaxY + 1, clip.Y1);
     if (x0 >= x1 || y0 >= y1) return;
@@ -227,8 +227,7 @@ void ForEachCoverage(const TriangleSetup& t, const PixelRect& clip, NarrowFuncti
         row[e] = t.EdgeOrigin[e] + t.EdgeStepX[e] * (x0 - t.MinX) + t.EdgeStepY[e] * (y0 - t.MinY);
     const int width = x1 - x0;
     if (width <= kNarrowSpanWidth && EdgesFit32(t, row, width, y1 - y0)) {
-        NarrowRows rows(t, row, width);
-        narrow(rows, x0, y0, y1);
+        narrowBox(static_cast<const int64_t*>(row), x0, x1, y0, y1);
         return;
     }
     for (int y = y0; y < y1;
@@ -250,6 +249,21 @@ void ForEachCoverage(const TriangleSetup& t, const PixelRect& clip, NarrowFuncti
         }
         if (x > begin) span(y, begin, x);
     }
+}
+
+// As ForEachCoverageBox, with narrow boxes given to narrow(rows, x0, y0,
+// y1), which takes each row's coverage mask (bit i: pixel x0 + i) from
+// rows.Next().
+template <class NarrowFunction, class SpanFunction>
+void ForEachCoverage(const TriangleSetup& t, const PixelRect& clip, NarrowFunction&& narrow,
+                     SpanFunction&& span) {
+    ForEachCoverageBox(
+        t, clip,
+        [&](const int64_t* row, int x0, int x1, int y0, int y1) {
+            NarrowRows rows(t, row, x1 - x0);
+            narrow(rows, x0, y0, y1);
+        },
+        span);
 }
 
 // Calls span(y, xBegin, xEnd) for every row of covered pixels [xBegin, xEnd)

@@ -26,8 +26,10 @@ bool HasAvx2() { return __builtin_cpu_supports("avx2"); }
 }  // namespace
 
 SpanProfile SpanProfileOf(const SpanConstants& c, TexelKind texels) {
-    if (texels != TexelKind::Linear1555 || c.Depth != DepthKind::Word16 || c.DepthFunc != D3DCMP_LESSEQUAL ||
-        c.AlphaTest) {
+    const bool d16 = c.DepthFormat.BytesPerPixel == 2 && c.DepthFormat.DepthBits == 16 &&
+                     c.DepthFormat.DepthShift == 0 && c.DepthFormat.StencilBits == 0;
+    if (texels != TexelKind::Linear1555 || c.Depth != DepthKind::Word16 || !d16 ||
+        c.DepthFunc != D3DCMP_LESSEQUAL || c.AlphaTest) {
         return SpanProfile::Any;
     }
     if (c.Blend == BlendKind::Off && c.DepthWrite) return SpanProfile::Opaque16;

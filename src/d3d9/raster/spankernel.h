@@ -45,7 +45,7 @@ enum class BlendKind {
 };
 
 // States a kernel may have fixed at compile time, for the draws the viewer
-// makes most: a linearly filtered 1-5-5-5 texture over a 16-bit depth word
+// makes most: a linearly filtered 1-5-5-5 texture over a D16 depth word
 // tested LESSEQUAL, no alpha test, and either opaque (depth written, no
 // blend) or blended (SRCALPHA / INVSRCALPHA, depth not written). Any other
 // draw takes the kernel that reads every state from SpanConstants.

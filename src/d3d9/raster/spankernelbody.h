@@ -18,7 +18,6 @@
 // (s a + d (255 - a) + 127) / 255; anything rarer is done lane by lane with
 // the reference's own functions.
 
-#include <bit>
 #include <cstdint>
 #include <cstring>
 #include <type_traits>
@@ -78,7 +77,8 @@ int SpanKernelBody(const SpanConstants& c, const TriangleSetup& t, const int32_t
     const int texWidth = level.Width, texHeight = level.Height, texPitch = level.Pitch;
     const uint8_t* const texBits = level.Bits;
     // Depth words: the field's position, size and largest value.
-    const DepthLayout& depthFormat = c.DepthFormat;
+    // The profiles' depth word is D16's: one 16-bit field from bit 0.
+    const DepthLayout depthFormat = kFixed ? DepthLayout{2, 16, 0, 0} : c.DepthFormat;
     const int depthBytes = depthKind == DepthKind::Word16 ? 2 : 4;
     const uint32_t fieldMask = DepthFieldMask(depthFormat);
     const Int fieldMaskV = V::Set(static_cast<int>(fieldMask));
@@ -156,9 +156,11 @@ int SpanKernelBody(const SpanConstants& c, const TriangleSetup& t, const int32_t
         return floorToInt(
             V::SubF(V::MulF(coordinate, V::SetF(static_cast<float>(size * 256))), V::SetF(128.0f)));
     };
+    // One multiplication, where the compiler would otherwise spell x 527 in shifts and adds.
+    const Int c527 = V::Opaque(V::Set16(527));
     auto widen = [&](Int raw, auto shift) {  // two 5-bit fields per lane to 0..255
         const Int v = V::And(V::template Srl16<decltype(shift)::value>(raw), V::Set16(31));
-        return V::template Srl16<6>(V::Add16(V::Mul16(v, V::Set16(527)), V::Set16(23)));
+        return V::template Srl16<6>(V::Add16(V::Mul16(v, c527), V::Set16(23)));
     };
     auto alphaOf = [&](Int raw) {
         return c.AlphaBit ? V::And(V::template Sra16<15>(raw), V::Set16(255)) : V::Set16(255);
@@ -168,22 +170,12 @@ int SpanKernelBody(const SpanConstants& c, const TriangleSetup& t, const int32_t
 
     for (int first = 0; first < fragmentCount; first += kLanes) {
         const int count = fragmentCount - first < kLanes ? fragmentCount - first : kLanes;
-        Int pixelX, pixelY;
-        if (count == kLanes) {
-            pixelX = V::Load(xs + first);
-            pixelY = V::Load(ys + first);
-        } else {
-            // Lanes past the end repeat the first pixel, so that every lane
-            // addresses memory that exists; they stay invisible.
-            alignas(32) int32_t px[kLanes], py[kLanes];
-            for (int i = 0; i < kLanes; ++i) {
-                px[i] = xs[first + (i < count ? i : 0)];
-                py[i] = ys[first + (i < count ? i : 0)];
-            }
-            pixelX = V::Load(px);
-            pixelY = V::Load(py);
-        }
-        Int visible = V::CmpGt(V::Set(count), V::Iota());
+        // Lanes past the end repeat the group's first pixel: they address
+        // memory that exists, and compute and write back exactly what the
+        // first lane does, so they change nothing.
+        const Int pixelX = count == kLanes ? V::Load(xs + first) : V::LoadPartial(xs + first, count);
+        const Int pixelY = count == kLanes ? V::Load(ys + first) : V::LoadPartial(ys + first, count);
+        Int visible = ones;
         const Float fx = V::ToFloat(V::Sub(pixelX, V::Set(originX)));
         const Float fy = V::ToFloat(V::Sub(pixelY, V::Set(originY)));
 
@@ -202,8 +194,12 @@ int SpanKernelBody(const SpanConstants& c, const TriangleSetup& t, const int32_t
             } else {
                 const Float clamped = V::MinF(V::MaxF(z, V::SetF(0.0f)), V::SetF(1.0f));
                 const Int q = V::Trunc(V::AddF(V::MulF(clamped, V::SetF(depthScale)), V::SetF(0.5f)));
-                const Int over = V::CmpGt(q, fieldMaskV);  // 2^24 - 0.5 rounds up to 2^24
-                depthValue = V::Or(V::And(over, fieldMaskV), V::AndNot(over, q));
+                if (depthFormat.DepthBits < 24) {
+                    depthValue = q;  // at most the largest value + 0.5, held exactly
+                } else {
+                    const Int over = V::CmpGt(q, fieldMaskV);  // 2^24 - 0.5 rounds up to 2^24
+                    depthValue = V::Or(V::And(over, fieldMaskV), V::AndNot(over, q));
+                }
             }
             const Int offsets =
                 V::Add(V::MulLo32(pixelY, V::Set(depthPitch)),
@@ -222,7 +218,10 @@ int SpanKernelBody(const SpanConstants& c, const TriangleSetup& t, const int32_t
             } else {
                 depthWord = V::Gather32(depthBits, offsets, ones);
             }
-            const Int stored = V::And(V::SrlVar(depthWord, depthFormat.DepthShift), fieldMaskV);
+            const Int stored =
+                depthFormat.DepthShift == 0 && depthFormat.BytesPerPixel == 2 && depthFormat.DepthBits == 16
+                    ? depthWord
+                    : V::And(V::SrlVar(depthWord, depthFormat.DepthShift), fieldMaskV);
             visible = V::And(visible, compare(depthFunc, depthValue, stored));
             if (V::LaneBits(visible) == 0) continue;
         }
@@ -370,7 +369,8 @@ int SpanKernelBody(const SpanConstants& c, const TriangleSetup& t, const int32_t
 
         // Merge with the destination.
         const Int colorOffsets = V::Add(V::MulLo32(pixelY, V::Set(colorPitch)), V::template Sll<2>(pixelX));
-        const Int destination = V::Gather32(colorBits, colorOffsets, visible);
+        // Every lane's destination: the hidden ones write it back unchanged.
+        const Int destination = V::Gather32(colorBits, colorOffsets, ones);
         if (blendKind == BlendKind::SourceAlpha) {
             // (s a + d (255 - a) + 127) / 255 = (t + 1 + (t >> 8)) >> 8, below 2^16 throughout; alpha 0
             // gives d exactly.
@@ -395,27 +395,27 @@ int SpanKernelBody(const SpanConstants& c, const TriangleSetup& t, const int32_t
             V::Store(pixels, result);
             V::Store(destinations, destination);
             for (int i = 0; i < kLanes; ++i) pixels[i] = BlendPixel(c.Merge, pixels[i], destinations[i]);
+            result = V::Load(pixels);
         } else {
             result = V::Or(V::And(destination, keep), V::AndNot(keep, result));
-            V::Store(pixels, result);
         }
-        // Only the visible pixels are written back.
-        const unsigned writtenBits = V::LaneBits(visible);
+        // Every lane is stored, without a branch per pixel: the hidden ones
+        // store what they read. The group's pixels are distinct (or repeat
+        // the first one with its own value), so no store undoes another.
+        V::Store(pixels, V::Or(V::And(visible, result), V::AndNot(visible, destination)));
         alignas(32) int32_t offsets[kLanes];
         V::Store(offsets, colorOffsets);
-        for (unsigned bits = writtenBits; bits != 0; bits &= bits - 1) {
-            const int i = std::countr_zero(bits);
-            std::memcpy(colorBits + offsets[i], &pixels[i], 4);
-        }
+        for (int i = 0; i < kLanes; ++i) std::memcpy(colorBits + offsets[i], &pixels[i], 4);
         if (depthKind != DepthKind::None && depthWrite) {
-            const Int written = V::Or(V::AndNot(fieldInWord, depthWord),
-                                      V::And(V::SllVar(depthValue, depthFormat.DepthShift), fieldInWord));
+            const Int written =
+                depthFormat.DepthShift == 0 && depthFormat.BytesPerPixel == 2 && depthFormat.DepthBits == 16
+                    ? depthValue
+                    : V::Or(V::AndNot(fieldInWord, depthWord),
+                            V::And(V::SllVar(depthValue, depthFormat.DepthShift), fieldInWord));
             alignas(32) uint32_t words[kLanes];
-            V::Store(words, written);
-            for (unsigned bits = writtenBits; bits != 0; bits &= bits - 1) {
-                const int i = std::countr_zero(bits);
+            V::Store(words, V::Or(V::And(visible, written), V::AndNot(visible, depthWord)));
+            for (int i = 0; i < kLanes; ++i)
                 std::memcpy(depthBits + depthAt[i], &words[i], static_cast<size_t>(depthBytes));
-            }
         }
     }
     return fragmentCount;

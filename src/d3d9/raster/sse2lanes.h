@@ -22,6 +22,19 @@ struct Sse2Lanes {
     static Int Iota() { return _mm_setr_epi32(0, 1, 2, 3); }
     static Int Load(const void* p) { return _mm_loadu_si128(static_cast<const __m128i*>(p)); }
     static void Store(void* p, Int v) { _mm_storeu_si128(static_cast<__m128i*>(p), v); }
+    // p[0] .. p[count - 1], and p[0] again in the lanes past them; nothing
+    // past p[count - 1] is read.
+    static Int LoadPartial(const int32_t* p, int count) {
+        alignas(16) int32_t lanes[kLanes];
+        for (int i = 0; i < kLanes; ++i) lanes[i] = p[i < count ? i : 0];
+        return _mm_load_si128(reinterpret_cast<const __m128i*>(lanes));
+    }
+    // v, as a value the compiler cannot see through: a multiplication by it
+    // stays one multiplication instead of becoming shifts and adds.
+    static Int Opaque(Int v) {
+        __asm__("" : "+x"(v));
+        return v;
+    }
     // kLanes 16-bit values, zero-extended into the lanes.
     static Int LoadWidened16(const uint16_t* p) {
         return _mm_unpacklo_epi16(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(p)), _mm_setzero_si128());

@@ -1,7 +1,10 @@
 #include "surfaceclear.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstdint>
+#include <cstring>
+#include <cwchar>
 
 #include "setup.h"
 #include "surfaceformat.h"
@@ -20,12 +23,42 @@ PixelRect Intersect(int64_t x0, int64_t y0, int64_t x1, int64_t y1, const PixelR
     return r;
 }
 
+// `count` copies of the 32-bit `value` from `p`, through the C library's
+// wide-character fill (which uses the widest stores the processor has)
+// where it applies.
+void FillWords32(uint8_t* p, size_t count, uint32_t value) {
+    if constexpr (sizeof(wchar_t) == 4) {
+        if (reinterpret_cast<uintptr_t>(p) % alignof(wchar_t) == 0) {
+            std::wmemset(reinterpret_cast<wchar_t*>(p), std::bit_cast<wchar_t>(value), count);
+            return;
+        }
+    }
+    for (size_t i = 0; i < count; ++i) std::memcpy(p + 4 * i, &value, 4);
+}
+
+// `count` copies of the 16-bit `value` from `p`: the words between the
+// first and the last 4-byte boundaries in pairs.
+void FillWords16(uint8_t* p, size_t count, uint16_t value) {
+    if (count == 0) return;
+    if ((reinterpret_cast<uintptr_t>(p) & 2) != 0) {
+        std::memcpy(p, &value, 2);
+        p += 2;
+        --count;
+    }
+    FillWords32(p, count / 2, value * 0x10001u);
+    if ((count & 1) != 0) std::memcpy(p + (count - 1) * 2, &value, 2);
+}
+
+void FillWords(uint8_t* p, size_t count, uint32_t value) { FillWords32(p, count, value); }
+void FillWords(uint8_t* p, size_t count, uint16_t value) { FillWords16(p, count, value); }
+
 template <class T>
 void FillRows(const Surface& s, const PixelRect& r, T value, T keepMask) {
     for (int y = r.Y0; y < r.Y1; ++y) {
         T* row = reinterpret_cast<T*>(s.Bits + static_cast<ptrdiff_t>(y) * s.Pitch);
         if (keepMask == 0) {
-            std::fill(row + r.X0, row + r.X1, value);
+            if (r.X1 > r.X0)
+                FillWords(reinterpret_cast<uint8_t*>(row + r.X0), static_cast<size_t>(r.X1 - r.X0), value);
         } else {
             for (int x = r.X0; x < r.X1; ++x) row[x] = static_cast<T>((row[x] & keepMask) | value);
         }
