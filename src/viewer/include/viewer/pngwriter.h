@@ -50,6 +50,7 @@ private:
     std::vector<uint8_t> filtered_;    // the filtered rows, each led by its filter byte
     std::vector<uint8_t> rows_[2];     // RGB rows packed from the picture's RGBA, this one and the last
     std::vector<uint8_t> compressed_;  // the zlib stream of filtered_
+    std::vector<uint16_t> tokens_;     // the runs-of-zeros compressor's working buffer
     std::vector<uint8_t> file_;
 };
 

@@ -15,5 +15,9 @@ namespace wbx {
 // The zlib stream (header, one deflate block, Adler-32) of size bytes at data,
 // written over out. Deterministic: the same bytes give the same stream.
 void ZlibCompressZeroRuns(const uint8_t* data, size_t size, std::vector<uint8_t>& out);
+// The same, keeping its working buffer in tokens between calls (its contents
+// on entry do not matter).
+void ZlibCompressZeroRuns(const uint8_t* data, size_t size, std::vector<uint8_t>& out,
+                          std::vector<uint16_t>& tokens);
 
 }  // namespace wbx
