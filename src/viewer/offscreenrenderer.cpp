@@ -1,5 +1,6 @@
 #include "viewer/offscreenrenderer.h"
 
+#include <bit>
 #include <cstring>
 #include <mutex>
 
@@ -35,6 +36,9 @@ std::mutex& LifecycleMutex() {
 constexpr uint32_t kKeyBackground = 0xFF000000;
 
 constexpr int32_t kMaxSide = 16384;
+
+// Pictures are written a pixel (four bytes, red first) at a time.
+static_assert(std::endian::native == std::endian::little);
 
 }  // namespace
 
@@ -181,7 +185,10 @@ void TOffscreenRenderer::DrawFrame(const TFigurePose& pose, int32_t width, int32
                           (desc.Format == D3DFMT_X8R8G8B8 || desc.Format == D3DFMT_A8R8G8B8) &&
                           back->LockRect(&locked, &area, D3DLOCK_READONLY) == D3D_OK;
     if (readable && locked.pBits != nullptr) {
-        destination.resize(static_cast<size_t>(width) * static_cast<size_t>(height));
+        // Only ever grown: a smaller frame between two large ones would have
+        // the large one's pixels cleared again for nothing.
+        const size_t pixels = static_cast<size_t>(width) * static_cast<size_t>(height);
+        if (destination.size() < pixels) destination.resize(pixels);
         for (int32_t y = 0; y < height; ++y)
             std::memcpy(destination.data() + static_cast<size_t>(y) * static_cast<size_t>(width),
                         static_cast<const uint8_t*>(locked.pBits) + static_cast<ptrdiff_t>(y) * locked.Pitch,
@@ -194,45 +201,67 @@ void TOffscreenRenderer::DrawFrame(const TFigurePose& pose, int32_t width, int32
 
 TRenderedPicture TOffscreenRenderer::Render(const TFigurePose& pose, int32_t width, int32_t height,
                                             TBackground background) {
+    TRenderedPicture result;
+    Render(pose, width, height, background, result);
+    return result;
+}
+
+void TOffscreenRenderer::Render(const TFigurePose& pose, int32_t width, int32_t height,
+                                TBackground background, TRenderedPicture& result) {
     if (width < 1 || height < 1 || width > maxWidth_ || height > maxHeight_)
         throw Exception("The picture size is beyond the renderer's.");
     DrawFrame(pose, width, height, kViewerBackground, captured_);
     const bool transparent = background == TBackground::Transparent;
     if (transparent) DrawFrame(pose, width, height, kKeyBackground, keyFrame_);
 
-    TRenderedPicture result;
-    result.Image = TRgbaImage(width, height, transparent);
+    // Every pixel is written below: the buffer need not be cleared first.
+    result.Image.Width = width;
+    result.Image.Height = height;
+    result.Image.HasAlpha = transparent;
+    result.Image.Pixels.resize(static_cast<size_t>(width) * static_cast<size_t>(height) * 4);
+    result.Figure = {};
     int32_t left = width, right = -1, top = -1, bottom = -1;
     const uint32_t grey = kViewerBackground & 0xFFFFFF;
     const uint32_t key = kKeyBackground & 0xFFFFFF;
+    // Over the key colour too when transparent; over the grey again (the
+    // same test twice) when not, so that one loop serves both.
+    const std::vector<uint32_t>& second = transparent ? keyFrame_ : captured_;
+    const uint32_t secondBackground = transparent ? key : grey;
+    // Where the figure is not drawn: transparent black, or the grey as it is.
+    const uint32_t backgroundMask = transparent ? 0u : ~0u;
     for (int32_t y = 0; y < height; ++y) {
-        const uint32_t* in = captured_.data() + static_cast<size_t>(y) * static_cast<size_t>(width);
-        const uint32_t* inKey = transparent ? keyFrame_.data() + static_cast<size_t>(y) * width : nullptr;
+        const size_t start = static_cast<size_t>(y) * static_cast<size_t>(width);
+        const uint32_t* in = captured_.data() + start;
+        const uint32_t* inSecond = second.data() + start;
         uint8_t* out = result.Image.Row(y);
-        int32_t first = -1, last = -1;
-        for (int32_t x = 0; x < width; ++x, out += 4) {
+        uint32_t rowFigure = 0;
+        for (int32_t x = 0; x < width; ++x) {
             const uint32_t pixel = in[x] & 0xFFFFFF;
             // Untouched by the figure: the background shows unchanged over
             // either colour (a grey picture can only tell by its grey).
-            const bool figure = pixel != grey || (transparent && (inKey[x] & 0xFFFFFF) != key);
-            if (figure) {
-                if (first < 0) first = x;
-                last = x;
-            }
-            if (transparent && !figure) continue;  // stays transparent black
-            out[0] = static_cast<uint8_t>(pixel >> 16);
-            out[1] = static_cast<uint8_t>(pixel >> 8);
-            out[2] = static_cast<uint8_t>(pixel);
-            out[3] = 255;
+            const uint32_t figure = static_cast<uint32_t>(pixel != grey) |
+                                    static_cast<uint32_t>((inSecond[x] & 0xFFFFFF) != secondBackground);
+            rowFigure |= figure;
+            // X8R8G8B8 to red, green, blue, alpha 255 in memory order.
+            const uint32_t rgba = (pixel >> 16) | (pixel & 0xFF00) | ((pixel & 0xFF) << 16) | 0xFF000000u;
+            const uint32_t value = rgba & (backgroundMask | (0u - figure));
+            std::memcpy(out + 4 * static_cast<size_t>(x), &value, 4);
         }
-        if (first < 0) continue;
+        if (rowFigure == 0) continue;
+        // The row's first and last figure pixel: the picture's alpha tells
+        // them when transparent, the grey when not.
+        const auto isFigure = [&](int32_t x) {
+            return (in[x] & 0xFFFFFF) != grey || (inSecond[x] & 0xFFFFFF) != secondBackground;
+        };
+        int32_t first = 0, last = width - 1;
+        while (!isFigure(first)) ++first;
+        while (!isFigure(last)) --last;
         if (top < 0) top = y;
         bottom = y;
         left = std::min(left, first);
         right = std::max(right, last);
     }
     if (top >= 0) result.Figure = {left, top, right - left + 1, bottom - top + 1};
-    return result;
 }
 
 std::vector<uint16_t> TOffscreenRenderer::TextureTexels(bool back) const {
