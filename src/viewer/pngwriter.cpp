@@ -91,7 +91,10 @@ const std::vector<uint8_t>& TPngWriter::Encode(const TRgbaImage& image, const st
     // RGB rows are packed first, into the two row buffers in turn.
     const size_t channels = image.HasAlpha ? 4 : 3;
     const size_t rowBytes = static_cast<size_t>(image.Width) * channels;
-    filtered_.resize((rowBytes + 1) * static_cast<size_t>(image.Height));
+    // The buffer only grows: a thumbnail between two large pictures would
+    // otherwise have the large one's buffer cleared again for nothing.
+    const size_t filteredSize = (rowBytes + 1) * static_cast<size_t>(image.Height);
+    if (filtered_.size() < filteredSize) filtered_.resize(filteredSize);
     if (channels == 3) {
         rows_[0].resize(rowBytes);
         rows_[1].resize(rowBytes);
@@ -140,14 +143,14 @@ const std::vector<uint8_t>& TPngWriter::Encode(const TRgbaImage& image, const st
     // At least seven bytes in eight zero (the filter bytes are not): an empty
     // background, whose runs of zeros cost the general compressor most of its
     // time; they are written here as plain runs, close to its size.
-    if (zeros >= filtered_.size() - filtered_.size() / 8) {
-        ZlibCompressZeroRuns(filtered_.data(), filtered_.size(), compressed_, tokens_);
+    if (zeros >= filteredSize - filteredSize / 8) {
+        ZlibCompressZeroRuns(filtered_.data(), filteredSize, compressed_, zeroRuns_);
         compressed = compressed_.size();
     } else {
-        const size_t bound = libdeflate_zlib_compress_bound(compressor_, filtered_.size());
+        const size_t bound = libdeflate_zlib_compress_bound(compressor_, filteredSize);
         compressed_.resize(bound);
-        compressed = libdeflate_zlib_compress(compressor_, filtered_.data(), filtered_.size(),
-                                              compressed_.data(), bound);
+        compressed =
+            libdeflate_zlib_compress(compressor_, filtered_.data(), filteredSize, compressed_.data(), bound);
         if (compressed == 0) throw std::runtime_error("PNG compression failed");
     }
     // A chunk holds at most 2^31 - 1 bytes: a huge picture gets several.

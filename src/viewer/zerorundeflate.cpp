@@ -216,12 +216,12 @@ struct TTokenBits {
 }  // namespace
 
 void ZlibCompressZeroRuns(const uint8_t* data, size_t size, std::vector<uint8_t>& out) {
-    std::vector<uint16_t> tokens;
-    ZlibCompressZeroRuns(data, size, out, tokens);
+    TZeroRunBuffers buffers;
+    ZlibCompressZeroRuns(data, size, out, buffers);
 }
 
 void ZlibCompressZeroRuns(const uint8_t* data, size_t size, std::vector<uint8_t>& out,
-                          std::vector<uint16_t>& tokens) {
+                          TZeroRunBuffers& buffers) {
     // The length symbol of each copy length, looked up rather than searched.
     static const std::array<uint8_t, kMaxMatch + 1> lengthIndex = [] {
         std::array<uint8_t, kMaxMatch + 1> index{};
@@ -231,10 +231,12 @@ void ZlibCompressZeroRuns(const uint8_t* data, size_t size, std::vector<uint8_t>
     }();
 
     // One pass over the data: the tokens, and the counts of their symbols.
-    // There are never more tokens than bytes.
-    tokens.resize(size);
+    // There are never more tokens than bytes. The buffers only grow: what
+    // they hold beyond this stream is never read.
+    if (buffers.Tokens.size() < size) buffers.Tokens.resize(size);
     std::vector<TTokenCounts> counts(4, TTokenCounts{});
-    tokens.resize(Tokenize(data, size, tokens.data(), counts.data()));
+    const uint16_t* tokens = buffers.Tokens.data();
+    const size_t tokenCount = Tokenize(data, size, buffers.Tokens.data(), counts.data());
     std::vector<uint32_t> literals(kLiteralLengthSymbols, 0);
     for (size_t token = 0; token < 256; ++token)
         for (const TTokenCounts& table : counts) literals[token] += table[token];
@@ -290,10 +292,12 @@ void ZlibCompressZeroRuns(const uint8_t* data, size_t size, std::vector<uint8_t>
 
     // The header and the code lengths take less than 2 KiB; a token at most
     // 21 bits; then the check value.
-    out.resize(2 + 2048 + tokens.size() * 3 + 4 + 8);
-    out[0] = 0x78;  // deflate, 32 KiB window
-    out[1] = 0x01;  // fastest; the check bits make 0x7801 a multiple of 31
-    TBitWriter bits(out.data() + 2);
+    const size_t bound = 2 + 2048 + tokenCount * 3 + 4 + 8;
+    if (buffers.Stream.size() < bound) buffers.Stream.resize(bound);
+    uint8_t* const stream = buffers.Stream.data();
+    stream[0] = 0x78;  // deflate, 32 KiB window
+    stream[1] = 0x01;  // fastest; the check bits make 0x7801 a multiple of 31
+    TBitWriter bits(stream + 2);
     bits.Put(1, 1);  // the last block
     bits.Put(2, 2);  // Huffman codes of its own
     bits.Put(static_cast<uint32_t>(literalCount - 257), 5);
@@ -306,12 +310,12 @@ void ZlibCompressZeroRuns(const uint8_t* data, size_t size, std::vector<uint8_t>
         if (symbol == 17) bits.Put(extra, 3);
         if (symbol == 18) bits.Put(extra, 7);
     }
-    for (const uint16_t token : tokens) bits.Put(tokenBits[token].Value, tokenBits[token].Count);
+    for (size_t i = 0; i < tokenCount; ++i) bits.Put(tokenBits[tokens[i]].Value, tokenBits[tokens[i]].Count);
     bits.Put(literalCodes[kEndOfBlock], literalLengths[kEndOfBlock]);
     uint8_t* end = bits.Finish();
     const uint32_t adler = libdeflate_adler32(1, data, size);
     for (int shift = 24; shift >= 0; shift -= 8) *end++ = static_cast<uint8_t>(adler >> shift);
-    out.resize(static_cast<size_t>(end - out.data()));
+    out.assign(stream, end);
 }
 
 }  // namespace wbx

@@ -76,6 +76,13 @@ TEST(PngWriter, AFigureOnAnEmptyBackgroundDecodesToTheSamePixels) {
         EXPECT_EQ(Decode(bytes).Pixels, picture.Pixels) << "alpha " << alpha;
         EXPECT_EQ(EncodePng(picture), bytes);
         EXPECT_LT(bytes.size(), picture.Pixels.size() / 8);
+        // One writer with a smaller picture in between (its buffers shrink
+        // in use, not in size): the bytes of a writer of its own each time.
+        TRgbaImage small(30, 20, alpha);
+        for (int32_t y = 5; y < 9; ++y) small.Row(y)[4 * y + 3] = 255;
+        TPngWriter writer;
+        for (const TRgbaImage* each : {&picture, &small, &picture, &small})
+            EXPECT_EQ(writer.Encode(*each), EncodePng(*each)) << each->Width << " alpha " << alpha;
     }
 }
 

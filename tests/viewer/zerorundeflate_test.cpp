@@ -62,10 +62,10 @@ TEST(ZeroRunDeflate, AWorkingBufferKeptBetweenCallsChangesNothing) {
     for (uint8_t& byte : large)
         if (random() % 5 == 0) byte = static_cast<uint8_t>(random());
     for (size_t i = 0; i < small.size(); i += 7) small[i] = static_cast<uint8_t>(i);
-    std::vector<uint16_t> tokens;
+    TZeroRunBuffers buffers;
     std::vector<uint8_t> kept, fresh;
     for (const std::vector<uint8_t>* data : {&large, &small, &large}) {
-        ZlibCompressZeroRuns(data->data(), data->size(), kept, tokens);
+        ZlibCompressZeroRuns(data->data(), data->size(), kept, buffers);
         ZlibCompressZeroRuns(data->data(), data->size(), fresh);
         EXPECT_EQ(kept, fresh);
         EXPECT_EQ(Inflate(kept, data->size()), *data);

@@ -15,9 +15,14 @@ namespace wbx {
 // The zlib stream (header, one deflate block, Adler-32) of size bytes at data,
 // written over out. Deterministic: the same bytes give the same stream.
 void ZlibCompressZeroRuns(const uint8_t* data, size_t size, std::vector<uint8_t>& out);
-// The same, keeping its working buffer in tokens between calls (its contents
-// on entry do not matter).
+// The working buffers of a compression, kept between calls by a caller
+// that compresses one picture after another. Their contents do not matter.
+struct TZeroRunBuffers {
+    std::vector<uint16_t> Tokens;
+    std::vector<uint8_t> Stream;
+};
+// The same, with the working buffers given.
 void ZlibCompressZeroRuns(const uint8_t* data, size_t size, std::vector<uint8_t>& out,
-                          std::vector<uint16_t>& tokens);
+                          TZeroRunBuffers& buffers);
 
 }  // namespace wbx
