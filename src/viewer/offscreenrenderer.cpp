@@ -40,6 +40,37 @@ constexpr int32_t kMaxSide = 16384;
 // Pictures are written a pixel (four bytes, red first) at a time.
 static_assert(std::endian::native == std::endian::little);
 
+// Where a row shows the figure: its first pixel and one past its last (both
+// 0 for a row without it).
+struct TRowFigure {
+    uint32_t First = 0;
+    uint32_t End = 0;
+};
+
+// One row of a picture from a frame over the grey (in) and a second frame
+// (second; over secondBackground): a pixel is the figure's where either
+// differs from its background, and then its colour with alpha 255; any
+// other pixel is its colour masked by backgroundMask (0: transparent black).
+// Written as a loop without branches, which the compiler turns into vector
+// code, eight pixels at a time where the processor has AVX2.
+__attribute__((target_clones("avx2", "default"))) TRowFigure ComposeRow(
+    const uint32_t* __restrict in, const uint32_t* __restrict second, uint32_t* __restrict out,
+    uint32_t width, uint32_t secondBackground, uint32_t backgroundMask) {
+    constexpr uint32_t grey = kViewerBackground & 0xFFFFFF;
+    uint32_t first = width, end = 0;
+    for (uint32_t x = 0; x < width; ++x) {
+        const uint32_t pixel = in[x] & 0xFFFFFF;
+        const uint32_t figure =
+            0u - static_cast<uint32_t>((pixel != grey) | ((second[x] & 0xFFFFFF) != secondBackground));
+        first = std::min(first, (x & figure) | (width & ~figure));
+        end = std::max(end, (x + 1) & figure);
+        // X8R8G8B8 to red, green, blue, alpha 255 in memory order.
+        const uint32_t rgba = (pixel >> 16) | (pixel & 0xFF00) | ((pixel & 0xFF) << 16) | 0xFF000000u;
+        out[x] = rgba & (backgroundMask | figure);
+    }
+    return {end == 0 ? 0 : first, end};
+}
+
 }  // namespace
 
 // The owner window in memory: a client area of the renderer's maximum size
@@ -221,45 +252,25 @@ void TOffscreenRenderer::Render(const TFigurePose& pose, int32_t width, int32_t 
     result.Image.Pixels.resize(static_cast<size_t>(width) * static_cast<size_t>(height) * 4);
     result.Figure = {};
     int32_t left = width, right = -1, top = -1, bottom = -1;
-    const uint32_t grey = kViewerBackground & 0xFFFFFF;
-    const uint32_t key = kKeyBackground & 0xFFFFFF;
+    constexpr uint32_t grey = kViewerBackground & 0xFFFFFF;
+    constexpr uint32_t key = kKeyBackground & 0xFFFFFF;
     // Over the key colour too when transparent; over the grey again (the
     // same test twice) when not, so that one loop serves both.
     const std::vector<uint32_t>& second = transparent ? keyFrame_ : captured_;
     const uint32_t secondBackground = transparent ? key : grey;
     // Where the figure is not drawn: transparent black, or the grey as it is.
     const uint32_t backgroundMask = transparent ? 0u : ~0u;
+    if (row_.size() < static_cast<size_t>(width)) row_.resize(static_cast<size_t>(width));
     for (int32_t y = 0; y < height; ++y) {
         const size_t start = static_cast<size_t>(y) * static_cast<size_t>(width);
-        const uint32_t* in = captured_.data() + start;
-        const uint32_t* inSecond = second.data() + start;
-        uint8_t* out = result.Image.Row(y);
-        uint32_t rowFigure = 0;
-        for (int32_t x = 0; x < width; ++x) {
-            const uint32_t pixel = in[x] & 0xFFFFFF;
-            // Untouched by the figure: the background shows unchanged over
-            // either colour (a grey picture can only tell by its grey).
-            const uint32_t figure = static_cast<uint32_t>(pixel != grey) |
-                                    static_cast<uint32_t>((inSecond[x] & 0xFFFFFF) != secondBackground);
-            rowFigure |= figure;
-            // X8R8G8B8 to red, green, blue, alpha 255 in memory order.
-            const uint32_t rgba = (pixel >> 16) | (pixel & 0xFF00) | ((pixel & 0xFF) << 16) | 0xFF000000u;
-            const uint32_t value = rgba & (backgroundMask | (0u - figure));
-            std::memcpy(out + 4 * static_cast<size_t>(x), &value, 4);
-        }
-        if (rowFigure == 0) continue;
-        // The row's first and last figure pixel: the picture's alpha tells
-        // them when transparent, the grey when not.
-        const auto isFigure = [&](int32_t x) {
-            return (in[x] & 0xFFFFFF) != grey || (inSecond[x] & 0xFFFFFF) != secondBackground;
-        };
-        int32_t first = 0, last = width - 1;
-        while (!isFigure(first)) ++first;
-        while (!isFigure(last)) --last;
+        const TRowFigure figure = ComposeRow(captured_.data() + start, second.data() + start, row_.data(),
+                                             static_cast<uint32_t>(width), secondBackground, backgroundMask);
+        std::memcpy(result.Image.Row(y), row_.data(), static_cast<size_t>(width) * 4);
+        if (figure.End == 0) continue;
         if (top < 0) top = y;
         bottom = y;
-        left = std::min(left, first);
-        right = std::max(right, last);
+        left = std::min(left, static_cast<int32_t>(figure.First));
+        right = std::max(right, static_cast<int32_t>(figure.End) - 1);
     }
     if (top >= 0) result.Figure = {left, top, right - left + 1, bottom - top + 1};
 }

@@ -137,6 +137,7 @@ private:
     TLayerCache layerCache_;
     std::vector<uint32_t> captured_;  // the last frame, X8R8G8B8
     std::vector<uint32_t> keyFrame_;  // the same frame over the key colour
+    std::vector<uint32_t> row_;       // a picture's row on its way out
 };
 
 }  // namespace wbx
