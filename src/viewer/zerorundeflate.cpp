@@ -61,37 +61,24 @@ size_t ZeroRunEnd(const uint8_t* data, size_t begin, size_t size) {
 using TTokenCounts = std::array<uint32_t, 256 + kMaxMatch + 1>;
 
 // The stream as tokens: a literal byte (0 ... 255) or a copy of the byte
-// before, 3 ... 258 times (length + 256), written to tokens and counted by
-// token in counts (four tables, summed by the caller, so that a run of one
-// byte does not wait on its own count). tokens only grows, as a run needs
-// room, so that it stays near the size of the largest stream's tokens.
+// before, 3 ... 258 times (length + 256), written to tokens (room for size
+// of them) and counted by token in counts (four tables, summed by the
+// caller, so that a run of one byte does not wait on its own count).
 // Returns the number of tokens.
-size_t Tokenize(const uint8_t* data, size_t size, std::vector<uint16_t>& tokens, TTokenCounts* counts) {
-    size_t used = 0;
-    const auto room = [&](size_t more) -> uint16_t* {
-        if (tokens.size() < used + more)
-            tokens.resize(std::max(used + more, tokens.size() + tokens.size() / 2));
-        return tokens.data() + used;
-    };
+size_t Tokenize(const uint8_t* data, size_t size, uint16_t* tokens, TTokenCounts* counts) {
+    uint16_t* out = tokens;
     for (size_t i = 0; i < size;) {
         if (data[i] != 0) {
-            const void* zero = std::memchr(data + i, 0, size - i);
-            const size_t end =
-                zero == nullptr ? size : static_cast<size_t>(static_cast<const uint8_t*>(zero) - data);
-            uint16_t* out = room(end - i);
-            for (; i < end; ++i) {
+            for (; i < size && data[i] != 0; ++i) {
                 *out++ = data[i];
                 ++counts[i & 3][data[i]];
             }
-            used = static_cast<size_t>(out - tokens.data());
             continue;
         }
         const size_t end = ZeroRunEnd(data, i, size);
-        size_t left = end - i - 1;
-        // The first zero, the copies, up to two zeros left over.
-        uint16_t* out = room(1 + left / kMaxMatch + 2 + 1);
         *out++ = 0;  // the run's first zero, which the copies repeat
         ++counts[0][0];
+        size_t left = end - i - 1;
         while (left >= kMinMatch) {
             size_t take = std::min(left, kMaxMatch);
             if (left - take != 0 && left - take < kMinMatch) take = left - kMinMatch;
@@ -103,10 +90,9 @@ size_t Tokenize(const uint8_t* data, size_t size, std::vector<uint16_t>& tokens,
             *out++ = 0;
             ++counts[2][0];
         }
-        used = static_cast<size_t>(out - tokens.data());
         i = end;
     }
-    return used;
+    return static_cast<size_t>(out - tokens);
 }
 
 // Huffman code lengths for the frequencies, none longer than limit. Symbols
@@ -245,10 +231,12 @@ void ZlibCompressZeroRuns(const uint8_t* data, size_t size, std::vector<uint8_t>
     }();
 
     // One pass over the data: the tokens, and the counts of their symbols.
-    // The buffers only grow: what they hold beyond this stream is never read.
+    // There are never more tokens than bytes. The buffers only grow: what
+    // they hold beyond this stream is never read.
+    if (buffers.Tokens.size() < size) buffers.Tokens.resize(size);
     std::vector<TTokenCounts> counts(4, TTokenCounts{});
-    const size_t tokenCount = Tokenize(data, size, buffers.Tokens, counts.data());
     const uint16_t* tokens = buffers.Tokens.data();
+    const size_t tokenCount = Tokenize(data, size, buffers.Tokens.data(), counts.data());
     std::vector<uint32_t> literals(kLiteralLengthSymbols, 0);
     for (size_t token = 0; token < 256; ++token)
         for (const TTokenCounts& table : counts) literals[token] += table[token];
