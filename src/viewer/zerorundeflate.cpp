@@ -233,10 +233,14 @@ void ZlibCompressZeroRuns(const uint8_t* data, size_t size, std::vector<uint8_t>
     // One pass over the data: the tokens, and the counts of their symbols.
     // There are never more tokens than bytes. The buffers only grow: what
     // they hold beyond this stream is never read.
-    if (buffers.Tokens.size() < size) buffers.Tokens.resize(size);
+    if (buffers.TokenCapacity < size) {
+        buffers.Tokens.reset();
+        buffers.Tokens.reset(new uint16_t[size]);
+        buffers.TokenCapacity = size;
+    }
     std::vector<TTokenCounts> counts(4, TTokenCounts{});
-    const uint16_t* tokens = buffers.Tokens.data();
-    const size_t tokenCount = Tokenize(data, size, buffers.Tokens.data(), counts.data());
+    const uint16_t* tokens = buffers.Tokens.get();
+    const size_t tokenCount = Tokenize(data, size, buffers.Tokens.get(), counts.data());
     std::vector<uint32_t> literals(kLiteralLengthSymbols, 0);
     for (size_t token = 0; token < 256; ++token)
         for (const TTokenCounts& table : counts) literals[token] += table[token];
@@ -293,8 +297,12 @@ void ZlibCompressZeroRuns(const uint8_t* data, size_t size, std::vector<uint8_t>
     // The header and the code lengths take less than 2 KiB; a token at most
     // 21 bits; then the check value.
     const size_t bound = 2 + 2048 + tokenCount * 3 + 4 + 8;
-    if (buffers.Stream.size() < bound) buffers.Stream.resize(bound);
-    uint8_t* const stream = buffers.Stream.data();
+    if (buffers.StreamCapacity < bound) {
+        buffers.Stream.reset();
+        buffers.Stream.reset(new uint8_t[bound]);
+        buffers.StreamCapacity = bound;
+    }
+    uint8_t* const stream = buffers.Stream.get();
     stream[0] = 0x78;  // deflate, 32 KiB window
     stream[1] = 0x01;  // fastest; the check bits make 0x7801 a multiple of 31
     TBitWriter bits(stream + 2);
