@@ -174,7 +174,7 @@ void ForgetOwnLayers(const TCatalogueSettings& settings, const TCatalogueItem& i
 }
 
 TItemResult MakeItem(TShared& shared, const TCatalogueItem& item, TOffscreenRenderer* renderer,
-                     TPngWriter& png, TFileDigests& digests) {
+                     TPngWriter& png, TFileDigests& digests, TRenderedPicture& picture) {
     const TCatalogueSettings& settings = *shared.Settings;
     TItemResult result;
     TPartSelection outfit = settings.Base;
@@ -229,8 +229,8 @@ TItemResult MakeItem(TShared& shared, const TCatalogueItem& item, TOffscreenRend
         }
         const std::string name = CataloguePictureName(item.Slot, item.Item, views[v].View);
         try {
-            const TRenderedPicture picture = renderer->Render(
-                {views[v].Yaw, 0, settings.Zoom}, views[v].Width, views[v].Height, settings.Background);
+            renderer->Render({views[v].Yaw, 0, settings.Zoom}, views[v].Width, views[v].Height,
+                             settings.Background, picture);
             const std::vector<uint8_t>& bytes =
                 png.Encode(picture.Image, {{kStampKeyword, FormatStamp({sources[v], picture.Figure})}});
             WriteFileAtomically(shared.Folder + name, bytes, shared.Tag);
@@ -257,6 +257,7 @@ TItemResult MakeItem(TShared& shared, const TCatalogueItem& item, TOffscreenRend
 void Work(TShared& shared, TOffscreenRenderer* renderer) {
     TPngWriter png;
     TFileDigests digests;
+    TRenderedPicture picture;  // each picture drawn into the last one's buffer
     while (true) {
         int64_t index;
         {
@@ -270,7 +271,8 @@ void Work(TShared& shared, TOffscreenRenderer* renderer) {
         }
         TItemResult result;
         try {
-            result = MakeItem(shared, shared.Items[static_cast<size_t>(index)], renderer, png, digests);
+            result =
+                MakeItem(shared, shared.Items[static_cast<size_t>(index)], renderer, png, digests, picture);
         } catch (const std::exception& error) {
             // Nothing but memory can fail here; the item is failed, the run goes on.
             const TCatalogueItem& item = shared.Items[static_cast<size_t>(index)];

@@ -53,12 +53,23 @@ void CheckText(const TPngText& text) {
     if (text.Text.find('\0') != std::string::npos) throw std::invalid_argument("PNG text holds a NUL");
 }
 
-// Whether at least seven bytes in eight are zero: there runs of zeros come
-// close to what the general compressor makes of the data, at a fraction of
-// its time.
-bool MostlyZeros(const std::vector<uint8_t>& bytes) {
-    const size_t zeros = static_cast<size_t>(std::count(bytes.begin(), bytes.end(), uint8_t{0}));
-    return zeros >= bytes.size() - bytes.size() / 8;
+// Row less the row above, byte by byte; returns how many of the results are
+// zero. The three rows do not overlap.
+size_t FilterUp(const uint8_t* __restrict current, const uint8_t* __restrict previous,
+                uint8_t* __restrict out, size_t bytes) {
+    size_t zeros = 0;
+    for (size_t i = 0; i < bytes; ++i) {
+        const uint8_t difference = static_cast<uint8_t>(current[i] - previous[i]);
+        out[i] = difference;
+        zeros += difference == 0;
+    }
+    return zeros;
+}
+
+size_t CountZeros(const uint8_t* __restrict bytes, size_t size) {
+    size_t zeros = 0;
+    for (size_t i = 0; i < size; ++i) zeros += bytes[i] == 0;
+    return zeros;
 }
 
 }  // namespace
@@ -80,13 +91,17 @@ const std::vector<uint8_t>& TPngWriter::Encode(const TRgbaImage& image, const st
     // RGB rows are packed first, into the two row buffers in turn.
     const size_t channels = image.HasAlpha ? 4 : 3;
     const size_t rowBytes = static_cast<size_t>(image.Width) * channels;
-    filtered_.resize((rowBytes + 1) * static_cast<size_t>(image.Height));
+    // The buffer only grows: a thumbnail between two large pictures would
+    // otherwise have the large one's buffer cleared again for nothing.
+    const size_t filteredSize = (rowBytes + 1) * static_cast<size_t>(image.Height);
+    if (filtered_.size() < filteredSize) filtered_.resize(filteredSize);
     if (channels == 3) {
         rows_[0].resize(rowBytes);
         rows_[1].resize(rowBytes);
     }
     uint8_t* out = filtered_.data();
     const uint8_t* previous = nullptr;
+    size_t zeros = 0;
     for (int32_t y = 0; y < image.Height; ++y) {
         const uint8_t* current = image.Row(y);
         if (channels == 3) {
@@ -96,10 +111,12 @@ const std::vector<uint8_t>& TPngWriter::Encode(const TRgbaImage& image, const st
             current = packed;
         }
         *out++ = kFilterUp;
-        if (previous == nullptr)
+        if (previous == nullptr) {
             std::memcpy(out, current, rowBytes);
-        else
-            for (size_t i = 0; i < rowBytes; ++i) out[i] = static_cast<uint8_t>(current[i] - previous[i]);
+            zeros += CountZeros(out, rowBytes);
+        } else {
+            zeros += FilterUp(current, previous, out, rowBytes);
+        }
         out += rowBytes;
         previous = current;
     }
@@ -123,16 +140,17 @@ const std::vector<uint8_t>& TPngWriter::Encode(const TRgbaImage& image, const st
         CloseChunk(file_, chunk);
     }
     size_t compressed = 0;
-    if (MostlyZeros(filtered_)) {
-        // An empty background: its runs of zeros cost the general
-        // compressor most of its time, and are written here as plain runs.
-        ZlibCompressZeroRuns(filtered_.data(), filtered_.size(), compressed_);
+    // At least seven bytes in eight zero (the filter bytes are not): an empty
+    // background, whose runs of zeros cost the general compressor most of its
+    // time; they are written here as plain runs, close to its size.
+    if (zeros >= filteredSize - filteredSize / 8) {
+        ZlibCompressZeroRuns(filtered_.data(), filteredSize, compressed_, zeroRuns_);
         compressed = compressed_.size();
     } else {
-        const size_t bound = libdeflate_zlib_compress_bound(compressor_, filtered_.size());
+        const size_t bound = libdeflate_zlib_compress_bound(compressor_, filteredSize);
         compressed_.resize(bound);
-        compressed = libdeflate_zlib_compress(compressor_, filtered_.data(), filtered_.size(),
-                                              compressed_.data(), bound);
+        compressed =
+            libdeflate_zlib_compress(compressor_, filtered_.data(), filteredSize, compressed_.data(), bound);
         if (compressed == 0) throw std::runtime_error("PNG compression failed");
     }
     // A chunk holds at most 2^31 - 1 bytes: a huge picture gets several.

@@ -3,6 +3,12 @@
 #include <algorithm>
 #include <cstring>
 
+#if defined(__x86_64__) || defined(__i386__)
+#include <cpuid.h>
+#include <immintrin.h>
+#define WBX_SHA256_X86 1
+#endif
+
 namespace wbx {
 
 namespace {
@@ -20,17 +26,7 @@ constexpr std::array<uint32_t, 64> kRoundConstants = {
 
 constexpr uint32_t Rotr(uint32_t x, int n) { return (x >> n) | (x << (32 - n)); }
 
-}  // namespace
-
-TSha256::TSha256() { Reset(); }
-
-void TSha256::Reset() {
-    state_ = {0x6a09e667, 0xbb67ae85, 0x3c6ef372, 0xa54ff53a, 0x510e527f, 0x9b05688c, 0x1f83d9ab, 0x5be0cd19};
-    buffered_ = 0;
-    length_ = 0;
-}
-
-void TSha256::Block(const uint8_t* block) {
+void PortableBlock(std::array<uint32_t, 8>& state, const uint8_t* block) {
     uint32_t w[64];
     for (int i = 0; i < 16; ++i)
         w[i] = uint32_t{block[4 * i]} << 24 | uint32_t{block[4 * i + 1]} << 16 |
@@ -40,8 +36,8 @@ void TSha256::Block(const uint8_t* block) {
         const uint32_t s1 = Rotr(w[i - 2], 17) ^ Rotr(w[i - 2], 19) ^ (w[i - 2] >> 10);
         w[i] = w[i - 16] + s0 + w[i - 7] + s1;
     }
-    uint32_t a = state_[0], b = state_[1], c = state_[2], d = state_[3];
-    uint32_t e = state_[4], f = state_[5], g = state_[6], h = state_[7];
+    uint32_t a = state[0], b = state[1], c = state[2], d = state[3];
+    uint32_t e = state[4], f = state[5], g = state[6], h = state[7];
     for (int i = 0; i < 64; ++i) {
         const uint32_t s1 = Rotr(e, 6) ^ Rotr(e, 11) ^ Rotr(e, 25);
         const uint32_t choice = (e & f) ^ (~e & g);
@@ -58,14 +54,102 @@ void TSha256::Block(const uint8_t* block) {
         b = a;
         a = t1 + t2;
     }
-    state_[0] += a;
-    state_[1] += b;
-    state_[2] += c;
-    state_[3] += d;
-    state_[4] += e;
-    state_[5] += f;
-    state_[6] += g;
-    state_[7] += h;
+    state[0] += a;
+    state[1] += b;
+    state[2] += c;
+    state[3] += d;
+    state[4] += e;
+    state[5] += f;
+    state[6] += g;
+    state[7] += h;
+}
+
+#ifdef WBX_SHA256_X86
+// Whether the processor has the SHA extensions and the SSSE3 and SSE4.1
+// instructions used around them.
+bool HasShaInstructions() {
+    unsigned a = 0, b = 0, c = 0, d = 0;
+    if (__get_cpuid(1, &a, &b, &c, &d) == 0) return false;
+    const bool ssse3 = (c & (1u << 9)) != 0, sse41 = (c & (1u << 19)) != 0;
+    if (__get_cpuid_count(7, 0, &a, &b, &c, &d) == 0) return false;
+    return ssse3 && sse41 && (b & (1u << 29)) != 0;
+}
+
+// The blocks with the SHA instructions. They keep the state as the pairs
+// ABEF and CDGH and do two rounds an instruction; the message schedule is
+// carried four words at a time in four registers, in turn.
+__attribute__((target("sha,ssse3,sse4.1"))) void ShaInstructionBlocks(std::array<uint32_t, 8>& state,
+                                                                      const uint8_t* data, size_t count) {
+    const __m128i byteOrder = _mm_set_epi64x(0x0c0d0e0f08090a0bULL, 0x0405060700010203ULL);
+    __m128i dcba = _mm_loadu_si128(reinterpret_cast<const __m128i*>(state.data()));
+    __m128i hgfe = _mm_loadu_si128(reinterpret_cast<const __m128i*>(state.data() + 4));
+    const __m128i cdab = _mm_shuffle_epi32(dcba, 0xB1);
+    const __m128i efgh = _mm_shuffle_epi32(hgfe, 0x1B);
+    __m128i abef = _mm_alignr_epi8(cdab, efgh, 8);
+    __m128i cdgh = _mm_blend_epi16(efgh, cdab, 0xF0);
+    for (; count > 0; --count, data += 64) {
+        const __m128i abefBefore = abef, cdghBefore = cdgh;
+        __m128i message[4];
+        for (int i = 0; i < 4; ++i)
+            message[i] =
+                _mm_shuffle_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(data + 16 * i)), byteOrder);
+        for (int group = 0; group < 16; ++group) {
+            __m128i& current = message[group % 4];
+            __m128i words = _mm_add_epi32(
+                current,
+                _mm_loadu_si128(reinterpret_cast<const __m128i*>(kRoundConstants.data() + 4 * group)));
+            cdgh = _mm_sha256rnds2_epu32(cdgh, abef, words);
+            if (group >= 3 && group <= 14) {
+                // The words of group + 1 from those of the four groups before.
+                __m128i& next = message[(group + 1) % 4];
+                next = _mm_add_epi32(next, _mm_alignr_epi8(current, message[(group + 3) % 4], 4));
+                next = _mm_sha256msg2_epu32(next, current);
+            }
+            words = _mm_shuffle_epi32(words, 0x0E);
+            abef = _mm_sha256rnds2_epu32(abef, cdgh, words);
+            if (group >= 1 && group <= 12) {
+                __m128i& previous = message[(group + 3) % 4];
+                previous = _mm_sha256msg1_epu32(previous, current);
+            }
+        }
+        abef = _mm_add_epi32(abef, abefBefore);
+        cdgh = _mm_add_epi32(cdgh, cdghBefore);
+    }
+    const __m128i feba = _mm_shuffle_epi32(abef, 0x1B);
+    const __m128i dchg = _mm_shuffle_epi32(cdgh, 0xB1);
+    dcba = _mm_blend_epi16(feba, dchg, 0xF0);
+    hgfe = _mm_alignr_epi8(dchg, feba, 8);
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(state.data()), dcba);
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(state.data() + 4), hgfe);
+}
+#endif
+
+}  // namespace
+
+TSha256::TSha256(TSha256Kernel kernel) {
+#ifdef WBX_SHA256_X86
+    static const bool hasShaInstructions = HasShaInstructions();
+    accelerated_ = kernel == TSha256Kernel::Fastest && hasShaInstructions;
+#else
+    (void)kernel;
+#endif
+    Reset();
+}
+
+void TSha256::Reset() {
+    state_ = {0x6a09e667, 0xbb67ae85, 0x3c6ef372, 0xa54ff53a, 0x510e527f, 0x9b05688c, 0x1f83d9ab, 0x5be0cd19};
+    buffered_ = 0;
+    length_ = 0;
+}
+
+void TSha256::Blocks(const uint8_t* blocks, size_t count) {
+#ifdef WBX_SHA256_X86
+    if (accelerated_) {
+        ShaInstructionBlocks(state_, blocks, count);
+        return;
+    }
+#endif
+    for (; count > 0; --count, blocks += 64) PortableBlock(state_, blocks);
 }
 
 void TSha256::Update(const void* data, size_t size) {
@@ -78,10 +162,13 @@ void TSha256::Update(const void* data, size_t size) {
         bytes += take;
         size -= take;
         if (buffered_ < buffer_.size()) return;
-        Block(buffer_.data());
+        Blocks(buffer_.data(), 1);
         buffered_ = 0;
     }
-    for (; size >= 64; bytes += 64, size -= 64) Block(bytes);
+    const size_t whole = size / 64;
+    Blocks(bytes, whole);
+    bytes += 64 * whole;
+    size -= 64 * whole;
     if (size > 0) std::memcpy(buffer_.data(), bytes, size);
     buffered_ = size;
 }

@@ -38,33 +38,61 @@ int LengthSymbolIndex(size_t length) {
     return index;
 }
 
+// The end of the run of zeros that starts at data[begin]: the first byte
+// after it that is not zero, or size. Long runs are passed 32 bytes at a time.
+size_t ZeroRunEnd(const uint8_t* data, size_t begin, size_t size) {
+    size_t end = begin + 1;
+    for (; end + 32 <= size; end += 32) {
+        uint64_t a, b, c, d;
+        std::memcpy(&a, data + end, 8);
+        std::memcpy(&b, data + end + 8, 8);
+        std::memcpy(&c, data + end + 16, 8);
+        std::memcpy(&d, data + end + 24, 8);
+        if ((a | b | c | d) != 0) break;
+    }
+    for (uint64_t word = 0; end + 8 <= size; end += 8) {
+        std::memcpy(&word, data + end, 8);
+        if (word != 0) break;
+    }
+    while (end < size && data[end] == 0) ++end;
+    return end;
+}
+
+using TTokenCounts = std::array<uint32_t, 256 + kMaxMatch + 1>;
+
 // The stream as tokens: a literal byte (0 ... 255) or a copy of the byte
-// before, 3 ... 258 times (length + 256).
-template <typename Emit>
-void Tokenize(const uint8_t* data, size_t size, Emit&& emit) {
+// before, 3 ... 258 times (length + 256), written to tokens (room for size
+// of them) and counted by token in counts (four tables, summed by the
+// caller, so that a run of one byte does not wait on its own count).
+// Returns the number of tokens.
+size_t Tokenize(const uint8_t* data, size_t size, uint16_t* tokens, TTokenCounts* counts) {
+    uint16_t* out = tokens;
     for (size_t i = 0; i < size;) {
         if (data[i] != 0) {
-            emit(data[i++]);
+            for (; i < size && data[i] != 0; ++i) {
+                *out++ = data[i];
+                ++counts[i & 3][data[i]];
+            }
             continue;
         }
-        // Long runs are passed eight bytes at a time.
-        size_t end = i + 1;
-        for (uint64_t word = 0; end + 8 <= size; end += 8) {
-            std::memcpy(&word, data + end, 8);
-            if (word != 0) break;
-        }
-        while (end < size && data[end] == 0) ++end;
-        emit(0);  // the run's first zero, which the copies repeat
+        const size_t end = ZeroRunEnd(data, i, size);
+        *out++ = 0;  // the run's first zero, which the copies repeat
+        ++counts[0][0];
         size_t left = end - i - 1;
         while (left >= kMinMatch) {
             size_t take = std::min(left, kMaxMatch);
             if (left - take != 0 && left - take < kMinMatch) take = left - kMinMatch;
-            emit(static_cast<int>(256 + take));
+            *out++ = static_cast<uint16_t>(256 + take);
+            ++counts[1][256 + take];
             left -= take;
         }
-        for (; left > 0; --left) emit(0);
+        for (; left > 0; --left) {
+            *out++ = 0;
+            ++counts[2][0];
+        }
         i = end;
     }
+    return static_cast<size_t>(out - tokens);
 }
 
 // Huffman code lengths for the frequencies, none longer than limit. Symbols
@@ -146,38 +174,78 @@ std::vector<uint16_t> Codes(const std::vector<uint8_t>& lengths) {
     return codes;
 }
 
+// Bits, low bit first, into a buffer sized beforehand: whole 32-bit words
+// go out at once. Put takes at most 32 bits at a time; the buffer must have
+// room for what is put plus four bytes.
 class TBitWriter {
 public:
-    explicit TBitWriter(std::vector<uint8_t>& out) : out_(out) {}
+    explicit TBitWriter(uint8_t* out) : out_(out) {}
     void Put(uint32_t value, int bits) {
         buffer_ |= static_cast<uint64_t>(value) << count_;
         count_ += bits;
-        while (count_ >= 8) {
-            out_.push_back(static_cast<uint8_t>(buffer_));
-            buffer_ >>= 8;
-            count_ -= 8;
-        }
+        if (count_ < 32) return;
+        const uint32_t word = static_cast<uint32_t>(buffer_);
+        out_[0] = static_cast<uint8_t>(word);
+        out_[1] = static_cast<uint8_t>(word >> 8);
+        out_[2] = static_cast<uint8_t>(word >> 16);
+        out_[3] = static_cast<uint8_t>(word >> 24);
+        out_ += 4;
+        buffer_ >>= 32;
+        count_ -= 32;
     }
-    void Finish() {
-        if (count_ > 0) out_.push_back(static_cast<uint8_t>(buffer_));
-        buffer_ = 0;
+    // Pads the last byte with zero bits; returns the end of what was written.
+    uint8_t* Finish() {
+        for (; count_ > 0; count_ -= 8, buffer_ >>= 8) *out_++ = static_cast<uint8_t>(buffer_);
         count_ = 0;
+        return out_;
     }
 
 private:
-    std::vector<uint8_t>& out_;
+    uint8_t* out_;
     uint64_t buffer_ = 0;
     int count_ = 0;
+};
+
+// The bits of a token: a literal's code, or a copy's length code, its extra
+// bits and the one-bit code of distance 1, in one value of up to 21 bits.
+struct TTokenBits {
+    uint32_t Value = 0;
+    uint8_t Count = 0;
 };
 
 }  // namespace
 
 void ZlibCompressZeroRuns(const uint8_t* data, size_t size, std::vector<uint8_t>& out) {
+    TZeroRunBuffers buffers;
+    ZlibCompressZeroRuns(data, size, out, buffers);
+}
+
+void ZlibCompressZeroRuns(const uint8_t* data, size_t size, std::vector<uint8_t>& out,
+                          TZeroRunBuffers& buffers) {
+    // The length symbol of each copy length, looked up rather than searched.
+    static const std::array<uint8_t, kMaxMatch + 1> lengthIndex = [] {
+        std::array<uint8_t, kMaxMatch + 1> index{};
+        for (size_t length = kMinMatch; length <= kMaxMatch; ++length)
+            index[length] = static_cast<uint8_t>(LengthSymbolIndex(length));
+        return index;
+    }();
+
+    // One pass over the data: the tokens, and the counts of their symbols.
+    // There are never more tokens than bytes. The buffers only grow: what
+    // they hold beyond this stream is never read.
+    if (buffers.TokenCapacity < size) {
+        buffers.Tokens.reset();
+        buffers.Tokens.reset(new uint16_t[size]);
+        buffers.TokenCapacity = size;
+    }
+    std::vector<TTokenCounts> counts(4, TTokenCounts{});
+    const uint16_t* tokens = buffers.Tokens.get();
+    const size_t tokenCount = Tokenize(data, size, buffers.Tokens.get(), counts.data());
     std::vector<uint32_t> literals(kLiteralLengthSymbols, 0);
-    Tokenize(data, size, [&](int token) {
-        ++literals[static_cast<size_t>(
-            token <= 255 ? token : 257 + LengthSymbolIndex(static_cast<size_t>(token - 256)))];
-    });
+    for (size_t token = 0; token < 256; ++token)
+        for (const TTokenCounts& table : counts) literals[token] += table[token];
+    for (size_t length = kMinMatch; length <= kMaxMatch; ++length)
+        for (const TTokenCounts& table : counts) literals[257 + lengthIndex[length]] += table[256 + length];
     literals[kEndOfBlock] = 1;
     const std::vector<uint8_t> literalLengths = CodeLengths(literals, kMaxCodeLength);
     const std::vector<uint16_t> literalCodes = Codes(literalLengths);
@@ -212,10 +280,32 @@ void ZlibCompressZeroRuns(const uint8_t* data, size_t size, std::vector<uint8_t>
     while (lengthCount > 4 && lengthLengths[kCodeLengthOrder[static_cast<size_t>(lengthCount) - 1]] == 0)
         --lengthCount;
 
-    out.clear();
-    out.push_back(0x78);  // deflate, 32 KiB window
-    out.push_back(0x01);  // fastest; the check bits make 0x7801 a multiple of 31
-    TBitWriter bits(out);
+    // Every token's bits, ready to put.
+    std::array<TTokenBits, 256 + kMaxMatch + 1> tokenBits{};
+    for (size_t token = 0; token < 256; ++token)
+        tokenBits[token] = {literalCodes[token], literalLengths[token]};
+    for (size_t length = kMinMatch; length <= kMaxMatch; ++length) {
+        const size_t index = lengthIndex[length];
+        const size_t symbol = 257 + index;
+        const uint32_t extra = static_cast<uint32_t>(length - kLengthBase[index]);
+        const int codeBits = literalLengths[symbol];
+        // The distance code's one bit is 0: it only adds to the count.
+        tokenBits[256 + length] = {literalCodes[symbol] | extra << codeBits,
+                                   static_cast<uint8_t>(codeBits + kLengthExtra[index] + 1)};
+    }
+
+    // The header and the code lengths take less than 2 KiB; a token at most
+    // 21 bits; then the check value.
+    const size_t bound = 2 + 2048 + tokenCount * 3 + 4 + 8;
+    if (buffers.StreamCapacity < bound) {
+        buffers.Stream.reset();
+        buffers.Stream.reset(new uint8_t[bound]);
+        buffers.StreamCapacity = bound;
+    }
+    uint8_t* const stream = buffers.Stream.get();
+    stream[0] = 0x78;  // deflate, 32 KiB window
+    stream[1] = 0x01;  // fastest; the check bits make 0x7801 a multiple of 31
+    TBitWriter bits(stream + 2);
     bits.Put(1, 1);  // the last block
     bits.Put(2, 2);  // Huffman codes of its own
     bits.Put(static_cast<uint32_t>(literalCount - 257), 5);
@@ -228,23 +318,12 @@ void ZlibCompressZeroRuns(const uint8_t* data, size_t size, std::vector<uint8_t>
         if (symbol == 17) bits.Put(extra, 3);
         if (symbol == 18) bits.Put(extra, 7);
     }
-    Tokenize(data, size, [&](int token) {
-        if (token <= 255) {
-            bits.Put(literalCodes[static_cast<size_t>(token)], literalLengths[static_cast<size_t>(token)]);
-            return;
-        }
-        const size_t length = static_cast<size_t>(token - 256);
-        const int index = LengthSymbolIndex(length);
-        const size_t symbol = static_cast<size_t>(257 + index);
-        bits.Put(literalCodes[symbol], literalLengths[symbol]);
-        bits.Put(static_cast<uint32_t>(length - kLengthBase[static_cast<size_t>(index)]),
-                 kLengthExtra[static_cast<size_t>(index)]);
-        bits.Put(0, 1);  // distance 1
-    });
+    for (size_t i = 0; i < tokenCount; ++i) bits.Put(tokenBits[tokens[i]].Value, tokenBits[tokens[i]].Count);
     bits.Put(literalCodes[kEndOfBlock], literalLengths[kEndOfBlock]);
-    bits.Finish();
+    uint8_t* end = bits.Finish();
     const uint32_t adler = libdeflate_adler32(1, data, size);
-    for (int shift = 24; shift >= 0; shift -= 8) out.push_back(static_cast<uint8_t>(adler >> shift));
+    for (int shift = 24; shift >= 0; shift -= 8) *end++ = static_cast<uint8_t>(adler >> shift);
+    out.assign(stream, end);
 }
 
 }  // namespace wbx

@@ -68,8 +68,9 @@ TEST_F(FigureExport, TransparentPictureKeepsTheFigureAndClearsTheRest) {
 }
 
 TEST_F(FigureExport, APictureDependsOnItsSizeNotOnTheRenderersLargest) {
-    // A renderer made for exactly the picture's size, and the large one after
-    // a larger frame has filled its buffers: the same pixels every time.
+    // A renderer made for exactly the picture's size, the large one after a
+    // larger frame has filled its buffers, and a picture drawn into one that
+    // held a larger picture of the other background: the same pixels every time.
     TOffscreenRenderer small(96, 128);
     ASSERT_TRUE(small.LoadModel("type1"));
     small.ComposeTextures(StartSelection());
@@ -80,6 +81,13 @@ TEST_F(FigureExport, APictureDependsOnItsSizeNotOnTheRenderersLargest) {
         EXPECT_EQ(within.Image, exact.Image);
         EXPECT_EQ(within.Figure, exact.Figure);
         EXPECT_FALSE(exact.Figure.Empty());
+        TRenderedPicture reused;
+        renderer->Render({2048, 0, 1.0f}, kViewerWidth, kViewerHeight,
+                         background == TBackground::Grey ? TBackground::Transparent : TBackground::Grey,
+                         reused);
+        renderer->Render({300, 40, 1.2f}, 96, 128, background, reused);
+        EXPECT_EQ(reused.Image, exact.Image);
+        EXPECT_EQ(reused.Figure, exact.Figure);
     }
 }
 

@@ -76,6 +76,13 @@ TEST(PngWriter, AFigureOnAnEmptyBackgroundDecodesToTheSamePixels) {
         EXPECT_EQ(Decode(bytes).Pixels, picture.Pixels) << "alpha " << alpha;
         EXPECT_EQ(EncodePng(picture), bytes);
         EXPECT_LT(bytes.size(), picture.Pixels.size() / 8);
+        // One writer with a smaller picture in between (its buffers shrink
+        // in use, not in size): the bytes of a writer of its own each time.
+        TRgbaImage small(30, 20, alpha);
+        for (int32_t y = 5; y < 9; ++y) small.Row(y)[4 * y + 3] = 255;
+        TPngWriter writer;
+        for (const TRgbaImage* each : {&picture, &small, &picture, &small})
+            EXPECT_EQ(writer.Encode(*each), EncodePng(*each)) << each->Width << " alpha " << alpha;
     }
 }
 
@@ -131,18 +138,35 @@ TEST(PictureStamp, RoundTripsAndRefusesAnythingElse) {
     EXPECT_FALSE(ParseStamp(text));
 }
 
-TEST(Sha256, KnownDigests) {
-    EXPECT_EQ(Sha256Hex("", 0), "e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855");
-    EXPECT_EQ(Sha256Hex("abc", 3), "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad");
-    const std::string two = "abcdbcdecdefdefgefghfghighijhijkijkljklmklmnlmnomnopnopq";
-    EXPECT_EQ(Sha256Hex(two.data(), two.size()),
-              "248d6a61d20638b8e5c026930c3e6039a33ce45964ff2167f6ecedd419db06c1");
-    // A million 'a' fed in uneven pieces across block boundaries.
-    TSha256 hash;
-    const std::string a(2000, 'a');
-    for (int i = 0, step = 1; i < 1000000; i += step, step = step % 997 + 13)
-        hash.Update(a.data(), static_cast<size_t>(std::min(step, 1000000 - i)));
-    EXPECT_EQ(DigestHex(hash.Final()), "cdc76e5c9914fb9281a1c7e284d73e67f1809a48a497200e046d39ccc7112cd0");
+TEST(Sha256, KnownDigestsWithEitherKernel) {
+    for (const TSha256Kernel kernel : {TSha256Kernel::Fastest, TSha256Kernel::Portable}) {
+        const auto digest = [kernel](const std::string& text) {
+            TSha256 hash(kernel);
+            hash.Update(text);
+            return DigestHex(hash.Final());
+        };
+        EXPECT_EQ(digest(""), "e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855");
+        EXPECT_EQ(digest("abc"), "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad");
+        EXPECT_EQ(digest("abcdbcdecdefdefgefghfghighijhijkijkljklmklmnlmnomnopnopq"),
+                  "248d6a61d20638b8e5c026930c3e6039a33ce45964ff2167f6ecedd419db06c1");
+        // A million 'a' fed in uneven pieces across block boundaries, several
+        // blocks at once among them.
+        TSha256 hash(kernel);
+        const std::string a(2000, 'a');
+        for (int i = 0, step = 1; i < 1000000; i += step, step = step % 997 + 13)
+            hash.Update(a.data(), static_cast<size_t>(std::min(step, 1000000 - i)));
+        EXPECT_EQ(DigestHex(hash.Final()),
+                  "cdc76e5c9914fb9281a1c7e284d73e67f1809a48a497200e046d39ccc7112cd0");
+    }
+    // Both kernels agree on every length around the block and padding limits.
+    std::string text;
+    for (size_t length = 0; length < 300; ++length) {
+        text += static_cast<char>(length * 37 + 11);
+        TSha256 fastest(TSha256Kernel::Fastest), portable(TSha256Kernel::Portable);
+        fastest.Update(text);
+        portable.Update(text);
+        EXPECT_EQ(fastest.Final(), portable.Final()) << length;
+    }
 }
 
 TEST(RgbaImage, BoundsAndAlphaWeightedShrinking) {

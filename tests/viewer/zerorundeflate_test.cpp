@@ -30,7 +30,8 @@ void ExpectRoundTrip(const std::vector<uint8_t>& data, const std::string& what) 
 
 TEST(ZeroRunDeflate, RunsOfEveryLengthAroundTheCopyLimits) {
     ExpectRoundTrip({}, "nothing");
-    for (size_t run : {1, 2, 3, 4, 5, 11, 258, 259, 260, 261, 262, 516, 517, 518, 519, 40000, 70001}) {
+    for (size_t run : {1,  2,   3,   4,   5,   8,   9,   11,  31,  32,  33,    34,   40,
+                       41, 258, 259, 260, 261, 262, 516, 517, 518, 519, 40000, 70001}) {
         ExpectRoundTrip(std::vector<uint8_t>(run, 0), "zeros " + std::to_string(run));
         std::vector<uint8_t> framed(run + 2, 0);
         framed.front() = 7;
@@ -52,6 +53,22 @@ TEST(ZeroRunDeflate, LiteralsOfEveryValueAndMixedRuns) {
             for (unsigned n = random() % 40; n > 0; --n) data.push_back(static_cast<uint8_t>(random()));
         }
         ExpectRoundTrip(data, "mixed " + std::to_string(round));
+    }
+}
+
+TEST(ZeroRunDeflate, AWorkingBufferKeptBetweenCallsChangesNothing) {
+    std::mt19937 random(9);
+    std::vector<uint8_t> large(50000, 0), small(300, 0);
+    for (uint8_t& byte : large)
+        if (random() % 5 == 0) byte = static_cast<uint8_t>(random());
+    for (size_t i = 0; i < small.size(); i += 7) small[i] = static_cast<uint8_t>(i);
+    TZeroRunBuffers buffers;
+    std::vector<uint8_t> kept, fresh;
+    for (const std::vector<uint8_t>* data : {&large, &small, &large}) {
+        ZlibCompressZeroRuns(data->data(), data->size(), kept, buffers);
+        ZlibCompressZeroRuns(data->data(), data->size(), fresh);
+        EXPECT_EQ(kept, fresh);
+        EXPECT_EQ(Inflate(kept, data->size()), *data);
     }
 }
 

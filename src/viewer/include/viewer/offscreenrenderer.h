@@ -102,6 +102,10 @@ public:
     // picture. Raises Exception for a size beyond the maximum or when the
     // device's frame cannot be read.
     TRenderedPicture Render(const TFigurePose& pose, int32_t width, int32_t height, TBackground background);
+    // The same into result, whose buffer is reused: a caller drawing picture
+    // after picture allocates and clears nothing each time.
+    void Render(const TFigurePose& pose, int32_t width, int32_t height, TBackground background,
+                TRenderedPicture& result);
 
     // The composed texels of one side, 256 x 512 A1R5G5B5, rows packed.
     std::vector<uint16_t> TextureTexels(bool back) const;
@@ -133,6 +137,7 @@ private:
     TLayerCache layerCache_;
     std::vector<uint32_t> captured_;  // the last frame, X8R8G8B8
     std::vector<uint32_t> keyFrame_;  // the same frame over the key colour
+    std::vector<uint32_t> row_;       // a picture's row on its way out
 };
 
 }  // namespace wbx

@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "viewer/rgbaimage.h"
+#include "viewer/zerorundeflate.h"
 
 struct libdeflate_compressor;
 
@@ -47,9 +48,10 @@ public:
 
 private:
     libdeflate_compressor* compressor_;
-    std::vector<uint8_t> filtered_;    // the filtered rows, each led by its filter byte
+    std::vector<uint8_t> filtered_;    // the filtered rows, each led by its filter byte (at its start)
     std::vector<uint8_t> rows_[2];     // RGB rows packed from the picture's RGBA, this one and the last
     std::vector<uint8_t> compressed_;  // the zlib stream of filtered_
+    TZeroRunBuffers zeroRuns_;         // the runs-of-zeros compressor's working buffers
     std::vector<uint8_t> file_;
 };
 

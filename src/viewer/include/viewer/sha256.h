@@ -10,11 +10,15 @@
 
 namespace wbx {
 
+// How the blocks are hashed: with the processor's SHA instructions where it
+// has them, or by the portable code everywhere. Both give the same digests.
+enum class TSha256Kernel { Fastest, Portable };
+
 class TSha256 {
 public:
     using TDigest = std::array<uint8_t, 32>;
 
-    TSha256();
+    explicit TSha256(TSha256Kernel kernel = TSha256Kernel::Fastest);
     // Adds bytes to the message; any number of calls, of any lengths.
     void Update(const void* data, size_t size);
     void Update(std::string_view text) { Update(text.data(), text.size()); }
@@ -23,8 +27,10 @@ public:
     void Reset();
 
 private:
-    void Block(const uint8_t* block);
+    // count blocks of 64 bytes into state_.
+    void Blocks(const uint8_t* blocks, size_t count);
 
+    bool accelerated_ = false;
     std::array<uint32_t, 8> state_{};
     std::array<uint8_t, 64> buffer_{};
     size_t buffered_ = 0;  // bytes in buffer_
