@@ -4,6 +4,7 @@
 #include <atomic>
 #include <climits>
 #include <cstring>
+#include <functional>
 #include <thread>
 #include <vector>
 
@@ -298,7 +299,7 @@ void Rasterizer::Draw(const PipelineState& state, const VertexStream& vertices, 
     const size_t tileCount = static_cast<size_t>(tilesX) * static_cast<size_t>(tilesY);
     std::atomic<size_t> nextTile{0};
     WorkerThread& worker = impl_->Worker();
-    const std::function<void(int)> job = [&](int index) {
+    const auto job = [&](int index) {
         TriangleList& setups = impl_->setups[index];
         std::vector<std::vector<uint32_t>>& bins = impl_->bins[index];
         setups.Clear();
@@ -333,7 +334,9 @@ void Rasterizer::Draw(const PipelineState& state, const VertexStream& vertices, 
             }
         }
     };
-    worker.Run(job);
+    // Handed over by reference: a function object holding the captures
+    // themselves would be allocated anew every draw.
+    worker.Run(std::ref(job));
 }
 
 void Rasterizer::Clear(const RenderTargets& targets, const D3DVIEWPORT9& viewport, DWORD rectCount,
@@ -346,11 +349,11 @@ void Rasterizer::Clear(const RenderTargets& targets, const D3DVIEWPORT9& viewpor
     }
     // Two threads, each clearing half of the rows.
     const int split = rows / 2;
-    const std::function<void(int)> job = [&](int index) {
+    const auto job = [&](int index) {
         ClearTargets(targets, viewport, rectCount, rects, flags, color, z, stencil, index == 0 ? 0 : split,
                      index == 0 ? split : INT_MAX);
     };
-    impl_->Worker().Run(job);
+    impl_->Worker().Run(std::ref(job));
 }
 
 }  // namespace wbx::raster
