@@ -214,10 +214,14 @@ void Rasterizer::Draw(const PipelineState& state, const VertexStream& vertices, 
     const VertexArrays arrays{impl_->shaded.data(), impl_->screen.data(), impl_->outcode.data()};
     const VertexProcessor processor(state, format);
     auto shade = [&](const PrimitiveAssembler& assembler, size_t begin, size_t end) {
-        for (size_t i = begin; i < end; ++i) {
-            processor.Process(vertices.Data + (static_cast<size_t>(first) + i) * vertices.Stride,
-                              arrays.Shaded[i]);
-            assembler.PrepareVertex(i);
+        // In runs short enough that the shaded vertices are still in the
+        // cache when they are projected.
+        constexpr size_t kRun = 64;
+        for (size_t run = begin; run < end; run += kRun) {
+            const size_t runEnd = std::min(run + kRun, end);
+            processor.ProcessRange(vertices.Data + (static_cast<size_t>(first) + run) * vertices.Stride,
+                                   vertices.Stride, runEnd - run, arrays.Shaded + run);
+            for (size_t i = run; i < runEnd; ++i) assembler.PrepareVertex(i);
         }
     };
     auto slot = [&](uint64_t k, size_t& out) {
