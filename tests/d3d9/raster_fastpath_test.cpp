@@ -199,6 +199,65 @@ TEST(RasterFastPath, TwoThreadsGiveTheSameBitsAsOne) {
     }
 }
 
+// Indexed triangle lists, 16- and 32-bit, with a start index and a base
+// vertex, and with an index naming no vertex: the same bits as the list's
+// vertices written out one by one and drawn without indices (a triangle
+// with a missing vertex dropped), with one thread and with two.
+TEST(RasterFastPath, IndexedListsDrawWhatTheirVerticesDraw) {
+    const FigureScene scene = MakeFigureScene(160, 120, 24, 24, 300);
+    constexpr int kPadVertices = 5, kPadIndices = 7;
+    // The scene's vertices after kPadVertices others; indices after kPadIndices others.
+    std::vector<MeshVertex> vertices(kPadVertices, scene.Vertices[0]);
+    vertices.insert(vertices.end(), scene.Vertices.begin(), scene.Vertices.end());
+    for (const bool missing : {false, true}) {
+        std::vector<uint32_t> indices(scene.Indices.begin(), scene.Indices.end());
+        const size_t dropped = indices.size() / 3 / 2;  // a triangle in the middle
+        if (missing) indices[3 * dropped + 1] = static_cast<uint32_t>(vertices.size() + 40);
+        std::vector<MeshVertex> written;
+        for (size_t t = 0; t < indices.size() / 3; ++t) {
+            if (missing && t == dropped) continue;
+            for (int k = 0; k < 3; ++k) written.push_back(scene.Vertices[indices[3 * t + k]]);
+        }
+        for (const int threads : {1, 2}) {
+            Rasterizer r;
+            r.SetThreadCount(threads);
+            Canvas expected(160, 120);
+            r.Clear(expected.Targets(), scene.State.Viewport, 0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER,
+                    0xFF888888, 1.0f, 0);
+            VertexStream plain{reinterpret_cast<const uint8_t*>(written.data()), sizeof(MeshVertex),
+                               static_cast<UINT>(written.size()), kMeshFVF};
+            DrawCall listCall;
+            listCall.Indexed = false;
+            listCall.PrimitiveCount = static_cast<UINT>(written.size() / 3);
+            r.Draw(scene.State, plain, nullptr, listCall, expected.Targets());
+            EXPECT_GT(expected.CountNot(0x888888), 2000);
+
+            VertexStream stream{reinterpret_cast<const uint8_t*>(vertices.data()), sizeof(MeshVertex),
+                                static_cast<UINT>(vertices.size()), kMeshFVF};
+            for (const bool wide : {false, true}) {
+                // Indices written relative to vertex kPadVertices (the base vertex).
+                std::vector<uint8_t> bytes(kPadIndices * (wide ? 4 : 2), 0xEE);
+                for (const uint32_t index : indices) {
+                    const uint8_t* p = reinterpret_cast<const uint8_t*>(&index);
+                    bytes.insert(bytes.end(), p, p + (wide ? 4 : 2));
+                }
+                const IndexStream indexStream{bytes.data(), wide,
+                                              static_cast<UINT>(bytes.size() / (wide ? 4 : 2))};
+                DrawCall call;
+                call.StartIndex = kPadIndices;
+                call.BaseVertexIndex = kPadVertices;
+                call.PrimitiveCount = static_cast<UINT>(indices.size() / 3);
+                Canvas got(160, 120);
+                r.Clear(got.Targets(), scene.State.Viewport, 0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER,
+                        0xFF888888, 1.0f, 0);
+                r.Draw(scene.State, stream, &indexStream, call, got.Targets());
+                ASSERT_EQ(expected.Color, got.Color) << "32-bit " << wide << " missing " << missing;
+                ASSERT_EQ(expected.DepthBits, got.DepthBits) << "32-bit " << wide << " missing " << missing;
+            }
+        }
+    }
+}
+
 // Random scenes of many triangles over several screen tiles: two threads
 // (tiles drawn in submission order) give the bits of one, on the reference
 // path and with every kernel variant.

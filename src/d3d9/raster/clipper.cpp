@@ -2,6 +2,10 @@
 
 #include <algorithm>
 
+#if defined(__SSE2__)
+#include <xmmintrin.h>
+#endif
+
 namespace wbx::raster {
 
 namespace {
@@ -37,6 +41,8 @@ Clipper::Clipper(const D3DVIEWPORT9& viewport) {
         {0, -1, 0, yMax},  // y <= yMax w
     };
     std::copy(&planes[0][0], &planes[0][0] + kPlaneCount * 4, &planes_[0][0]);
+    for (int plane = 0; plane < kPlaneCount; ++plane)
+        for (int c = 0; c < 4; ++c) columns_[plane / 4][c][plane % 4] = planes[plane][c];
 }
 
 float Clipper::Distance(int plane, const ShadedVertex& v) const {
@@ -45,11 +51,26 @@ float Clipper::Distance(int plane, const ShadedVertex& v) const {
 }
 
 uint32_t Clipper::Outcode(const ShadedVertex& v) const {
+#if defined(__SSE2__)
+    // Four planes at a time, each distance summed in Distance's order.
+    uint32_t code = 0;
+    for (int group = 0; group < 2; ++group) {
+        const float* column = columns_[group][0];
+        __m128 distance = _mm_mul_ps(_mm_load_ps(column), _mm_set1_ps(v.Clip[0]));
+        for (int c = 1; c < 4; ++c)
+            distance = _mm_add_ps(distance, _mm_mul_ps(_mm_load_ps(column + 4 * c), _mm_set1_ps(v.Clip[c])));
+        // Not >= 0 (NaN included) is outside.
+        const int inside = _mm_movemask_ps(_mm_cmpge_ps(distance, _mm_setzero_ps()));
+        code |= static_cast<uint32_t>(~inside & 0xF) << (4 * group);
+    }
+    return code & ((1u << kPlaneCount) - 1);
+#else
     uint32_t code = 0;
     for (int plane = 0; plane < kPlaneCount; ++plane) {
         if (!(Distance(plane, v) >= 0.0f)) code |= 1u << plane;
     }
     return code;
+#endif
 }
 
 int Clipper::ClipTriangle(const ShadedVertex& a, const ShadedVertex& b, const ShadedVertex& c,

@@ -42,6 +42,9 @@ private:
     float Distance(int plane, const ShadedVertex& v) const;
 
     float planes_[kPlaneCount][4];  // inside: dot(plane, (x, y, z, w)) >= 0
+    // The same by column, four planes a group (the last group's two unused
+    // planes are zero): columns_[g][c][i] is coefficient c of plane 4 g + i.
+    alignas(16) float columns_[2][4][4] = {};
 };
 
 }  // namespace wbx::raster

@@ -14,13 +14,13 @@ bool Finite4(const float v[4]) {
 }  // namespace
 
 PrimitiveAssembler::PrimitiveAssembler(const PipelineState& state, const PixelProcessor& pixels,
-                                       const VertexArrays& vertices, bool transformed,
-                                       std::vector<TriangleSetup>* sink)
+                                       const VertexArrays& vertices, bool transformed, TriangleList* sink)
     : pixels_(pixels), sink_(sink), clipper_(state.Viewport), vertices_(vertices), transformed_(transformed) {
     const DWORD* rs = state.RenderStates;
     cullMode_ = rs[D3DRS_CULLMODE];
     fillMode_ = rs[D3DRS_FILLMODE];
     lastPixel_ = rs[D3DRS_LASTPIXEL] != FALSE;
+    solid_ = fillMode_ != D3DFILL_WIREFRAME && fillMode_ != D3DFILL_POINT;
     const D3DVIEWPORT9& vp = state.Viewport;
     vpX_ = static_cast<double>(vp.X);
     vpY_ = static_cast<double>(vp.Y);
@@ -66,8 +66,13 @@ void PrimitiveAssembler::Triangle(size_t a, size_t b, size_t c, size_t provoking
     const ScreenVertex* screen = vertices_.Screen;
     const uint8_t codeA = outcode[a], codeB = outcode[b], codeC = outcode[c];
     if ((codeA | codeB | codeC) == 0) {
+        const ScreenVertex* flat = pixels_.FlatShading() ? &screen[provoking] : nullptr;
+        if (solid_) {
+            Solid(screen[a], screen[b], screen[c], flat);
+            return;
+        }
         const ScreenVertex* polygon[3] = {&screen[a], &screen[b], &screen[c]};
-        Polygon(polygon, 3, pixels_.FlatShading() ? &screen[provoking] : nullptr);
+        Polygon(polygon, 3, flat);
         return;
     }
     if (transformed_ || (codeA & codeB & codeC) != 0) return;  // unusable, or wholly outside one plane
@@ -115,18 +120,8 @@ void PrimitiveAssembler::Point(size_t a) {
 }
 
 void PrimitiveAssembler::Polygon(const ScreenVertex* const* v, int count, const ScreenVertex* flat) {
-    if (fillMode_ == D3DFILL_SOLID || (fillMode_ != D3DFILL_WIREFRAME && fillMode_ != D3DFILL_POINT)) {
-        for (int i = 1; i + 1 < count; ++i) {
-            TriangleSetup setup;
-            if (!SetupTriangle(*v[0], *v[i], *v[i + 1], cullMode_, pixels_.Scissor(), flat, setup)) {
-                continue;
-            }
-            if (sink_ != nullptr) {
-                sink_->push_back(setup);
-            } else {
-                pixels_.DrawTriangle(setup);
-            }
-        }
+    if (solid_) {
+        for (int i = 1; i + 1 < count; ++i) Solid(*v[0], *v[i], *v[i + 1], flat);
         return;
     }
     // Wireframe and point modes cull as the solid mode does.
@@ -138,6 +133,16 @@ void PrimitiveAssembler::Polygon(const ScreenVertex* const* v, int count, const 
         return;
     }
     for (int i = 0; i < count; ++i) DrawLine(*v[i], *v[(i + 1) % count], flat);
+}
+
+void PrimitiveAssembler::Solid(const ScreenVertex& a, const ScreenVertex& b, const ScreenVertex& c,
+                               const ScreenVertex* flat) {
+    if (sink_ != nullptr) {
+        if (SetupTriangle(a, b, c, cullMode_, pixels_.Scissor(), flat, sink_->Slot())) sink_->Keep();
+        return;
+    }
+    TriangleSetup setup;
+    if (SetupTriangle(a, b, c, cullMode_, pixels_.Scissor(), flat, setup)) pixels_.DrawTriangle(setup);
 }
 
 void PrimitiveAssembler::DrawLine(const ScreenVertex& a, const ScreenVertex& b, const ScreenVertex* flat) {

@@ -13,6 +13,7 @@
 #include "pixelprocessor.h"
 #include "setup.h"
 #include "shadedvertex.h"
+#include "trianglelist.h"
 
 namespace wbx::raster {
 
@@ -29,7 +30,7 @@ public:
     // With `sink` set, solid triangles are appended there instead of drawn.
     // Everything referenced must outlive the assembler.
     PrimitiveAssembler(const PipelineState& state, const PixelProcessor& pixels, const VertexArrays& vertices,
-                       bool transformed, std::vector<TriangleSetup>* sink);
+                       bool transformed, TriangleList* sink);
 
     // Classifies and projects vertex i (after Shaded[i] is set).
     void PrepareVertex(size_t i) const;
@@ -42,16 +43,19 @@ private:
     void Project(const ShadedVertex& v, ScreenVertex& s) const;
     // A convex polygon in screen space, drawn as a fan, by the fill mode.
     void Polygon(const ScreenVertex* const* v, int count, const ScreenVertex* flat);
+    // A triangle of the solid fill mode: set up, then drawn or kept.
+    void Solid(const ScreenVertex& a, const ScreenVertex& b, const ScreenVertex& c, const ScreenVertex* flat);
     void DrawLine(const ScreenVertex& a, const ScreenVertex& b, const ScreenVertex* flat);
     void DrawPoint(const ScreenVertex& v);
 
     const PixelProcessor& pixels_;
-    std::vector<TriangleSetup>* sink_;  // not owned; null: draw at once
+    TriangleList* sink_;  // not owned; null: draw at once
     Clipper clipper_;
     VertexArrays vertices_;
     bool transformed_;
     DWORD cullMode_, fillMode_;
     bool lastPixel_;
+    bool solid_;  // the fill mode draws triangles whole (any mode but wireframe and point)
     double vpX_, vpY_, halfWidth_, halfHeight_, minZ_, depthRange_;
 };
 

@@ -64,19 +64,22 @@ bool SetupTriangle(const ScreenVertex& v0, const ScreenVertex& v1, const ScreenV
 
     // Edges in clockwise-on-screen order, so that the interior is where every
     // edge function is positive.
-    const int order[3] = {0, area > 0 ? 1 : 2, area > 0 ? 2 : 1};
     const int64_t px = minX << kSubPixelBits;
     const int64_t py = minY << kSubPixelBits;
-    for (int e = 0; e < 3; ++e) {
-        const int a = order[e];
-        const int b = order[(e + 1) % 3];
-        const int64_t dx = x[b] - x[a];
-        const int64_t dy = y[b] - y[a];
+    auto edge = [&](int e, int64_t xa, int64_t ya, int64_t xb, int64_t yb) {
+        const int64_t dx = xb - xa;
+        const int64_t dy = yb - ya;
         const bool topOrLeft = dy < 0 || (dy == 0 && dx > 0);
-        out.EdgeOrigin[e] = dx * (py - y[a]) - dy * (px - x[a]) - (topOrLeft ? 0 : 1);
+        out.EdgeOrigin[e] = dx * (py - ya) - dy * (px - xa) - (topOrLeft ? 0 : 1);
         out.EdgeStepX[e] = -dy << kSubPixelBits;
         out.EdgeStepY[e] = dx << kSubPixelBits;
-    }
+    };
+    const bool clockwise = area > 0;
+    const int64_t xb = clockwise ? x[1] : x[2], yb = clockwise ? y[1] : y[2];
+    const int64_t xc = clockwise ? x[2] : x[1], yc = clockwise ? y[2] : y[1];
+    edge(0, x[0], y[0], xb, yb);
+    edge(1, xb, yb, xc, yc);
+    edge(2, xc, yc, x[0], y[0]);
 
     // Planes from the snapped positions.
     PlaneBasis basis;

@@ -1,7 +1,12 @@
 #include "vertexprocessor.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace wbx::raster {
 
@@ -58,6 +63,9 @@ void Normalize3(float v[3]) {
         v[2] /= length;
     }
 }
+
+// The direction to the eye of the non-local viewer, in camera space.
+constexpr float kFarViewer[3] = {0.0f, 0.0f, -1.0f};
 
 float ReadFloat(const uint8_t* p) {
     float v;
@@ -149,9 +157,38 @@ VertexProcessor::VertexProcessor(const PipelineState& state, const VertexFormat&
         const int set = static_cast<int>(state.StageStates[stage][D3DTSS_TEXCOORDINDEX] & 0xFFFF);
         texCoordSet_[stage] = set < format.TexCoordSetCount ? set : -1;
     }
+
+    // The common case lit four vertices at a time: what Light computes the
+    // same for every vertex is computed here once, in Light's order.
+    bool directionalOnly = true;
+    for (int i = 0; i < lightCount_; ++i)
+        directionalOnly = directionalOnly && lights_[i].Type == D3DLIGHT_DIRECTIONAL;
+    const bool materialColors = diffuseSource_.VertexOffset < 0 && ambientSource_.VertexOffset < 0 &&
+                                specularSource_.VertexOffset < 0 && emissiveSource_.VertexOffset < 0;
+    batchLighting_ = lighting_ && !format.Transformed && format.Normal >= 0 && directionalOnly &&
+                     materialColors && (!specularEnabled_ || power_ == 0.0f);
+    if (batchLighting_) {
+        const float scale = 1.0f;  // a directional light is neither attenuated nor a spot
+        float ambientSum[3] = {globalAmbient_[0], globalAmbient_[1], globalAmbient_[2]};
+        for (int i = 0; i < lightCount_; ++i) {
+            for (int c = 0; c < 3; ++c) ambientSum[c] += lights_[i].Ambient[c] * scale;
+            for (int c = 0; c < 3; ++c) batchHalf_[i][c] = kFarViewer[c] + -lights_[i].Direction[c];
+            Normalize3(batchHalf_[i]);
+        }
+        for (int c = 0; c < 3; ++c) {
+            batchBase_[c] = emissiveSource_.Material[c] + ambientSource_.Material[c] * ambientSum[c];
+            batchSpecularMaterial_[c] = specularSource_.Material[c];
+        }
+        std::memcpy(batchDiffuseMaterial_, diffuseSource_.Material, sizeof(batchDiffuseMaterial_));
+    }
 }
 
 void VertexProcessor::Process(const uint8_t* vertex, ShadedVertex& out) const {
+    float position[3];
+    if (Transform(vertex, out, position)) Light(vertex, position, out);
+}
+
+bool VertexProcessor::Transform(const uint8_t* vertex, ShadedVertex& out, float position[3]) const {
     const double x = ReadFloat(vertex + format_.Position);
     const double y = ReadFloat(vertex + format_.Position + 4);
     const double z = ReadFloat(vertex + format_.Position + 8);
@@ -181,13 +218,13 @@ void VertexProcessor::Process(const uint8_t* vertex, ShadedVertex& out) const {
     }
 
     if (lighting_ && !format_.Transformed) {
-        float position[3];
-        for (int c = 0; c < 3; ++c) {
-            const auto& m = worldView_;
-            position[c] = static_cast<float>(x * m[0][c] + y * m[1][c] + z * m[2][c] + m[3][c]);
+        if (position != nullptr) {
+            for (int c = 0; c < 3; ++c) {
+                const auto& m = worldView_;
+                position[c] = static_cast<float>(x * m[0][c] + y * m[1][c] + z * m[2][c] + m[3][c]);
+            }
         }
-        Light(vertex, position, out);
-        return;
+        return true;
     }
     // Unlit: the vertex colours as they are, white and black when absent.
     float diffuse[4] = {1.0f, 1.0f, 1.0f, 1.0f};
@@ -199,7 +236,120 @@ void VertexProcessor::Process(const uint8_t* vertex, ShadedVertex& out) const {
     out.Attr[kAttrSpecular + 1] = specular[1];
     out.Attr[kAttrSpecular + 2] = specular[2];
     out.Attr[kAttrSpecular + 3] = 0.0f;
+    return false;
 }
+
+void VertexProcessor::CameraNormal(const uint8_t* vertex, float normal[3]) const {
+    normal[0] = normal[1] = normal[2] = 0.0f;
+    if (format_.Normal < 0) return;
+    const double n[3] = {ReadFloat(vertex + format_.Normal), ReadFloat(vertex + format_.Normal + 4),
+                         ReadFloat(vertex + format_.Normal + 8)};
+    for (int c = 0; c < 3; ++c)
+        normal[c] = static_cast<float>(n[0] * normalMatrix_[0][c] + n[1] * normalMatrix_[1][c] +
+                                       n[2] * normalMatrix_[2][c]);
+    if (normalize_) Normalize3(normal);
+}
+
+void VertexProcessor::ProcessRange(const uint8_t* first, size_t stride, size_t count,
+                                   ShadedVertex* out) const {
+#if defined(__SSE2__)
+    if (batchLighting_) {
+        for (size_t i = 0; i < count; i += 4) {
+            const int n = static_cast<int>(std::min<size_t>(4, count - i));
+            // Camera-space normals and positions by component, a lane per vertex.
+            alignas(16) float normals[3][4] = {}, positions[3][4] = {};
+            for (int k = 0; k < n; ++k) {
+                const uint8_t* vertex = first + (i + k) * stride;
+                float position[3], normal[3];
+                Transform(vertex, out[i + k], localViewer_ ? position : nullptr);
+                CameraNormal(vertex, normal);
+                for (int c = 0; c < 3; ++c) {
+                    normals[c][k] = normal[c];
+                    positions[c][k] = localViewer_ ? position[c] : 0.0f;
+                }
+            }
+            LightFour(normals, positions, n, out + i);
+        }
+        return;
+    }
+#endif
+    for (size_t i = 0; i < count; ++i) Process(first + i * stride, out[i]);
+}
+
+#if defined(__SSE2__)
+void VertexProcessor::LightFour(const float normals[3][4], const float positions[3][4], int count,
+                                ShadedVertex* out) const {
+    // Light's loop with a lane per vertex: a light's terms are added only in
+    // the lanes where Light adds them (not N.L <= 0, then not N.H <= 0; NaN
+    // adds), each product and sum in Light's order.
+    const __m128 zero = _mm_setzero_ps();
+    auto select = [](__m128 mask, __m128 yes, __m128 no) {
+        return _mm_or_ps(_mm_and_ps(mask, yes), _mm_andnot_ps(mask, no));
+    };
+    auto dot = [](const __m128 a[3], const __m128 b[3]) {
+        return _mm_add_ps(_mm_add_ps(_mm_mul_ps(a[0], b[0]), _mm_mul_ps(a[1], b[1])), _mm_mul_ps(a[2], b[2]));
+    };
+    // Normalize3: v / |v| where |v| > 0.
+    auto normalize = [&](__m128 v[3]) {
+        const __m128 length = _mm_sqrt_ps(dot(v, v));
+        const __m128 positive = _mm_cmpgt_ps(length, zero);
+        for (int c = 0; c < 3; ++c) v[c] = select(positive, _mm_div_ps(v[c], length), v[c]);
+    };
+    const __m128 normal[3] = {_mm_load_ps(normals[0]), _mm_load_ps(normals[1]), _mm_load_ps(normals[2])};
+    __m128 toEye[3] = {_mm_set1_ps(kFarViewer[0]), _mm_set1_ps(kFarViewer[1]), _mm_set1_ps(kFarViewer[2])};
+    if (localViewer_) {
+        const __m128 sign = _mm_set1_ps(-0.0f);
+        for (int c = 0; c < 3; ++c) toEye[c] = _mm_xor_ps(_mm_load_ps(positions[c]), sign);
+        normalize(toEye);
+    }
+    __m128 diffuse[3] = {zero, zero, zero}, specular[3] = {zero, zero, zero};
+    for (int i = 0; i < lightCount_; ++i) {
+        const struct Light& light = lights_[i];
+        const __m128 toLight[3] = {_mm_set1_ps(-light.Direction[0]), _mm_set1_ps(-light.Direction[1]),
+                                   _mm_set1_ps(-light.Direction[2])};
+        const __m128 nDotL = dot(normal, toLight);
+        const __m128 lit = _mm_cmpnle_ps(nDotL, zero);
+        for (int c = 0; c < 3; ++c) {
+            const __m128 term =
+                _mm_mul_ps(_mm_mul_ps(_mm_set1_ps(light.Diffuse[c]), nDotL), _mm_set1_ps(1.0f));
+            diffuse[c] = select(lit, _mm_add_ps(diffuse[c], term), diffuse[c]);
+        }
+        if (!specularEnabled_) continue;
+        __m128 half[3];
+        if (localViewer_) {
+            for (int c = 0; c < 3; ++c) half[c] = _mm_add_ps(toEye[c], toLight[c]);
+            normalize(half);
+        } else {
+            for (int c = 0; c < 3; ++c) half[c] = _mm_set1_ps(batchHalf_[i][c]);
+        }
+        const __m128 shiny = _mm_and_ps(lit, _mm_cmpnle_ps(dot(normal, half), zero));
+        for (int c = 0; c < 3; ++c) {
+            // Power 0: the highlight is 1, and so is the scale.
+            const float term = light.Specular[c] * 1.0f * 1.0f;
+            specular[c] = select(shiny, _mm_add_ps(specular[c], _mm_set1_ps(term)), specular[c]);
+        }
+    }
+    const __m128 one = _mm_set1_ps(1.0f);
+    auto clamp01 = [&](__m128 v) { return _mm_min_ps(_mm_max_ps(v, zero), one); };  // NaN gives 0
+    alignas(16) float lanes[6][4];
+    for (int c = 0; c < 3; ++c) {
+        _mm_store_ps(lanes[c],
+                     clamp01(_mm_add_ps(_mm_set1_ps(batchBase_[c]),
+                                        _mm_mul_ps(_mm_set1_ps(batchDiffuseMaterial_[c]), diffuse[c]))));
+        _mm_store_ps(lanes[3 + c], clamp01(_mm_mul_ps(_mm_set1_ps(batchSpecularMaterial_[c]), specular[c])));
+    }
+    const float alpha = Clamp01(batchDiffuseMaterial_[3]);
+    for (int k = 0; k < count; ++k) {
+        float* attr = out[k].Attr;
+        for (int c = 0; c < 3; ++c) {
+            attr[kAttrDiffuse + c] = lanes[c][k];
+            attr[kAttrSpecular + c] = lanes[3 + c][k];
+        }
+        attr[kAttrDiffuse + 3] = alpha;
+        attr[kAttrSpecular + 3] = 0.0f;
+    }
+}
+#endif
 
 void VertexProcessor::Light(const uint8_t* vertex, const float position[3], ShadedVertex& out) const {
     auto colorOf = [&](const ColorSource& source, float color[4]) {
@@ -215,17 +365,10 @@ void VertexProcessor::Light(const uint8_t* vertex, const float position[3], Shad
     colorOf(emissiveSource_, ce);
     colorOf(specularSource_, cs);
 
-    float normal[3] = {0.0f, 0.0f, 0.0f};
+    float normal[3];
     const bool hasNormal = format_.Normal >= 0;
-    if (hasNormal) {
-        const double n[3] = {ReadFloat(vertex + format_.Normal), ReadFloat(vertex + format_.Normal + 4),
-                             ReadFloat(vertex + format_.Normal + 8)};
-        for (int c = 0; c < 3; ++c)
-            normal[c] = static_cast<float>(n[0] * normalMatrix_[0][c] + n[1] * normalMatrix_[1][c] +
-                                           n[2] * normalMatrix_[2][c]);
-        if (normalize_) Normalize3(normal);
-    }
-    float toEye[3] = {0.0f, 0.0f, -1.0f};  // the non-local viewer's direction
+    CameraNormal(vertex, normal);
+    float toEye[3] = {kFarViewer[0], kFarViewer[1], kFarViewer[2]};
     if (localViewer_) {
         toEye[0] = -position[0];
         toEye[1] = -position[1];

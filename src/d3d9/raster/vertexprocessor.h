@@ -9,6 +9,7 @@
 // alpha. Power 0 does not switch specular off: (N.H)^0 is 1 wherever the
 // vertex faces the light.
 
+#include <cstddef>
 #include <cstdint>
 
 #include "d3d9/raster/rasterizer.h"
@@ -29,6 +30,12 @@ public:
     // format.Size bytes readable).
     void Process(const uint8_t* vertex, ShadedVertex& out) const;
 
+    // Process for `count` vertices, `stride` bytes apart from `first`, into
+    // out[0, count): the same bits, the lighting of the common case (only
+    // directional lights, material colours, power 0 or no specular) four
+    // vertices at a time.
+    void ProcessRange(const uint8_t* first, size_t stride, size_t count, ShadedVertex* out) const;
+
 private:
     struct Light {
         D3DLIGHTTYPE Type;
@@ -45,6 +52,15 @@ private:
     };
 
     void Light(const uint8_t* vertex, const float position[3], ShadedVertex& out) const;
+    // Process but for the lighting: Clip, the texture coordinates and (lit)
+    // the camera-space position; false when the vertex is to be lit.
+    bool Transform(const uint8_t* vertex, ShadedVertex& out, float position[3]) const;
+    // The camera-space normal as Light makes it.
+    void CameraNormal(const uint8_t* vertex, float normal[3]) const;
+    // Lights `count` (up to four) vertices whose camera-space normals and
+    // positions are given by component, a lane each; only where batchLighting_.
+    void LightFour(const float normals[3][4], const float positions[3][4], int count,
+                   ShadedVertex* out) const;
 
     VertexFormat format_;
     double worldViewProjection_[4][4];
@@ -60,6 +76,12 @@ private:
     int lightCount_ = 0;
     struct Light lights_[kMaxActiveLights];
     int texCoordSet_[kRasterStages];  // set read for each stage, -1 none
+    // LightFour applies: what every vertex gets alike is made once.
+    bool batchLighting_ = false;
+    float batchBase_[3] = {};                    // ce + ca x ambient sum
+    float batchDiffuseMaterial_[4] = {};         // cd
+    float batchSpecularMaterial_[3] = {};        // cs
+    float batchHalf_[kMaxActiveLights][3] = {};  // per light, normalised
 };
 
 }  // namespace wbx::raster

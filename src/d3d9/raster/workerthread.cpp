@@ -1,5 +1,7 @@
 #include "workerthread.h"
 
+#include <chrono>
+
 #if defined(__x86_64__) || defined(__i386__)
 #include <immintrin.h>
 #endif
@@ -14,18 +16,31 @@ void Pause() {
 #endif
 }
 
-// Pauses a waiting side spins before it sleeps: some microseconds.
-constexpr int kSpins = 2000;
+// How long a waiting side spins before it sleeps. Bounded by time, not by
+// a count of pauses: a pause takes from a few to some hundred cycles by
+// processor, and a long spin after a frame's last job is processor time
+// thrown away.
+constexpr std::chrono::microseconds kSpinTime{30};
+
+// Spins until ready() or kSpinTime has passed; returns ready().
+template <class Ready>
+bool SpinUntil(Ready&& ready) {
+    const auto start = std::chrono::steady_clock::now();
+    for (;;) {
+        for (int i = 0; i < 16; ++i) {
+            if (ready()) return true;
+            Pause();
+        }
+        if (std::chrono::steady_clock::now() - start >= kSpinTime) return ready();
+    }
+}
 
 // Waits until `value` differs from `old`: a short spin first (the other side
 // is usually about to get there), then asleep in the kernel, so that a busy
 // machine's scheduler never finds a thread here burning time.
 template <class T>
 void WaitWhile(const std::atomic<T>& value, T old) {
-    for (int i = 0; i < kSpins; ++i) {
-        if (value.load(std::memory_order_acquire) != old) return;
-        Pause();
-    }
+    if (SpinUntil([&] { return value.load(std::memory_order_acquire) != old; })) return;
     while (value.load(std::memory_order_acquire) == old) value.wait(old, std::memory_order_acquire);
 }
 
@@ -73,8 +88,7 @@ void WorkerThread::Loop() {
     for (;;) {
         // Awake for a while (the next job of a frame usually follows at
         // once), then asleep until the next job or the end.
-        for (int i = 0; i < kSpins && posted_.load(std::memory_order_acquire) == seen; ++i) Pause();
-        if (posted_.load(std::memory_order_acquire) == seen) {
+        if (!SpinUntil([&] { return posted_.load(std::memory_order_acquire) != seen; })) {
             std::unique_lock<std::mutex> lock(mutex_);
             sleeping_.store(true, std::memory_order_seq_cst);
             wake_.wait(lock, [&] { return stop_ || posted_.load(std::memory_order_seq_cst) != seen; });
