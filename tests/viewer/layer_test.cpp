@@ -3,9 +3,11 @@
 #include "viewer/layer.h"
 
 #include <gtest/gtest.h>
+#include <zlib.h>
 
 #include <cstring>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "base/format.h"
@@ -224,6 +226,58 @@ TEST(ReadCompressedFile, InflatingInOneCallGivesWhatStreamingGivesForEveryKindOf
     }
     EXPECT_EQ(disagreements, 0);
     EXPECT_EQ(ReadOutcome(ReadCompressedFile, dir / "none.pav"), "missing pre at 3");
+}
+
+// A layer file holding 'A' and a copy of 258 bytes at distance 1 in one
+// fixed-code block, the copy's length written with the given symbol (285 is
+// the valid one; 286 and 287 are reserved), and the content's checksum.
+Bytes FixedBlockFile(int lengthSymbol, bool soundChecksum) {
+    Bytes stream = {0x78, 0x01};
+    uint32_t bits = 0;
+    int count = 0;
+    auto put = [&](uint32_t value, int n) {  // least significant bit first
+        bits |= value << count;
+        for (count += n; count >= 8; count -= 8, bits >>= 8) stream.push_back(static_cast<uint8_t>(bits));
+    };
+    auto putCode = [&](uint32_t code, int n) {  // Huffman codes most significant bit first
+        for (int i = n - 1; i >= 0; --i) put((code >> i) & 1, 1);
+    };
+    put(1, 1);                                // the last block
+    put(1, 2);                                // fixed codes
+    putCode(0x30 + 'A', 8);                   // literal 'A'
+    putCode(0xC0 + (lengthSymbol - 280), 8);  // a length
+    putCode(0, 5);                            // distance 1
+    putCode(0, 7);                            // end of block
+    if (count > 0) put(0, 8 - count);
+    const Bytes content(259, 'A');
+    uint32_t check = static_cast<uint32_t>(adler32(adler32(0, nullptr, 0), content.data(), 259));
+    if (!soundChecksum) check ^= 1;
+    for (int shift = 24; shift >= 0; shift -= 8) stream.push_back(static_cast<uint8_t>(check >> shift));
+    Bytes file;
+    testing::Put<int32_t>(file, 259);
+    testing::Put<int32_t>(file, 0);
+    file.insert(file.end(), stream.begin(), stream.end());
+    return file;
+}
+
+TEST(ReadCompressedFile, AReservedLengthSymbolReadsOnlyWhenTheChecksumHolds) {
+    TempFolder dir;
+    const std::string expected = "read pre" + std::string(259, 'A') + " at 3";
+    WriteBytes(dir / "valid.pav", FixedBlockFile(285, true));
+    EXPECT_EQ(ReadOutcome(ReadCompressedFile, dir / "valid.pav"), expected);
+    EXPECT_EQ(ReadOutcome(ReadCompressedFileStreamed, dir / "valid.pav"), expected);
+    // zlib refuses the reserved symbol; the one-call inflate reads it as a
+    // length of 258, and the checksum confirms the content.
+    WriteBytes(dir / "reserved.pav", FixedBlockFile(286, true));
+    EXPECT_EQ(ReadOutcome(ReadCompressedFile, dir / "reserved.pav"), expected);
+    EXPECT_NE(
+        ReadOutcome(ReadCompressedFileStreamed, dir / "reserved.pav").find("invalid literal/length code"),
+        std::string::npos);
+    // With a checksum that does not hold, both refuse it alike.
+    WriteBytes(dir / "unsound.pav", FixedBlockFile(286, false));
+    const std::string refused = ReadOutcome(ReadCompressedFile, dir / "unsound.pav");
+    EXPECT_EQ(refused.rfind("EZDecompressionError ", 0), 0u) << refused;
+    EXPECT_EQ(refused, ReadOutcome(ReadCompressedFileStreamed, dir / "unsound.pav"));
 }
 
 TEST(DrawLayerContent, DrawsOpaquePixelsOnlyAtTheLayersPlace) {
