@@ -9,9 +9,9 @@
 // Every file is also read with zlib's streaming inflate alone: the one-call
 // inflate must give the same content, or fail with the same error (kind and
 // text), and leave the destination stream the same size and position (unless
-// zlib refuses a reserved code the one-call inflate reads; see below); the
-// content drawn the way the viewer composes, through its layer cache into
-// plain memory, must give the same texels.
+// zlib refuses a reserved length symbol the one-call inflate reads; see
+// below); the content drawn the way the viewer composes, through its layer
+// cache into plain memory, must give the same texels.
 // Refusals are stream errors (EStreamError); anything else - a crash, a
 // sanitizer report, another exception, a wrong texel, a disagreement - is a
 // finding.
@@ -113,9 +113,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // The one-call inflate against zlib's streaming inflate alone.
     const TReadOutcome whole = ReadOutcome(file.Name(), wbx::ReadCompressedFile);
     const TReadOutcome streamed = ReadOutcome(file.Name(), wbx::ReadCompressedFileStreamed);
-    // zlib refuses a few reserved codes (length symbols 286 and 287, distance
-    // codes 30 and 31) that the one-call inflate reads as their nearest valid
-    // meaning; its content then stands, the stream's checksum having held.
+    // zlib refuses the reserved length symbols 286 and 287, which the
+    // one-call inflate reads as a length of 258; its content then stands, the
+    // stream's checksum having held.
     const bool reservedCodeRead =
         whole.Exists && whole.Error.empty() && streamed.Error.rfind("EZDecompressionError ", 0) == 0;
     if (!reservedCodeRead && (whole.Exists != streamed.Exists || whole.Error != streamed.Error ||

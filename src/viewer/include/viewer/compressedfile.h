@@ -35,11 +35,10 @@ inline constexpr int64_t kMaxCompressedContentSize = 64 * 1024 * 1024;
 // not give exactly the declared size from a sound stream (the stream holds
 // more, or less, or is damaged anywhere), the file is inflated again by
 // ReadCompressedFileStreamed, whose content or error is then the result: both
-// agree, with one exception. A stream using codes that deflate reserves
-// (length symbols 286 and 287, distance codes 30 and 31) is refused by zlib
-// as damaged, while the one-call inflate reads such a code as its nearest
-// valid meaning; when the result is then exactly the declared size and the
-// stream's checksum holds, that content is the result.
+// agree, with one exception. A stream using the length symbols that deflate
+// reserves (286 and 287) is refused by zlib as damaged, while the one-call
+// inflate reads them as a length of 258; when the result is then exactly the
+// declared size and the stream's checksum holds, that content is the result.
 bool ReadCompressedFile(const std::string& fileName, TMemoryStream& dest);
 
 // The same read with zlib's streaming inflate alone, reading the stream only
