@@ -74,13 +74,14 @@ Canvas FreshFrame(const Job& job, int threads) {
     return canvas;
 }
 
-// After `base` drew (and was kept), `changed` must draw as afresh; returns
+// After `base` was drawn and kept, `changed` must draw as afresh; returns
 // whether the second draw reused the kept set-ups.
 bool SecondDrawMatchesFresh(const Job& base, const Job& changed, int threads, const std::string& what) {
     Rasterizer r;
     r.SetThreadCount(threads);
     Canvas first(base.Width, base.Height), second(changed.Width, changed.Height);
     Frame(r, base, first);
+    Frame(r, base, first);  // kept from its second sighting on
     Frame(r, changed, second);
     const bool reused = r.LastDrawReused();
     EXPECT_TRUE(SamePixels(second, FreshFrame(changed, threads))) << what << ", " << threads << " threads";
@@ -118,8 +119,11 @@ TEST(RasterDrawReuse, ARepeatedDrawReusesAndMatchesAFreshDraw) {
         Rasterizer r;  // reuse is on by default
         r.SetThreadCount(threads);
         Canvas canvas(job.Width, job.Height);
-        Frame(r, job, canvas);
-        EXPECT_FALSE(r.LastDrawReused());
+        // Kept on its second sighting: a draw seen once may never come again.
+        for (int sighting = 0; sighting < 2; ++sighting) {
+            Frame(r, job, canvas);
+            EXPECT_FALSE(r.LastDrawReused()) << sighting;
+        }
         for (int repeat = 0; repeat < 3; ++repeat) {
             Frame(r, job, canvas);
             EXPECT_TRUE(r.LastDrawReused()) << threads;
@@ -320,11 +324,12 @@ TEST(RasterDrawReuse, LinesPointsWireframesAndHugeDrawsAreNotKept) {
 }
 
 TEST(RasterDrawReuse, CyclingThroughMoreDrawsThanAreKeptAllocatesNothingOnceWarm) {
-    std::vector<Job> jobs;
-    for (int i = 0; i < DrawReuse::kEntryCount + 2; ++i) {
-        jobs.push_back(FigureJob(320, 240, 20, 20 + i));
+    // Draws that differ in a vertex alone: all are kept, each in turn.
+    std::vector<Job> jobs(DrawReuse::kEntryCount + 2, FigureJob(320, 240, 20, 20));
+    for (size_t i = 0; i < jobs.size(); ++i) {
+        jobs[i].Scene.Vertices[150].Z += static_cast<float>(i);
+        Rebind(jobs[i]);
     }
-    for (Job& job : jobs) Rebind(job);
     for (const int threads : {1, 2}) {
         // Every draw a miss (the oldest entry given over), then every draw a hit.
         for (const size_t count : {jobs.size(), size_t{DrawReuse::kEntryCount}}) {
@@ -345,6 +350,22 @@ TEST(RasterDrawReuse, CyclingThroughMoreDrawsThanAreKeptAllocatesNothingOnceWarm
             EXPECT_EQ(steady.Count, 0u) << threads << " threads, " << count << " draws";
             EXPECT_EQ(anyReused, count <= DrawReuse::kEntryCount) << count;
         }
+        // A turning figure: a new world matrix every frame, never kept.
+        Job turning = jobs[0];
+        Rebind(turning);
+        Canvas canvas(320, 240);
+        Rasterizer r;
+        r.SetThreadCount(threads);
+        auto turn = [&] {
+            turning.Scene.State.World._41 += 0.01f;
+            Frame(r, turning, canvas);
+            EXPECT_FALSE(r.LastDrawReused());
+        };
+        for (int frame = 0; frame < 6; ++frame) turn();
+        const AllocationReport steady = MeterAllocations([&] {
+            for (int frame = 0; frame < 6; ++frame) turn();
+        });
+        EXPECT_EQ(steady.Count, 0u) << threads << " threads, turning";
     }
 }
 

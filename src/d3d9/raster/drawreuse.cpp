@@ -114,7 +114,22 @@ const KeptDraw* DrawReuse::Find(const SetupInputs& in) {
     return nullptr;
 }
 
-KeptDraw& DrawReuse::Begin(const SetupInputs& in) {
+KeptDraw* DrawReuse::Begin(const SetupInputs& in) {
+    Seen* oldest = &seen_[0];
+    bool repeats = false;
+    for (Seen& seen : seen_) {
+        if (Same(seen.State, probe_.data(), probe_.size())) {
+            seen.LastUse = ++clock_;
+            repeats = true;
+            break;
+        }
+        if (seen.LastUse < oldest->LastUse) oldest = &seen;
+    }
+    if (!repeats) {
+        oldest->State = probe_;  // within the capacity kept from before once warm
+        oldest->LastUse = ++clock_;
+        return nullptr;
+    }
     Entry* victim = &entries_[0];
     for (Entry& e : entries_) {
         if (!e.Valid) {
@@ -123,16 +138,15 @@ KeptDraw& DrawReuse::Begin(const SetupInputs& in) {
         }
         if (e.LastUse < victim->LastUse) victim = &e;
     }
-    StateBytes(in);
     victim->Valid = false;
-    victim->State = probe_;  // within the capacity kept from before once warm
+    victim->State = probe_;
     Assign(victim->Vertices, in.VertexBytes, in.VertexByteCount);
     Assign(victim->Indices, in.IndexBytes, in.IndexByteCount);
     victim->Draw.Setups[0].Clear();
     victim->Draw.Setups[1].Clear();
     victim->LastUse = ++clock_;
     begun_ = victim;
-    return victim->Draw;
+    return &victim->Draw;
 }
 
 void DrawReuse::Keep() {
@@ -149,6 +163,7 @@ void DrawReuse::Keep() {
 
 void DrawReuse::Forget() {
     for (Entry& e : entries_) e.Valid = false;
+    for (Seen& seen : seen_) seen.State.clear();
     begun_ = nullptr;
 }
 

@@ -22,6 +22,12 @@
 // the draw being made, never from what is kept: a set-up holds planes and
 // edges of the screen positions and vertex attributes alone.
 //
+// A draw is kept only when its small inputs (all but the vertex and index
+// bytes) are those of a recent draw: a viewer turning the figure changes the
+// world matrix every frame, and copying its vertices and writing its
+// set-ups out for a draw that never comes again would cost every frame.
+// The catalogue's views repeat from their second draw on.
+//
 // Memory: kEntryCount entries, each kept only while it holds at most
 // kMaxKeptSetups set-ups (~340 bytes each) and kMaxKeptInputBytes of vertex
 // and index bytes, plus its tile bins (4 bytes per triangle and tile it
@@ -75,10 +81,12 @@ public:
     // used.
     const KeptDraw* Find(const SetupInputs& in);
 
-    // An entry for `in`'s draw, the least recently used one given over, its
-    // set-ups empty; it is found only after Keep. The reference is valid
+    // After a Find of the same inputs that found nothing: an entry for the
+    // draw, the least recently used one given over, its set-ups empty, to be
+    // found after Keep; or null when its small inputs are new (then they are
+    // remembered, and a draw repeating them is kept). The pointer is valid
     // until the next call to this object.
-    KeptDraw& Begin(const SetupInputs& in);
+    KeptDraw* Begin(const SetupInputs& in);
     // The draw begun last is complete: it is kept when within the bounds.
     void Keep();
 
@@ -99,8 +107,15 @@ private:
     void StateBytes(const SetupInputs& in);
     bool Matches(const Entry& e, const SetupInputs& in) const;
 
+    // The small inputs of recent draws, whether kept or not.
+    struct Seen {
+        std::vector<uint8_t> State;
+        uint64_t LastUse = 0;
+    };
+
     std::array<Entry, kEntryCount> entries_;
-    std::vector<uint8_t> probe_;
+    std::array<Seen, kEntryCount> seen_;
+    std::vector<uint8_t> probe_;  // StateBytes of the draw of the last Find
     uint64_t clock_ = 0;
     Entry* begun_ = nullptr;
 };

@@ -323,7 +323,7 @@ void Rasterizer::Draw(const PipelineState& state, const VertexStream& vertices, 
         in.TwoThreads = twoThreads;
         if (DrawReuse::Keepable(in)) {
             replay = impl_->reuse.Find(in);
-            if (replay == nullptr) keep = &impl_->reuse.Begin(in);
+            if (replay == nullptr) keep = impl_->reuse.Begin(in);
         }
     }
     impl_->lastReused = replay != nullptr;
