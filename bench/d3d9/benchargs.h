@@ -20,13 +20,16 @@ namespace wbx::testing {
 
 inline constexpr const char* kFrameBenchUsage =
     "usage: PROGRAM [MODEL.pdt] [--size WxH] [--frames N] [--warmup N] [--threads 1,2,...]\n"
-    "               [--yaw STEPS] [--pause US] [--isa scalar|sse2|avx2] [--reference] [--ppm OUT.ppm]\n"
+    "               [--yaw STEPS] [--pause US] [--isa scalar|sse2|avx2] [--reference] [--reuse]\n"
+    "               [--ppm OUT.ppm]\n"
     "  MODEL.pdt   a model file (object 0 is drawn); default: the sample figure type1\n"
     "  --size      frame size, 16x16 .. 8192x8192 (default 640x480)\n"
     "  --frames    timed frames, 1 .. 100000 (default 200), after --warmup untimed ones (default 20)\n"
     "  --threads   drawing threads, each 0 .. 64, one figure per count (default 1,2; 0: automatic)\n"
     "  --pause     microseconds of idleness before each frame, 0 .. 1000000, as a paced viewer\n"
-    "              leaves between frames (default 0)\n";
+    "              leaves between frames (default 0)\n"
+    "  --reuse     let the software rasteriser draw the kept set-ups of the repeated figure, as the\n"
+    "              viewer does (default: every frame is transformed and set up anew, as its peer does)\n";
 
 struct FrameBenchArgs {
     std::string Model;  // empty: the sample figure
@@ -38,8 +41,9 @@ struct FrameBenchArgs {
     std::vector<int> Threads{1, 2};
     std::string Isa;  // empty: the widest
     bool Reference = false;
-    bool Help = false;  // --help: print the usage and stop
-    std::string Ppm;    // where to write the last frame, or empty
+    bool Reuse = false;  // draw reuse on (the software rasteriser's)
+    bool Help = false;   // --help: print the usage and stop
+    std::string Ppm;     // where to write the last frame, or empty
 };
 
 // A whole decimal integer within [low, high], or false.
@@ -67,6 +71,8 @@ inline bool ParseFrameBenchArgs(int argc, char** argv, FrameBenchArgs& args, std
         std::string v;
         if (a == "--reference") {
             args.Reference = true;
+        } else if (a == "--reuse") {
+            args.Reuse = true;
         } else if (a == "--help") {
             args.Help = true;
         } else if (a == "--size") {
@@ -124,8 +130,8 @@ inline bool ParseFrameBenchArgs(int argc, char** argv, FrameBenchArgs& args, std
 
 // The whole program around `run`: the arguments parsed (usage and status 2
 // on a bad one, the usage alone for --help), then run(args), whose exception
-// ends the program with status 1. `softwareOptions`: whether --isa and
-// --reference mean anything to this program.
+// ends the program with status 1. `softwareOptions`: whether --isa,
+// --reference and --reuse mean anything to this program.
 template <class Run>
 int FrameBenchMain(int argc, char** argv, bool softwareOptions, Run&& run) {
     FrameBenchArgs args;
@@ -138,8 +144,8 @@ int FrameBenchMain(int argc, char** argv, bool softwareOptions, Run&& run) {
         std::printf("%s", kFrameBenchUsage);
         return 0;
     }
-    if (!softwareOptions && (!args.Isa.empty() || args.Reference)) {
-        std::fprintf(stderr, "--isa and --reference are the software rasteriser's\n");
+    if (!softwareOptions && (!args.Isa.empty() || args.Reference || args.Reuse)) {
+        std::fprintf(stderr, "--isa, --reference and --reuse are the software rasteriser's\n");
         return 2;
     }
     try {

@@ -6,8 +6,12 @@
 // compare against Mesa's llvmpipe.
 //
 //   wbx_bench_d3d9_frame [MODEL.pdt] [--size WxH] [--frames N] [--threads 1,2,0]
-//                        [--yaw STEPS] [--pause US] [--isa scalar|sse2|avx2] [--reference] [--ppm OUT]
+//                        [--yaw STEPS] [--pause US] [--isa scalar|sse2|avx2] [--reference] [--reuse]
+//                        [--ppm OUT]
 //
+// Every frame draws the same figure: with draw reuse the rasteriser would
+// draw its kept set-ups instead of doing the frame's vertex work, which the
+// peer does every frame; so reuse is off unless --reuse asks for it.
 // Thread count 0 is the rasteriser's own choice by frame size. Exit status
 // 0 done, 1 the model could not be drawn, 2 bad arguments.
 
@@ -33,13 +37,15 @@ void CopyOut(const Canvas& canvas, std::vector<uint8_t>& window) {
 
 int Run(const FrameBenchArgs& args) {
     const FigureScene scene = MakeFrameScene(args.Model, args.Width, args.Height, args.Yaw);
-    std::printf("frame %dx%d, %zu triangles, %d frames%s\n", args.Width, args.Height,
-                scene.Indices.size() / 3, args.Frames, args.Reference ? ", reference pixel path" : "");
+    std::printf("frame %dx%d, %zu triangles, %d frames%s%s\n", args.Width, args.Height,
+                scene.Indices.size() / 3, args.Frames, args.Reference ? ", reference pixel path" : "",
+                args.Reuse ? ", draw reuse" : "");
     for (const int threads : args.Threads) {
         Canvas canvas(args.Width, args.Height, D3DFMT_D16);
         std::vector<uint8_t> window(static_cast<size_t>(args.Width) * args.Height * 4);
         Rasterizer r;
         r.SetReferencePixelPath(args.Reference);
+        r.SetDrawReuse(args.Reuse);
         r.SetThreadCount(threads);
         if (!args.Isa.empty() && !r.SetPixelIsa(ParsePixelIsa(args.Isa))) {
             std::fprintf(stderr, "this processor has no %s variant\n", args.Isa.c_str());

@@ -51,6 +51,7 @@ void BM_ViewerFrame(benchmark::State& state) {
     Canvas canvas(kWidth, kHeight, D3DFMT_D16);
     std::vector<uint8_t> capture(static_cast<size_t>(kWidth) * kHeight * 4);
     Rasterizer r;
+    r.SetDrawReuse(false);  // the frame's whole work, every frame
     r.SetReferencePixelPath(state.range(0) != 0);
     r.SetThreadCount(static_cast<int>(state.range(1)));
     if (!PickIsa(state, r, state.range(2))) return;
@@ -81,6 +82,7 @@ void BM_PacedFrame(benchmark::State& state) {
     Canvas canvas(kWidth, kHeight, D3DFMT_D16);
     std::vector<uint8_t> capture(static_cast<size_t>(kWidth) * kHeight * 4);
     Rasterizer r;
+    r.SetDrawReuse(false);
     r.SetThreadCount(static_cast<int>(state.range(0)));
     DrawFigureFrame(r, scene, canvas);  // warm: the worker exists, scratch is sized
     for (auto _ : state) {
@@ -170,11 +172,13 @@ void BM_VertexProcessing(benchmark::State& state) {
 BENCHMARK(BM_VertexProcessing)->Unit(benchmark::kMicrosecond);
 
 // The draw alone (vertex processing, setup and pixels), no clear between
-// frames: the depth test passes everywhere as the z buffer stays at 1.
+// frames: the depth test passes everywhere as the z buffer stays at 1. With
+// reuse, every draw after the first draws the kept set-ups: the pixels alone.
 void BM_FigureDraw(benchmark::State& state) {
     const FigureScene scene = MakeFigureScene(kWidth, kHeight, kRings, kSegments);
     Canvas canvas(kWidth, kHeight, D3DFMT_D16);
     Rasterizer r;
+    r.SetDrawReuse(state.range(0) != 0);
     r.SetThreadCount(1);
     r.Clear(canvas.Targets(), scene.State.Viewport, 0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER,
             0xFF888888, 1.0f, 0);
@@ -183,7 +187,7 @@ void BM_FigureDraw(benchmark::State& state) {
         benchmark::DoNotOptimize(canvas.Color.data());
     }
 }
-BENCHMARK(BM_FigureDraw)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_FigureDraw)->ArgNames({"reuse"})->Arg(0)->Arg(1)->Unit(benchmark::kMicrosecond);
 
 // Fill rate: full-screen quads, textured (A1R5G5B5, linear), lit colour,
 // alpha-blended, depth-tested: pixels per second.
@@ -198,6 +202,7 @@ void BM_FillRate(benchmark::State& state) {
                                        {1, -1, 0.5f, 0, 0, -1, 1, 1}, {-1, -1, 0.5f, 0, 0, -1, 0, 1}};
     Canvas canvas(kWidth, kHeight, D3DFMT_D16);
     Rasterizer r;
+    r.SetDrawReuse(false);
     r.SetThreadCount(1);
     r.Clear(canvas.Targets(), s.Viewport, 0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0xFF888888, 1.0f,
             0);
@@ -214,6 +219,7 @@ void BM_TriangleRate(benchmark::State& state) {
     const FigureScene scene = MakeFigureScene(kWidth, kHeight, 200, 250);
     Canvas canvas(kWidth, kHeight, D3DFMT_D16);
     Rasterizer r;
+    r.SetDrawReuse(false);
     r.SetThreadCount(1);
     for (auto _ : state) {
         DrawFigureFrame(r, scene, canvas);

@@ -10,6 +10,7 @@
 
 #include "d3d9/raster/primitivecount.h"
 #include "d3d9/raster/vertexformat.h"
+#include "drawreuse.h"
 #include "pixelprocessor.h"
 #include "primitiveassembler.h"
 #include "setup.h"
@@ -84,6 +85,10 @@ constexpr int64_t kTwoThreadArea = 1280 * 720;
 // Solid triangles of at most this many primitives are drawn by one thread.
 constexpr uint64_t kTwoThreadPrimitives = 256;
 
+// A draw whose set-ups are kept is set up this many primitives at a time,
+// each batch drawn at once, while its set-ups are still in the cache.
+constexpr uint64_t kSetupBatch = 64;
+
 }  // namespace
 
 struct Rasterizer::Impl {
@@ -91,12 +96,15 @@ struct Rasterizer::Impl {
     std::vector<ShadedVertex> shaded;  // per vertex of the draw's range
     std::vector<ScreenVertex> screen;  // projected, for vertices inside every plane
     std::vector<uint8_t> outcode;      // Clipper::Outcode per vertex
-    // Two-thread drawing: each thread's triangles in submission order, and
-    // per screen tile the indices of those that touch it.
-    TriangleList setups[2];
-    std::vector<std::vector<uint32_t>> bins[2];
+    // Two-thread drawing of a draw that is not kept: each thread's triangles
+    // in submission order, and per screen tile the indices of those that
+    // touch it.
+    KeptDraw scratch;
+    DrawReuse reuse;
+    bool reuseOn = true;
     bool referenceOnly = false;
     bool lastFast = false;
+    bool lastReused = false;
     int threads = 0;  // see SetThreadCount
     PixelIsa isa = BestPixelIsa();
     std::unique_ptr<WorkerThread> worker;  // created on first use
@@ -117,6 +125,11 @@ Rasterizer::~Rasterizer() = default;
 
 void Rasterizer::SetReferencePixelPath(bool on) { impl_->referenceOnly = on; }
 bool Rasterizer::LastDrawUsedFastPath() const { return impl_->lastFast; }
+void Rasterizer::SetDrawReuse(bool on) {
+    impl_->reuseOn = on;
+    if (!on) impl_->reuse.Forget();
+}
+bool Rasterizer::LastDrawReused() const { return impl_->lastReused; }
 void Rasterizer::SetThreadCount(int count) { impl_->threads = count <= 0 ? 0 : (count > 1 ? 2 : 1); }
 bool Rasterizer::SetPixelIsa(PixelIsa isa) {
     if (SpanKernelFor(isa, TexelKind::None) == nullptr) return false;
@@ -127,6 +140,7 @@ bool Rasterizer::SetPixelIsa(PixelIsa isa) {
 void Rasterizer::Draw(const PipelineState& state, const VertexStream& vertices, const IndexStream* indices,
                       const DrawCall& call, const RenderTargets& targets) {
     impl_->lastFast = false;
+    impl_->lastReused = false;
     const VertexFormat format = DecodeFVF(vertices.FVF);
     if (!format.Valid || vertices.Data == nullptr || vertices.VertexCount == 0 ||
         vertices.Stride < static_cast<UINT>(format.Size)) {
@@ -285,45 +299,96 @@ void Rasterizer::Draw(const PipelineState& state, const VertexStream& vertices, 
     const DWORD fill = state.RenderStates[D3DRS_FILLMODE];
     const PixelRect& scissor = pixels.Scissor();
     const int64_t area = static_cast<int64_t>(scissor.X1 - scissor.X0) * (scissor.Y1 - scissor.Y0);
-    const bool twoThreads = solidTriangles && fill != D3DFILL_WIREFRAME && fill != D3DFILL_POINT &&
-                            primitives > kTwoThreadPrimitives && impl_->ThreadsFor(area) > 1;
+    const bool solidFill = solidTriangles && fill != D3DFILL_WIREFRAME && fill != D3DFILL_POINT;
+    const bool twoThreads = solidFill && primitives > kTwoThreadPrimitives && impl_->ThreadsFor(area) > 1;
+    // Solid triangles may be kept for a draw that repeats this one; the
+    // inputs are compared in full before the kept set-ups are drawn.
+    const KeptDraw* replay = nullptr;
+    KeptDraw* keep = nullptr;
+    if (impl_->reuseOn && solidFill) {
+        SetupInputs in;
+        in.State = &state;
+        in.Vertices = &vertices;
+        in.Indices = indexed ? indices : nullptr;
+        in.Call = &call;
+        in.Primitives = primitives;
+        in.VertexBytes = vertices.Data + static_cast<size_t>(first) * vertices.Stride;
+        in.VertexByteCount = (rangeSize - 1) * vertices.Stride + static_cast<size_t>(format.Size);
+        if (indexed) {
+            in.IndexBytes = firstIndex;
+            in.IndexByteCount = static_cast<size_t>(used) * (indices->Is32Bit ? 4 : 2);
+        }
+        in.Scissor = scissor;
+        in.FlatShading = pixels.FlatShading();
+        in.TwoThreads = twoThreads;
+        if (DrawReuse::Keepable(in)) {
+            replay = impl_->reuse.Find(in);
+            if (replay == nullptr) keep = impl_->reuse.Begin(in);
+        }
+    }
+    impl_->lastReused = replay != nullptr;
+
     if (!twoThreads) {
-        PrimitiveAssembler assembler(state, pixels, arrays, format.Transformed, nullptr);
+        if (replay != nullptr) {
+            const TriangleList& setups = replay->Setups[0];
+            for (size_t i = 0; i < setups.Size(); ++i) pixels.DrawTriangle(setups[i]);
+            return;
+        }
+        if (keep == nullptr) {
+            PrimitiveAssembler assembler(state, pixels, arrays, format.Transformed, nullptr);
+            shade(assembler, 0, rangeSize);
+            walk(assembler, 0, primitives);
+            return;
+        }
+        TriangleList& setups = keep->Setups[0];
+        PrimitiveAssembler assembler(state, pixels, arrays, format.Transformed, &setups);
         shade(assembler, 0, rangeSize);
-        walk(assembler, 0, primitives);
+        size_t drawn = 0;
+        for (uint64_t p = 0; p < primitives; p += kSetupBatch) {
+            walk(assembler, p, std::min(p + kSetupBatch, primitives));
+            for (; drawn < setups.Size(); ++drawn) pixels.DrawTriangle(setups[drawn]);
+        }
+        impl_->reuse.Keep();
         return;
     }
 
     // Two threads: each shades half of the vertices, then sets up half of the
     // triangles (in order) and bins them by screen tile; then both draw whole
     // tiles, each tile's triangles in submission order, so every pixel sees
-    // the same sequence of writes as with one thread.
+    // the same sequence of writes as with one thread. A repeated draw starts
+    // at the tiles, with the set-ups and bins it kept.
     const int tilesX = (scissor.X1 - scissor.X0 + kTileWidth - 1) >> kTileShiftX;
     const int tilesY = (scissor.Y1 - scissor.Y0 + kTileHeight - 1) >> kTileShiftY;
     const size_t tileCount = static_cast<size_t>(tilesX) * static_cast<size_t>(tilesY);
     std::atomic<size_t> nextTile{0};
     WorkerThread& worker = impl_->Worker();
+    KeptDraw& made = keep != nullptr ? *keep : impl_->scratch;
+    const KeptDraw& drawn = replay != nullptr ? *replay : made;
     const auto job = [&](int index) {
-        TriangleList& setups = impl_->setups[index];
-        std::vector<std::vector<uint32_t>>& bins = impl_->bins[index];
-        setups.Clear();
-        if (bins.size() < tileCount) bins.resize(tileCount);
-        for (size_t tile = 0; tile < tileCount; ++tile) bins[tile].clear();
-        PrimitiveAssembler assembler(state, pixels, arrays, format.Transformed, &setups);
-        const size_t vertexSplit = rangeSize / 2;
-        shade(assembler, index == 0 ? 0 : vertexSplit, index == 0 ? vertexSplit : rangeSize);
-        worker.Sync();
-        const uint64_t primitiveSplit = primitives / 2;
-        walk(assembler, index == 0 ? 0 : primitiveSplit, index == 0 ? primitiveSplit : primitives);
-        for (size_t i = 0; i < setups.Size(); ++i) {
-            const TriangleSetup& t = setups[i];
-            const int tx0 = (t.MinX - scissor.X0) >> kTileShiftX, tx1 = (t.MaxX - scissor.X0) >> kTileShiftX;
-            const int ty0 = (t.MinY - scissor.Y0) >> kTileShiftY, ty1 = (t.MaxY - scissor.Y0) >> kTileShiftY;
-            for (int ty = ty0; ty <= ty1; ++ty)
-                for (int tx = tx0; tx <= tx1; ++tx)
-                    bins[static_cast<size_t>(ty) * tilesX + tx].push_back(static_cast<uint32_t>(i));
+        if (replay == nullptr) {
+            TriangleList& setups = made.Setups[index];
+            std::vector<std::vector<uint32_t>>& bins = made.Bins[index];
+            setups.Clear();
+            if (bins.size() < tileCount) bins.resize(tileCount);
+            for (size_t tile = 0; tile < tileCount; ++tile) bins[tile].clear();
+            PrimitiveAssembler assembler(state, pixels, arrays, format.Transformed, &setups);
+            const size_t vertexSplit = rangeSize / 2;
+            shade(assembler, index == 0 ? 0 : vertexSplit, index == 0 ? vertexSplit : rangeSize);
+            worker.Sync();
+            const uint64_t primitiveSplit = primitives / 2;
+            walk(assembler, index == 0 ? 0 : primitiveSplit, index == 0 ? primitiveSplit : primitives);
+            for (size_t i = 0; i < setups.Size(); ++i) {
+                const TriangleSetup& t = setups[i];
+                const int tx0 = (t.MinX - scissor.X0) >> kTileShiftX,
+                          tx1 = (t.MaxX - scissor.X0) >> kTileShiftX;
+                const int ty0 = (t.MinY - scissor.Y0) >> kTileShiftY,
+                          ty1 = (t.MaxY - scissor.Y0) >> kTileShiftY;
+                for (int ty = ty0; ty <= ty1; ++ty)
+                    for (int tx = tx0; tx <= tx1; ++tx)
+                        bins[static_cast<size_t>(ty) * tilesX + tx].push_back(static_cast<uint32_t>(i));
+            }
+            worker.Sync();
         }
-        worker.Sync();
         for (size_t tile = nextTile.fetch_add(1); tile < tileCount; tile = nextTile.fetch_add(1)) {
             const int tx = static_cast<int>(tile % static_cast<size_t>(tilesX));
             const int ty = static_cast<int>(tile / static_cast<size_t>(tilesX));
@@ -333,14 +398,15 @@ void Rasterizer::Draw(const PipelineState& state, const VertexStream& vertices, 
             clip.X1 = std::min(clip.X0 + kTileWidth, scissor.X1);
             clip.Y1 = std::min(clip.Y0 + kTileHeight, scissor.Y1);
             for (int k = 0; k < 2; ++k) {
-                const TriangleList& triangles = impl_->setups[k];
-                for (const uint32_t i : impl_->bins[k][tile]) pixels.DrawTriangle(triangles[i], clip);
+                const TriangleList& triangles = drawn.Setups[k];
+                for (const uint32_t i : drawn.Bins[k][tile]) pixels.DrawTriangle(triangles[i], clip);
             }
         }
     };
     // Handed over by reference: a function object holding the captures
     // themselves would be allocated anew every draw.
     worker.Run(std::ref(job));
+    if (keep != nullptr) impl_->reuse.Keep();
 }
 
 void Rasterizer::Clear(const RenderTargets& targets, const D3DVIEWPORT9& viewport, DWORD rectCount,

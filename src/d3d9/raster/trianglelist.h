@@ -3,13 +3,21 @@
 // is set up straight into the next free slot and kept only if it turns out
 // to be drawn. Slots survive Clear, so a steady scene neither allocates nor
 // copies a set-up once it is made.
+//
+// Slots are left uninitialised until written: a list kept for a repeated
+// draw holds its memory for long, and the pages of slots beyond the last
+// set-up are then never touched (nor resident) for nothing.
 
+#include <algorithm>
 #include <cstddef>
-#include <vector>
+#include <memory>
+#include <type_traits>
 
 #include "setup.h"
 
 namespace wbx::raster {
+
+static_assert(std::is_trivially_default_constructible_v<TriangleSetup>, "slots are left unwritten");
 
 class TriangleList {
 public:
@@ -19,13 +27,22 @@ public:
 
     // The next free slot; what is written there is kept by Keep().
     TriangleSetup& Slot() {
-        if (count_ == slots_.size()) slots_.resize(slots_.empty() ? 256 : 2 * slots_.size());
+        if (count_ == capacity_) Grow();
         return slots_[count_];
     }
     void Keep() { ++count_; }
 
 private:
-    std::vector<TriangleSetup> slots_;
+    void Grow() {
+        const size_t capacity = capacity_ == 0 ? 256 : 2 * capacity_;
+        std::unique_ptr<TriangleSetup[]> slots(new TriangleSetup[capacity]);  // default-initialised
+        std::copy_n(slots_.get(), count_, slots.get());
+        slots_ = std::move(slots);
+        capacity_ = capacity;
+    }
+
+    std::unique_ptr<TriangleSetup[]> slots_;
+    size_t capacity_ = 0;
     size_t count_ = 0;
 };
 

@@ -10,7 +10,7 @@
 //   - Draw never reads outside VertexStream/IndexStream: a primitive that
 //     names a vertex at or beyond VertexCount is skipped.
 //   - The same inputs give the same pixels, bit for bit, on every run and on
-//     every thread count.
+//     every thread count, whether or not a draw's set-ups are reused.
 
 #include <cstdint>
 #include <memory>
@@ -98,6 +98,19 @@ public:
     // rectangles are clipped to the viewport. Flags are D3DCLEAR_*.
     void Clear(const RenderTargets& targets, const D3DVIEWPORT9& viewport, DWORD rectCount,
                const D3DRECT* rects, DWORD flags, D3DCOLOR color, float z, DWORD stencil);
+
+    // Draw reuse (on by default): the triangle set-ups of the last few solid
+    // draws are kept, and a draw whose every input before the pixel stage is
+    // byte for byte that of a kept one (vertices, indices, call, transforms,
+    // lighting, viewport, culling, target sizes, thread count) draws the kept
+    // set-ups instead of transforming, lighting, clipping and setting up
+    // again. What only the pixel stage reads (textures and their contents,
+    // blending, depth and alpha tests) may differ. The pixels are the same
+    // either way; memory: see drawreuse.h (a few MB for a figure). Off
+    // forgets what is kept.
+    void SetDrawReuse(bool on);
+    // Whether the last Draw drew kept set-ups.
+    bool LastDrawReused() const;
 
     // Diagnostics for tests and benchmarks. With the reference path on, every
     // pixel goes through the plain per-pixel routine instead of the routines
