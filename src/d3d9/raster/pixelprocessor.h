@@ -79,6 +79,11 @@ private:
     bool depthTest_ = false;   // with a usable depth buffer only
     bool depthWrite_ = false;  // with a usable depth buffer only
     DWORD depthFunc_ = D3DCMP_LESSEQUAL;
+    // Every depth field holds uniformDepth_ (quantised) throughout the draw:
+    // the surface's since its clear, and the draw writes none. The kernels
+    // compare with it; the reference reads memory all the same.
+    bool depthUniform_ = false;
+    uint32_t uniformDepth_ = 0;
 
     // Alpha test.
     bool alphaTest_ = false;

@@ -39,9 +39,11 @@ int SpanKernelBody(const SpanConstants& c, const TriangleSetup& t, const int32_t
     // Copies in locals also keep the compiler from reloading them after
     // every store to the targets, which may alias anything.
     constexpr bool kFixed = Profile != SpanProfile::Any;
-    const DepthKind depthKind = kFixed ? DepthKind::Word16 : c.Depth;
+    const DepthKind depthKind =
+        kFixed ? (Profile == SpanProfile::Blended ? DepthKind::None : DepthKind::Word16) : c.Depth;
     const DWORD depthFunc = kFixed ? D3DCMP_LESSEQUAL : c.DepthFunc;
     const bool depthWrite = kFixed ? Profile == SpanProfile::Opaque16 : c.DepthWrite;
+    const bool depthUniform = !kFixed && c.DepthUniform && !depthWrite;  // written depth is read back
     const BlendKind blendKind =
         kFixed ? (Profile == SpanProfile::Opaque16 ? BlendKind::Off : BlendKind::SourceAlpha) : c.Blend;
     const bool alphaTest = kFixed ? false : c.AlphaTest;
@@ -201,27 +203,32 @@ int SpanKernelBody(const SpanConstants& c, const TriangleSetup& t, const int32_t
                     depthValue = V::Or(V::And(over, fieldMaskV), V::AndNot(over, q));
                 }
             }
-            const Int offsets =
-                V::Add(V::MulLo32(pixelY, V::Set(depthPitch)),
-                       depthKind == DepthKind::Word16 ? V::Add(pixelX, pixelX) : V::template Sll<2>(pixelX));
-            V::Store(depthAt, offsets);
-            if (depthKind == DepthKind::Word16) {
-                // Four bytes read at each word, except at the surface's very
-                // last word, whose next two bytes may not exist.
-                if (V::LaneBits(V::CmpEq(offsets, lastDepthWord)) == 0) {
-                    depthWord = V::And(V::Gather32(depthBits, offsets, ones), low16);
-                } else {
-                    alignas(32) uint16_t words[kLanes];
-                    for (int i = 0; i < kLanes; ++i) std::memcpy(&words[i], depthBits + depthAt[i], 2);
-                    depthWord = V::LoadWidened16(words);
-                }
+            Int stored;
+            if (depthUniform) {
+                stored = V::Set(static_cast<int>(c.UniformDepth));  // as cleared, and not written since
             } else {
-                depthWord = V::Gather32(depthBits, offsets, ones);
+                const Int offsets = V::Add(
+                    V::MulLo32(pixelY, V::Set(depthPitch)),
+                    depthKind == DepthKind::Word16 ? V::Add(pixelX, pixelX) : V::template Sll<2>(pixelX));
+                V::Store(depthAt, offsets);
+                if (depthKind == DepthKind::Word16) {
+                    // Four bytes read at each word, except at the surface's very
+                    // last word, whose next two bytes may not exist.
+                    if (V::LaneBits(V::CmpEq(offsets, lastDepthWord)) == 0) {
+                        depthWord = V::And(V::Gather32(depthBits, offsets, ones), low16);
+                    } else {
+                        alignas(32) uint16_t words[kLanes];
+                        for (int i = 0; i < kLanes; ++i) std::memcpy(&words[i], depthBits + depthAt[i], 2);
+                        depthWord = V::LoadWidened16(words);
+                    }
+                } else {
+                    depthWord = V::Gather32(depthBits, offsets, ones);
+                }
+                stored = depthFormat.DepthShift == 0 && depthFormat.BytesPerPixel == 2 &&
+                                 depthFormat.DepthBits == 16
+                             ? depthWord
+                             : V::And(V::SrlVar(depthWord, depthFormat.DepthShift), fieldMaskV);
             }
-            const Int stored =
-                depthFormat.DepthShift == 0 && depthFormat.BytesPerPixel == 2 && depthFormat.DepthBits == 16
-                    ? depthWord
-                    : V::And(V::SrlVar(depthWord, depthFormat.DepthShift), fieldMaskV);
             visible = V::And(visible, compare(depthFunc, depthValue, stored));
             if (V::LaneBits(visible) == 0) continue;
         }
@@ -434,6 +441,8 @@ SpanKernel KernelFor(TexelKind texels, SpanProfile profile) {
                     return &SpanKernelBody<V, TexelKind::Linear1555, SpanProfile::Opaque16>;
                 case SpanProfile::Blended16:
                     return &SpanKernelBody<V, TexelKind::Linear1555, SpanProfile::Blended16>;
+                case SpanProfile::Blended:
+                    return &SpanKernelBody<V, TexelKind::Linear1555, SpanProfile::Blended>;
                 default:
                     return &SpanKernelBody<V, TexelKind::Linear1555, SpanProfile::Any>;
             }
