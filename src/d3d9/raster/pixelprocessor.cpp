@@ -338,7 +338,9 @@ void PixelProcessor::ChooseKernel(PixelIsa isa) {
         static_cast<int64_t>(scissor_.Y1) * depthPitch_ >= INT32_MAX) {
         return;
     }
-    kernel_ = SpanKernelFor(isa, texels, SpanProfileOf(c, texels));
+    profile_ = SpanProfileOf(c, texels);
+    kernel_ = SpanKernelFor(isa, texels, profile_);
+    if (kernel_ == nullptr) profile_ = SpanProfile::Any;
     packNarrow_ = NarrowPackFor(isa);
 }
 

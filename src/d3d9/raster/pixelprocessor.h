@@ -48,6 +48,8 @@ public:
     bool FlatShading() const { return flat_; }
     // True when the draw's triangles go through a span kernel.
     bool UsesFastPath() const { return kernel_ != nullptr; }
+    // The states that kernel has fixed (Any without one).
+    SpanProfile Profile() const { return profile_; }
 
     // Draws the triangle's pixels inside `clip` (a part of the scissor). Safe
     // to call from several threads at once for disjoint clips.
@@ -97,6 +99,7 @@ private:
 
     // The span kernel, where it covers the draw, and what it reads.
     SpanKernel kernel_ = nullptr;
+    SpanProfile profile_ = SpanProfile::Any;
     SpanConstants span_;
     // The packing of narrow boxes, in the kernel's instruction set.
     NarrowPackFunction packNarrow_ = nullptr;
