@@ -147,6 +147,7 @@ TEST(RasterSpanKernel, StateVariantsMatchTheReference) {
         bool Blend, DepthWrite, Specular, Flat;
         D3DFORMAT Texture, Depth;
         DWORD ZFunc;
+        DWORD AlphaOp = D3DTOP_MODULATE, ColorOp = D3DTOP_MODULATE;
     };
     const Variant variants[] = {
         {"viewer", true, false, true, false, D3DFMT_A1R5G5B5, D3DFMT_D16, D3DCMP_LESSEQUAL},
@@ -163,6 +164,11 @@ TEST(RasterSpanKernel, StateVariantsMatchTheReference) {
         // A 16-bit word whose depth field sits above a stencil bit: not the routine's D16.
         {"D15S1", true, true, false, false, D3DFMT_A1R5G5B5, D3DFMT_D15S1, D3DCMP_LESSEQUAL},
         {"D24S8", true, true, true, false, D3DFMT_A1R5G5B5, D3DFMT_D24S8, D3DCMP_NOTEQUAL},
+        // The viewer's states but for one operation of the stage.
+        {"texture alpha alone", true, false, true, false, D3DFMT_A1R5G5B5, D3DFMT_D16, D3DCMP_LESSEQUAL,
+         D3DTOP_SELECTARG1},
+        {"diffuse colour alone", false, true, true, false, D3DFMT_A1R5G5B5, D3DFMT_D16, D3DCMP_LESSEQUAL,
+         D3DTOP_MODULATE, D3DTOP_SELECTARG2},
     };
     for (const Variant& k : variants) {
         FigureScene scene = MakeFigureScene(160, 120, 24, 24, 900);
@@ -174,6 +180,8 @@ TEST(RasterSpanKernel, StateVariantsMatchTheReference) {
         rs[D3DRS_SPECULARENABLE] = k.Specular;
         rs[D3DRS_SHADEMODE] = k.Flat ? D3DSHADE_FLAT : D3DSHADE_GOURAUD;
         rs[D3DRS_ZFUNC] = k.ZFunc;
+        scene.State.StageStates[0][D3DTSS_ALPHAOP] = k.AlphaOp;
+        scene.State.StageStates[0][D3DTSS_COLOROP] = k.ColorOp;
         scene.State.ActiveLights[0].Direction = {0.4f, -0.3f, -1};  // varied diffuse and specular
         scene.State.Material.Power = 6.0f;
         ExpectVariantsMatch(scene, 160, 120, k.Depth, k.Name);

@@ -26,7 +26,8 @@ bool HasAvx2() { return __builtin_cpu_supports("avx2"); }
 }  // namespace
 
 SpanProfile SpanProfileOf(const SpanConstants& c, TexelKind texels) {
-    if (texels != TexelKind::Linear1555 || c.AlphaTest) return SpanProfile::Any;
+    const bool modulates = c.ColorTexture && c.ColorDiffuse && c.AlphaTexture && c.AlphaDiffuse;
+    if (texels != TexelKind::Linear1555 || !modulates || c.AlphaTest) return SpanProfile::Any;
     if (c.Depth == DepthKind::None)
         return c.Blend == BlendKind::SourceAlpha ? SpanProfile::Blended : SpanProfile::Any;
     const bool d16 = c.DepthFormat.BytesPerPixel == 2 && c.DepthFormat.DepthBits == 16 &&

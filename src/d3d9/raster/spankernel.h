@@ -45,7 +45,8 @@ enum class BlendKind {
 };
 
 // States a kernel may have fixed at compile time, for the draws the viewer
-// makes most: a linearly filtered 1-5-5-5 texture, no alpha test, and either
+// makes most: a linearly filtered 1-5-5-5 texture modulated by the diffuse
+// colour (colour and alpha), no alpha test, and either
 // opaque (over a D16 depth word tested LESSEQUAL and written, no blend) or
 // blended (SRCALPHA / INVSRCALPHA, depth not written) over a D16 depth word
 // tested LESSEQUAL, or with no depth test (none enabled, or one that every

@@ -142,6 +142,7 @@ int SpanKernelBody(const SpanConstants& c, const TriangleSetup& t, const int32_t
         for (int a = 0; a < 7; ++a) flatColor[a] = ToByte(t.Flat[a]);
 
     auto select = [&](Int value, Int mask) {  // value where mask, else 255
+        if (kFixed) return value;             // the profiles modulate texture and diffuse throughout
         return V::Or(V::And(value, mask), V::AndNot(mask, k(kC255Pair)));
     };
     auto mul255 = [&](Int a, Int b) {  // round(a b / 255) per 16-bit half holding 0..255
