@@ -24,6 +24,18 @@ HRESULT SoftwareDevice::EndScene() {
     return hr;
 }
 
+void SoftwareDevice::BeforeDraw() {
+    if (state_.LightsDirty) RefreshActiveLights();
+    if (depthStencil_ == nullptr) return;
+    // Kept only where the draw certainly writes no depth (or stencil, which
+    // shares the word): ZWRITEENABLE off, whatever ZENABLE says.
+    const DWORD* rs = state_.Pipeline.RenderStates;
+    if (rs[D3DRS_ZWRITEENABLE] != FALSE ||
+        (rs[D3DRS_STENCILENABLE] != FALSE && HasStencilBits(depthStencil_->Format()))) {
+        depthStencil_->ForgetUniformDepth();
+    }
+}
+
 raster::RenderTargets SoftwareDevice::Targets(raster::Surface& depthView) {
     raster::RenderTargets targets;
     targets.Color = backBuffers_[0]->View();
@@ -46,8 +58,11 @@ HRESULT SoftwareDevice::Clear(DWORD Count, const D3DRECT* pRects, DWORD Flags, D
     } else if (cooperation_ == Cooperation::Operational &&
                (Flags & (D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER | D3DCLEAR_STENCIL))) {
         raster::Surface depthView;
-        rasterizer_.Clear(Targets(depthView), state_.Pipeline.Viewport, pRects != nullptr ? Count : 0, pRects,
-                          Flags, Color, Z, Stencil);
+        const DWORD rectCount = pRects != nullptr ? Count : 0;
+        rasterizer_.Clear(Targets(depthView), state_.Pipeline.Viewport, rectCount, pRects, Flags, Color, Z,
+                          Stencil);
+        if (Flags & D3DCLEAR_ZBUFFER)
+            depthStencil_->NoteDepthClear(state_.Pipeline.Viewport, rectCount, pRects, Z);
     }
     if (log_) log_->Add(records::Clear(Count, Flags, Color, Z, Stencil, hr));
     return hr;
@@ -110,7 +125,7 @@ HRESULT SoftwareDevice::DrawIndexed(D3DPRIMITIVETYPE type, INT baseVertex, UINT 
     call.BaseVertexIndex = baseVertex;
     call.StartIndex = startIndex;
     call.PrimitiveCount = primCount;
-    if (state_.LightsDirty) RefreshActiveLights();
+    BeforeDraw();
     raster::Surface depthView;
     rasterizer_.Draw(state_.Pipeline, vertices, &indices, call, Targets(depthView));
     return D3D_OK;
@@ -132,7 +147,7 @@ HRESULT SoftwareDevice::DrawNonIndexed(D3DPRIMITIVETYPE type, UINT startVertex, 
     call.Indexed = false;
     call.StartIndex = startVertex;
     call.PrimitiveCount = primCount;
-    if (state_.LightsDirty) RefreshActiveLights();
+    BeforeDraw();
     raster::Surface depthView;
     rasterizer_.Draw(state_.Pipeline, vertices, nullptr, call, Targets(depthView));
     return D3D_OK;

@@ -172,6 +172,10 @@ private:
     uint64_t AvailableMemory() const;
     HRESULT CheckMemory(D3DPOOL pool, uint64_t bytes) const;
     raster::RenderTargets Targets(raster::Surface& depthView);
+    // What every draw that reaches the rasteriser does first: the active
+    // lights brought up to date, and the depth surface told when the draw may
+    // write its depth.
+    void BeforeDraw();
     void RefreshActiveLights();
     HRESULT DrawIndexed(D3DPRIMITIVETYPE type, INT baseVertex, UINT minIndex, UINT numVertices,
                         UINT startIndex, UINT primCount);

@@ -39,6 +39,7 @@ SoftwareSurface::SoftwareSurface(SoftwareDevice* device, IDirect3DBaseTexture9* 
 SoftwareSurface::~SoftwareSurface() = default;
 
 std::shared_ptr<uint8_t[]> SoftwareSurface::ExchangeMemory(std::shared_ptr<uint8_t[]> memory) {
+    depthUniform_ = false;
     bits_.swap(memory);
     return memory;
 }
@@ -71,7 +72,7 @@ HRESULT SoftwareSurface::GetDesc(D3DSURFACE_DESC* pDesc) {
     return D3D_OK;
 }
 
-HRESULT SoftwareSurface::LockRect(D3DLOCKED_RECT* pLockedRect, const RECT* pRect, DWORD /*Flags*/) {
+HRESULT SoftwareSurface::LockRect(D3DLOCKED_RECT* pLockedRect, const RECT* pRect, DWORD Flags) {
     if (pLockedRect == nullptr) return D3DERR_INVALIDCALL;
     pLockedRect->pBits = nullptr;
     pLockedRect->Pitch = 0;
@@ -89,6 +90,8 @@ HRESULT SoftwareSurface::LockRect(D3DLOCKED_RECT* pLockedRect, const RECT* pRect
         top = static_cast<UINT>(pRect->top);
     }
     locked_ = true;
+    // Writes through a read-only lock are the caller's error, as in Direct3D 9.
+    if ((Flags & D3DLOCK_READONLY) == 0) depthUniform_ = false;
     pLockedRect->Pitch = static_cast<INT>(pitch_);
     pLockedRect->pBits = bits_.get() + static_cast<size_t>(top) * pitch_ +
                          static_cast<size_t>(left) * FormatBytesPerPixel(format_);
@@ -102,8 +105,38 @@ HRESULT SoftwareSurface::UnlockRect() {
 }
 
 raster::Surface SoftwareSurface::View() {
-    return raster::Surface{bits_.get(), static_cast<int>(pitch_), static_cast<int>(width_),
-                           static_cast<int>(height_), format_};
+    return raster::Surface{bits_.get(),
+                           static_cast<int>(pitch_),
+                           static_cast<int>(width_),
+                           static_cast<int>(height_),
+                           format_,
+                           depthUniform_,
+                           clearedDepth_};
+}
+
+void SoftwareSurface::NoteDepthClear(const D3DVIEWPORT9& viewport, DWORD rectCount, const D3DRECT* rects,
+                                     float z) {
+    // The rasteriser clears the viewport, or each rectangle within it, and
+    // never beyond the surface: the whole surface is cleared when the
+    // viewport covers it and so does one rectangle (where there are any).
+    // Rectangles that cover it only together are not worth telling apart.
+    const int64_t width = width_, height = height_;
+    bool whole = viewport.X == 0 && viewport.Y == 0 && int64_t{viewport.Width} >= width &&
+                 int64_t{viewport.Height} >= height;
+    if (whole && rectCount > 0 && rects != nullptr) {
+        bool covered = false;
+        for (DWORD i = 0; i < rectCount && !covered; ++i) {
+            const D3DRECT& r = rects[i];
+            covered = r.x1 <= 0 && r.y1 <= 0 && int64_t{r.x2} >= width && int64_t{r.y2} >= height;
+        }
+        whole = covered;
+    }
+    if (whole) {
+        depthUniform_ = true;
+        clearedDepth_ = z;
+    } else if (depthUniform_ && !(z == clearedDepth_)) {
+        depthUniform_ = false;  // part of the surface now holds another value
+    }
 }
 
 }  // namespace wbx

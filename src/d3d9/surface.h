@@ -50,17 +50,37 @@ public:
     UINT Height() const { return height_; }
     UINT Pitch() const { return pitch_; }
     D3DFORMAT Format() const { return format_; }
-    uint8_t* Bits() { return bits_.get(); }
+    // Writable pixels: whoever takes them may change depth values.
+    uint8_t* Bits() {
+        depthUniform_ = false;
+        return bits_.get();
+    }
     const uint8_t* Bits() const { return bits_.get(); }
     ULONG PublicReferences() const { return refs_; }  // surfaces of the device only
     bool Locked() const { return locked_; }
-    // The pixels' memory (ByteSize bytes), shared with the surface.
-    const std::shared_ptr<uint8_t[]>& Memory() const { return bits_; }
+    // The pixels' memory (ByteSize bytes), shared with the surface (and writable).
+    const std::shared_ptr<uint8_t[]>& Memory() {
+        depthUniform_ = false;
+        return bits_;
+    }
     // Makes memory (ByteSize bytes) the surface's pixels and returns the
     // memory it had. Not while the surface is locked.
     std::shared_ptr<uint8_t[]> ExchangeMemory(std::shared_ptr<uint8_t[]> memory);
     uint64_t Serial() const { return serial_; }
+    // The view the rasteriser draws through, with what is known of its depth.
     raster::Surface View();
+
+    // A depth surface's depth values are uniform from a clear that covers
+    // all of them (raster::Surface::DepthUniform) until anything may write
+    // them. Its own write paths (a lock that is not read-only, Bits, Memory,
+    // ExchangeMemory) forget it themselves; the device forgets it before a
+    // draw that may write depth. A surface starts without it.
+    //
+    // Notes a clear of the depth to z over the viewport (no rectangles) or
+    // over `rects` clipped to it, as the rasteriser clears.
+    void NoteDepthClear(const D3DVIEWPORT9& viewport, DWORD rectCount, const D3DRECT* rects, float z);
+    void ForgetUniformDepth() { depthUniform_ = false; }
+    bool DepthUniform() const { return depthUniform_; }
 
 private:
     SoftwareDevice* device_;            // not owned
@@ -75,6 +95,8 @@ private:
     uint64_t serial_;
     ULONG refs_ = 0;
     bool locked_ = false;
+    bool depthUniform_ = false;  // see NoteDepthClear
+    float clearedDepth_ = 0.0f;  // the z of that clear
 };
 
 }  // namespace wbx

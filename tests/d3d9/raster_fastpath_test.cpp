@@ -6,6 +6,7 @@
 #include <random>
 
 #include "figurescene.h"
+#include "pixelprocessor.h"
 #include "rasterfixture.h"
 #include "spankernel.h"
 
@@ -176,6 +177,69 @@ TEST(RasterFastPath, TheViewersStatesUseIt) {
         {-1, 1, 0.5f, 0, 0, -1, 0, 0}, {1, 1, 0.5f, 0, 0, -1, 1, 0}, {-1, -1, 0.5f, 0, 0, -1, 0, 1}};
     DrawList(r, s, c, v, kMeshFVF);
     EXPECT_TRUE(r.LastDrawUsedFastPath());
+}
+
+// The viewer's draw into an A8R8G8B8 target cleared to alpha 0, whose
+// blended alpha says how much of each pixel the figure covers: the same
+// specialised routines as for X8R8G8B8, and the reference's bits in every
+// channel (alpha blended with the colour's factors) in every variant, with
+// one thread and two, depth still as cleared or not.
+TEST(RasterFastPath, AlphaTargetsTakeTheViewersRoutinesWithTheReferencesAlpha) {
+    constexpr int kW = 160, kH = 120;
+    for (const int yaw : {0, 900, 2600}) {
+        const FigureScene scene = MakeFigureScene(kW, kH, 30, 36, yaw);
+        for (const bool uniform : {true, false}) {
+            auto render = [&](bool reference, PixelIsa isa, int threads, D3DFORMAT format,
+                              SpanProfile* profile) {
+                Canvas canvas(kW, kH, D3DFMT_D16, 0, format);
+                Rasterizer r;
+                r.SetReferencePixelPath(reference);
+                EXPECT_TRUE(r.SetPixelIsa(isa));
+                r.SetThreadCount(threads);
+                r.Clear(canvas.Targets(), scene.State.Viewport, 0, nullptr,
+                        D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0x00000000, 1.0f, 0);
+                Surface depth = canvas.DepthSurface;
+                depth.DepthUniform = uniform;
+                depth.ClearedDepth = 1.0f;
+                RenderTargets targets = canvas.Targets();
+                targets.Depth = &depth;
+                DrawFigure(r, scene, targets);
+                EXPECT_EQ(r.LastDrawUsedFastPath(), !reference);
+                if (profile != nullptr)
+                    *profile = PixelProcessor(scene.State, targets, reference, isa).Profile();
+                return canvas;
+            };
+            SpanProfile opaqueBlack = SpanProfile::Any, alpha = SpanProfile::Any;
+            render(false, BestPixelIsa(), 1, D3DFMT_X8R8G8B8, &opaqueBlack);
+            const Canvas expected = render(true, PixelIsa::Scalar, 1, D3DFMT_A8R8G8B8, nullptr);
+            render(false, BestPixelIsa(), 1, D3DFMT_A8R8G8B8, &alpha);
+            EXPECT_EQ(alpha, opaqueBlack);
+            EXPECT_EQ(alpha, uniform ? SpanProfile::Blended : SpanProfile::Blended16);
+            // Alpha 0 where nothing is drawn or only see-through texels are,
+            // partial and full coverage elsewhere.
+            int covered = 0, partly = 0;
+            for (int y = 0; y < kH; ++y) {
+                for (int x = 0; x < kW; ++x) {
+                    const uint32_t a = expected.At(x, y) >> 24;
+                    covered += a == 255;
+                    partly += a > 0 && a < 255;
+                }
+            }
+            EXPECT_GT(covered, 1000) << "yaw " << yaw;
+            EXPECT_GT(partly, 0) << "yaw " << yaw;
+            std::vector<PixelIsa> variants{PixelIsa::Scalar};
+            for (PixelIsa isa : {PixelIsa::Sse2, PixelIsa::Avx2})
+                if (SpanKernelFor(isa, TexelKind::None) != nullptr) variants.push_back(isa);
+            for (const PixelIsa isa : variants) {
+                for (const int threads : {1, 2}) {
+                    const Canvas got = render(false, isa, threads, D3DFMT_A8R8G8B8, nullptr);
+                    ASSERT_EQ(expected.Color, got.Color)
+                        << "yaw " << yaw << ", isa " << static_cast<int>(isa) << ", threads " << threads
+                        << ", uniform " << uniform;
+                }
+            }
+        }
+    }
 }
 
 TEST(RasterFastPath, TwoThreadsGiveTheSameBitsAsOne) {

@@ -28,6 +28,12 @@ std::vector<PixelIsa> Variants() {
     return v;
 }
 
+// Path 0 draws through the reference, path i > 0 through Variants()[i - 1].
+bool SetPath(Rasterizer& r, size_t path) {
+    r.SetReferencePixelPath(path == 0);
+    return path == 0 || r.SetPixelIsa(Variants()[path - 1]);
+}
+
 std::string Name(PixelIsa isa) {
     switch (isa) {
         case PixelIsa::Sse2:
@@ -141,6 +147,7 @@ TEST(RasterSpanKernel, StateVariantsMatchTheReference) {
         bool Blend, DepthWrite, Specular, Flat;
         D3DFORMAT Texture, Depth;
         DWORD ZFunc;
+        DWORD AlphaOp = D3DTOP_MODULATE, ColorOp = D3DTOP_MODULATE;
     };
     const Variant variants[] = {
         {"viewer", true, false, true, false, D3DFMT_A1R5G5B5, D3DFMT_D16, D3DCMP_LESSEQUAL},
@@ -157,6 +164,11 @@ TEST(RasterSpanKernel, StateVariantsMatchTheReference) {
         // A 16-bit word whose depth field sits above a stencil bit: not the routine's D16.
         {"D15S1", true, true, false, false, D3DFMT_A1R5G5B5, D3DFMT_D15S1, D3DCMP_LESSEQUAL},
         {"D24S8", true, true, true, false, D3DFMT_A1R5G5B5, D3DFMT_D24S8, D3DCMP_NOTEQUAL},
+        // The viewer's states but for one operation of the stage.
+        {"texture alpha alone", true, false, true, false, D3DFMT_A1R5G5B5, D3DFMT_D16, D3DCMP_LESSEQUAL,
+         D3DTOP_SELECTARG1},
+        {"diffuse colour alone", false, true, true, false, D3DFMT_A1R5G5B5, D3DFMT_D16, D3DCMP_LESSEQUAL,
+         D3DTOP_MODULATE, D3DTOP_SELECTARG2},
     };
     for (const Variant& k : variants) {
         FigureScene scene = MakeFigureScene(160, 120, 24, 24, 900);
@@ -168,6 +180,8 @@ TEST(RasterSpanKernel, StateVariantsMatchTheReference) {
         rs[D3DRS_SPECULARENABLE] = k.Specular;
         rs[D3DRS_SHADEMODE] = k.Flat ? D3DSHADE_FLAT : D3DSHADE_GOURAUD;
         rs[D3DRS_ZFUNC] = k.ZFunc;
+        scene.State.StageStates[0][D3DTSS_ALPHAOP] = k.AlphaOp;
+        scene.State.StageStates[0][D3DTSS_COLOROP] = k.ColorOp;
         scene.State.ActiveLights[0].Direction = {0.4f, -0.3f, -1};  // varied diffuse and specular
         scene.State.Material.Power = 6.0f;
         ExpectVariantsMatch(scene, 160, 120, k.Depth, k.Name);
@@ -198,10 +212,7 @@ TEST(RasterSpanKernel, DepthSurfacesWithoutPaddingAreReadToTheirLastWord) {
             RenderTargets targets = canvas.Targets();
             targets.Depth = &depthSurface;
             Rasterizer r;
-            r.SetReferencePixelPath(path == 0);
-            if (path > 0) {
-                ASSERT_TRUE(r.SetPixelIsa(Variants()[path - 1]));
-            }
+            ASSERT_TRUE(SetPath(r, path));
             VertexStream stream{reinterpret_cast<const uint8_t*>(quad.data()), sizeof(MeshVertex),
                                 static_cast<UINT>(quad.size()), kMeshFVF};
             DrawCall call;
@@ -297,6 +308,65 @@ TEST(RasterSpanKernel, RandomTrianglesMatchTheReference) {
     }
 }
 
+// Depth told to hold a clear's value all over: compared with that value in
+// every variant, for every comparison, depth format and value (those every
+// depth passes or none passes included, and values Clear clamps), the bits
+// are the reference's, which reads the buffer. A draw that writes depth
+// reads it back whatever it is told.
+TEST(RasterSpanKernel, DepthAsClearedMatchesTheReference) {
+    const DWORD funcs[] = {D3DCMP_NEVER,   D3DCMP_LESS,     D3DCMP_EQUAL,        D3DCMP_LESSEQUAL,
+                           D3DCMP_GREATER, D3DCMP_NOTEQUAL, D3DCMP_GREATEREQUAL, D3DCMP_ALWAYS};
+    FigureScene scene = MakeFigureScene(64, 48, 12, 12, 600);
+    PipelineState& s = scene.State;
+    // Depths across the whole range, some beyond it (clamped by quantising).
+    s.Projection._33 = 1.6f;
+    s.Projection._43 = -170.0f;
+    // And a square at the clear's own depth, where EQUAL passes and NOTEQUAL fails.
+    PipelineState flat = s;
+    flat.World = flat.View = flat.Projection = Identity();
+    for (const D3DFORMAT format : {D3DFMT_D16, D3DFMT_D24S8, D3DFMT_D32}) {
+        for (const float z : {0.0f, 0.55f, 1.0f, 1.5f, -0.25f}) {
+            for (const DWORD func : funcs) {
+                for (const BOOL write : {FALSE, TRUE}) {
+                    s.RenderStates[D3DRS_ZFUNC] = flat.RenderStates[D3DRS_ZFUNC] = func;
+                    s.RenderStates[D3DRS_ZWRITEENABLE] = flat.RenderStates[D3DRS_ZWRITEENABLE] = write;
+                    const std::vector<MeshVertex> square{
+                        {-0.5f, 0.5f, z, 0, 0, -1, 0, 0},  {0.5f, 0.5f, z, 0, 0, -1, 1, 0},
+                        {-0.5f, -0.5f, z, 0, 0, -1, 0, 1}, {0.5f, 0.5f, z, 0, 0, -1, 1, 0},
+                        {0.5f, -0.5f, z, 0, 0, -1, 1, 1},  {-0.5f, -0.5f, z, 0, 0, -1, 0, 1}};
+                    std::vector<Canvas> got;
+                    for (size_t path = 0; path <= Variants().size(); ++path) {
+                        Canvas canvas(64, 48, format, 0xFF406080);
+                        Rasterizer r;
+                        ASSERT_TRUE(SetPath(r, path));
+                        r.Clear(canvas.Targets(), s.Viewport, 0, nullptr, D3DCLEAR_ZBUFFER, 0, z, 0);
+                        Surface depth = canvas.DepthSurface;
+                        depth.DepthUniform = true;
+                        depth.ClearedDepth = z;
+                        RenderTargets targets = canvas.Targets();
+                        targets.Depth = &depth;
+                        DrawFigure(r, scene, targets);
+                        VertexStream stream{reinterpret_cast<const uint8_t*>(square.data()),
+                                            sizeof(MeshVertex), static_cast<UINT>(square.size()), kMeshFVF};
+                        DrawCall call;
+                        call.Indexed = false;
+                        call.PrimitiveCount = 2;
+                        r.Draw(flat, stream, nullptr, call, targets);
+                        got.push_back(std::move(canvas));
+                    }
+                    for (size_t i = 1; i < got.size(); ++i) {
+                        ASSERT_EQ(got[0].Color, got[i].Color)
+                            << format << ", z " << z << ", func " << func << ", write " << write << ", "
+                            << Name(Variants()[i - 1]);
+                        ASSERT_EQ(got[0].DepthBits, got[i].DepthBits);
+                    }
+                    if (func == D3DCMP_ALWAYS) EXPECT_GT(got[0].CountNot(0x406080), 500);
+                }
+            }
+        }
+    }
+}
+
 TEST(RasterSpanKernel, AbsurdTextureCoordinatesStayInsideTheTexture) {
     // Huge, infinite and NaN texture coordinates clamp to extreme texel
     // positions; every variant addresses them as the reference does and reads
@@ -315,10 +385,7 @@ TEST(RasterSpanKernel, AbsurdTextureCoordinatesStayInsideTheTexture) {
         for (size_t path = 0; path <= Variants().size(); ++path) {
             Canvas canvas(80, 60, D3DFMT_D16, 0xFF102030);
             Rasterizer r;
-            r.SetReferencePixelPath(path == 0);
-            if (path > 0) {
-                ASSERT_TRUE(r.SetPixelIsa(Variants()[path - 1]));
-            }
+            ASSERT_TRUE(SetPath(r, path));
             DrawList(r, s, canvas, triangles, kMeshFVF);
             got.push_back(std::move(canvas));
         }

@@ -25,10 +25,6 @@ struct Avx2Lanes {
         const Int mask = _mm256_cmpgt_epi32(_mm256_set1_epi32(count), Iota());
         return _mm256_blendv_epi8(_mm256_set1_epi32(p[0]), _mm256_maskload_epi32(p, mask), mask);
     }
-    static Int Opaque(Int v) {
-        __asm__("" : "+x"(v));
-        return v;
-    }
     static Int LoadWidened16(const uint16_t* p) {
         return _mm256_cvtepu16_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p)));
     }

@@ -40,6 +40,23 @@ inline bool Compare(DWORD func, uint32_t value, uint32_t reference) {
     }
 }
 
+// How "q FUNC reference" comes out for every q in [0, largest]: the same
+// for all of them, or depending on q.
+enum class DepthOutcome { Always, Never, Varies };
+inline DepthOutcome DepthOutcomeAgainst(DWORD func, uint32_t reference, uint32_t largest) {
+    // Each comparison passes for an interval of q (or for all but one value):
+    // its ends and the values next to the reference decide.
+    const uint32_t probes[] = {0, largest, reference, reference - 1, reference + 1};
+    bool any = false, all = true;
+    for (const uint32_t q : probes) {
+        if (q > largest) continue;
+        const bool pass = Compare(func, q, reference);
+        any = any || pass;
+        all = all && pass;
+    }
+    return all ? DepthOutcome::Always : (any ? DepthOutcome::Varies : DepthOutcome::Never);
+}
+
 // round(c * 255) clamped to 0..255; NaN gives 0.
 inline uint32_t ToByte(float c) {
     const float s = c * 255.0f + 0.5f;

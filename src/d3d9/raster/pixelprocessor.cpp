@@ -51,6 +51,12 @@ PixelProcessor::PixelProcessor(const PipelineState& state, const RenderTargets& 
         depthTest_ = true;
         depthWrite_ = rs[D3DRS_ZWRITEENABLE] != FALSE;
         depthFunc_ = rs[D3DRS_ZFUNC];
+        // Depth that nothing has written since its clear holds one value,
+        // and keeps it through a draw that writes none.
+        if (depth->DepthUniform && !depthWrite_) {
+            depthUniform_ = true;
+            uniformDepth_ = QuantizeDepth(depth->ClearedDepth, layout);
+        }
         // Never touch depth memory outside the depth surface.
         x1 = std::min<int64_t>(x1, depth->Width);
         y1 = std::min<int64_t>(y1, depth->Height);
@@ -303,8 +309,14 @@ void PixelProcessor::ChooseKernel(PixelIsa isa) {
     c.AlphaTest = alphaTest_;
     c.AlphaFunc = alphaFunc_;
     c.AlphaRef = alphaRef_;
-    if (depthTest_) {
+    const DepthOutcome outcome = depthUniform_
+                                     ? DepthOutcomeAgainst(depthFunc_, uniformDepth_, DepthFieldMask(depth_))
+                                     : DepthOutcome::Varies;
+    // A test every depth passes is no test.
+    if (depthTest_ && outcome != DepthOutcome::Always) {
         c.Depth = depth_.BytesPerPixel == 2 ? DepthKind::Word16 : DepthKind::Word32;
+        c.DepthUniform = depthUniform_;
+        c.UniformDepth = uniformDepth_;
         c.DepthBits = depthBits_;
         c.DepthPitch = depthPitch_;
         c.DepthLastWord = depthLastWord_;
@@ -326,7 +338,9 @@ void PixelProcessor::ChooseKernel(PixelIsa isa) {
         static_cast<int64_t>(scissor_.Y1) * depthPitch_ >= INT32_MAX) {
         return;
     }
-    kernel_ = SpanKernelFor(isa, texels, SpanProfileOf(c, texels));
+    profile_ = SpanProfileOf(c, texels);
+    kernel_ = SpanKernelFor(isa, texels, profile_);
+    if (kernel_ == nullptr) profile_ = SpanProfile::Any;
     packNarrow_ = NarrowPackFor(isa);
 }
 

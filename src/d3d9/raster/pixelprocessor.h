@@ -48,6 +48,8 @@ public:
     bool FlatShading() const { return flat_; }
     // True when the draw's triangles go through a span kernel.
     bool UsesFastPath() const { return kernel_ != nullptr; }
+    // The states that kernel has fixed (Any without one).
+    SpanProfile Profile() const { return profile_; }
 
     // Draws the triangle's pixels inside `clip` (a part of the scissor). Safe
     // to call from several threads at once for disjoint clips.
@@ -79,6 +81,11 @@ private:
     bool depthTest_ = false;   // with a usable depth buffer only
     bool depthWrite_ = false;  // with a usable depth buffer only
     DWORD depthFunc_ = D3DCMP_LESSEQUAL;
+    // Every depth field holds uniformDepth_ (quantised) throughout the draw:
+    // the surface's since its clear, and the draw writes none. The kernels
+    // compare with it; the reference reads memory all the same.
+    bool depthUniform_ = false;
+    uint32_t uniformDepth_ = 0;
 
     // Alpha test.
     bool alphaTest_ = false;
@@ -92,6 +99,7 @@ private:
 
     // The span kernel, where it covers the draw, and what it reads.
     SpanKernel kernel_ = nullptr;
+    SpanProfile profile_ = SpanProfile::Any;
     SpanConstants span_;
     // The packing of narrow boxes, in the kernel's instruction set.
     NarrowPackFunction packNarrow_ = nullptr;

@@ -26,7 +26,6 @@ struct ScalarLanes {
     }
     static void Store(void* p, Int v) { std::memcpy(p, &v, 4); }
     static Int LoadPartial(const int32_t* p, int) { return static_cast<uint32_t>(p[0]); }
-    static Int Opaque(Int v) { return v; }
     static void StoreF(float* p, Float v) { *p = v; }
     static Int LoadWidened16(const uint16_t* p) { return *p; }
     static unsigned LaneBits(Int mask) { return mask >> 31; }

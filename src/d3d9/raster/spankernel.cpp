@@ -26,12 +26,14 @@ bool HasAvx2() { return __builtin_cpu_supports("avx2"); }
 }  // namespace
 
 SpanProfile SpanProfileOf(const SpanConstants& c, TexelKind texels) {
+    const bool modulates = c.ColorTexture && c.ColorDiffuse && c.AlphaTexture && c.AlphaDiffuse;
+    if (texels != TexelKind::Linear1555 || !modulates || c.AlphaTest) return SpanProfile::Any;
+    if (c.Depth == DepthKind::None)
+        return c.Blend == BlendKind::SourceAlpha ? SpanProfile::Blended : SpanProfile::Any;
     const bool d16 = c.DepthFormat.BytesPerPixel == 2 && c.DepthFormat.DepthBits == 16 &&
                      c.DepthFormat.DepthShift == 0 && c.DepthFormat.StencilBits == 0;
-    if (texels != TexelKind::Linear1555 || c.Depth != DepthKind::Word16 || !d16 ||
-        c.DepthFunc != D3DCMP_LESSEQUAL || c.AlphaTest) {
+    if (c.Depth != DepthKind::Word16 || !d16 || c.DepthFunc != D3DCMP_LESSEQUAL || c.DepthUniform)
         return SpanProfile::Any;
-    }
     if (c.Blend == BlendKind::Off && c.DepthWrite) return SpanProfile::Opaque16;
     if (c.Blend == BlendKind::SourceAlpha && !c.DepthWrite) return SpanProfile::Blended16;
     return SpanProfile::Any;

@@ -45,14 +45,18 @@ enum class BlendKind {
 };
 
 // States a kernel may have fixed at compile time, for the draws the viewer
-// makes most: a linearly filtered 1-5-5-5 texture over a D16 depth word
-// tested LESSEQUAL, no alpha test, and either opaque (depth written, no
-// blend) or blended (SRCALPHA / INVSRCALPHA, depth not written). Any other
-// draw takes the kernel that reads every state from SpanConstants.
+// makes most: a linearly filtered 1-5-5-5 texture modulated by the diffuse
+// colour (colour and alpha), no alpha test, and either
+// opaque (over a D16 depth word tested LESSEQUAL and written, no blend) or
+// blended (SRCALPHA / INVSRCALPHA, depth not written) over a D16 depth word
+// tested LESSEQUAL, or with no depth test (none enabled, or one that every
+// pixel passes against depth still as cleared). Any other draw takes the
+// kernel that reads every state from SpanConstants.
 enum class SpanProfile {
     Any,
     Opaque16,
     Blended16,
+    Blended,
 };
 
 // What a kernel reads that stays fixed over a draw.
@@ -77,6 +81,10 @@ struct SpanConstants {
     DepthLayout DepthFormat;
     DWORD DepthFunc = D3DCMP_LESSEQUAL;
     bool DepthWrite = false;
+    // Every depth field holds UniformDepth (the field's value) and the draw
+    // writes none: compared with it, depth memory is never read.
+    bool DepthUniform = false;
+    uint32_t UniformDepth = 0;
     // Colour target, 32 bits a pixel (not owned).
     uint8_t* ColorBits = nullptr;
     int ColorPitch = 0;  // bytes

@@ -29,6 +29,44 @@
 namespace wbx::raster {
 namespace {
 
+// Constants of the kernels' loop, read from memory as operands of the
+// instructions that use them. Left to itself the compiler builds each in
+// registers (three instructions) at every use in the loop, or once a call
+// and keeps it on the stack; read through a pointer it cannot see through,
+// a constant costs nothing but its operand.
+struct alignas(32) LaneWords {
+    uint32_t Words[8];  // as many lanes as the widest variant has
+};
+constexpr LaneWords Splat(uint32_t v) { return {{v, v, v, v, v, v, v, v}}; }
+constexpr LaneWords SplatPair(uint32_t v) { return Splat(v | (v << 16)); }
+enum LaneConstant {
+    kC255,
+    kC256,
+    kRound128,
+    kSignBit,
+    kLow16,
+    kHigh16,
+    kAlphaBits,
+    kOnePair,
+    kC23Pair,
+    kC31Pair,
+    kRound127Pair,
+    kRound128Pair,
+    kC255Pair,
+    kC527Pair,
+};
+constexpr LaneWords kLaneConstants[] = {
+    Splat(255),         Splat(256),         Splat(128),     Splat(0x80000000u), Splat(0x0000FFFFu),
+    Splat(0xFFFF0000u), Splat(0x80008000u), SplatPair(1),   SplatPair(23),      SplatPair(31),
+    SplatPair(127),     SplatPair(128),     SplatPair(255), SplatPair(527)};
+
+// p, as a pointer whose target the compiler knows nothing of.
+template <class T>
+const T* Unseen(const T* p) {
+    __asm__("" : "+r"(p));
+    return p;
+}
+
 template <class V, TexelKind Tex, SpanProfile Profile>
 int SpanKernelBody(const SpanConstants& c, const TriangleSetup& t, const int32_t* xs, const int32_t* ys,
                    int fragmentCount) {
@@ -39,9 +77,11 @@ int SpanKernelBody(const SpanConstants& c, const TriangleSetup& t, const int32_t
     // Copies in locals also keep the compiler from reloading them after
     // every store to the targets, which may alias anything.
     constexpr bool kFixed = Profile != SpanProfile::Any;
-    const DepthKind depthKind = kFixed ? DepthKind::Word16 : c.Depth;
+    const DepthKind depthKind =
+        kFixed ? (Profile == SpanProfile::Blended ? DepthKind::None : DepthKind::Word16) : c.Depth;
     const DWORD depthFunc = kFixed ? D3DCMP_LESSEQUAL : c.DepthFunc;
     const bool depthWrite = kFixed ? Profile == SpanProfile::Opaque16 : c.DepthWrite;
+    const bool depthUniform = !kFixed && c.DepthUniform && !depthWrite;  // written depth is read back
     const BlendKind blendKind =
         kFixed ? (Profile == SpanProfile::Opaque16 ? BlendKind::Off : BlendKind::SourceAlpha) : c.Blend;
     const bool alphaTest = kFixed ? false : c.AlphaTest;
@@ -51,30 +91,29 @@ int SpanKernelBody(const SpanConstants& c, const TriangleSetup& t, const int32_t
     const int colorPitch = c.ColorPitch, depthPitch = c.DepthPitch;
     const int originX = t.OriginX, originY = t.OriginY;
 
+    // Constants are read from memory where they are used (see LaneConstant).
+    const LaneWords* const constants = Unseen(kLaneConstants);
+    auto k = [constants](LaneConstant which) { return V::Load(constants[which].Words); };
     const Int ones = V::Set(-1);
     const Int zero = V::Set(0);
-    const Int c255 = V::Set(255);
-    const Int round128 = V::Set(128);
-    const Int signBit = V::Set(static_cast<int>(0x80000000u));
     // The colour arithmetic works on channel pairs in 16-bit halves: blue
     // and red in one vector, green and alpha in the other, so that one
     // instruction serves two channels. Every intermediate value stays below
     // 2^16, so the halves never interact.
-    const Int low16 = V::Set(0x0000FFFF), high16 = V::Set(static_cast<int>(0xFFFF0000u));
-    const Int c255Pair = V::Set(0x00FF00FF);
     const Int texMaskBR = c.ColorTexture ? ones : zero;
-    const Int texMaskGA = V::Or(c.ColorTexture ? low16 : zero, c.AlphaTexture ? high16 : zero);
+    const Int texMaskGA = V::Or(c.ColorTexture ? k(kLow16) : zero, c.AlphaTexture ? k(kHigh16) : zero);
     const Int difMaskBR = c.ColorDiffuse ? ones : zero;
-    const Int difMaskGA = V::Or(c.ColorDiffuse ? low16 : zero, c.AlphaDiffuse ? high16 : zero);
+    const Int difMaskGA = V::Or(c.ColorDiffuse ? k(kLow16) : zero, c.AlphaDiffuse ? k(kHigh16) : zero);
     const Int keep = V::Set(static_cast<int>(~c.Merge.WriteMask));
     // Fully transparent texels change nothing under SRCALPHA / INVSRCALPHA
     // when depth is not written and no alpha test can tell: alpha 0 blends
     // to the destination exactly.
     const bool skipTransparent = Tex == TexelKind::Linear1555 && blendKind == BlendKind::SourceAlpha &&
                                  !depthWrite && c.AlphaTexture && c.AlphaBit && !alphaTest;
-    const Int alphaBits = V::Set(static_cast<int>(0x80008000u));
     const SampledLevel& level = c.Level;
     const int texWidth = level.Width, texHeight = level.Height, texPitch = level.Pitch;
+    const Int lastColumnBiased = V::Set(static_cast<int>(static_cast<uint32_t>(texWidth - 1) ^ 0x80000000u));
+    const Int lastRowBiased = V::Set(static_cast<int>(static_cast<uint32_t>(texHeight - 1) ^ 0x80000000u));
     const uint8_t* const texBits = level.Bits;
     // Depth words: the field's position, size and largest value.
     // The profiles' depth word is D16's: one 16-bit field from bit 0.
@@ -103,16 +142,17 @@ int SpanKernelBody(const SpanConstants& c, const TriangleSetup& t, const int32_t
         for (int a = 0; a < 7; ++a) flatColor[a] = ToByte(t.Flat[a]);
 
     auto select = [&](Int value, Int mask) {  // value where mask, else 255
-        return V::Or(V::And(value, mask), V::AndNot(mask, c255Pair));
+        if (kFixed) return value;             // the profiles modulate texture and diffuse throughout
+        return V::Or(V::And(value, mask), V::AndNot(mask, k(kC255Pair)));
     };
     auto mul255 = [&](Int a, Int b) {  // round(a b / 255) per 16-bit half holding 0..255
-        const Int p = V::Add16(V::Mul16(a, b), V::Set16(128));
+        const Int p = V::Add16(V::Mul16(a, b), k(kRound128Pair));
         return V::template Srl16<8>(V::Add16(p, V::template Srl16<8>(p)));
     };
     auto pair = [&](Int low, Int high) { return V::Or(low, V::template Sll<16>(high)); };
     // "value FUNC reference" on lanes holding unsigned 32-bit values.
     auto compare = [&](DWORD func, Int value, Int reference) -> Int {
-        const Int a = V::Xor(value, signBit), b = V::Xor(reference, signBit);
+        const Int a = V::Xor(value, k(kSignBit)), b = V::Xor(reference, k(kSignBit));
         switch (func) {
             case D3DCMP_NEVER:
                 return zero;
@@ -156,17 +196,16 @@ int SpanKernelBody(const SpanConstants& c, const TriangleSetup& t, const int32_t
         return floorToInt(
             V::SubF(V::MulF(coordinate, V::SetF(static_cast<float>(size * 256))), V::SetF(128.0f)));
     };
-    // One multiplication, where the compiler would otherwise spell x 527 in shifts and adds.
-    const Int c527 = V::Opaque(V::Set16(527));
+    // x 527 stays one multiplication: read from memory, the constant cannot become shifts and adds.
     auto widen = [&](Int raw, auto shift) {  // two 5-bit fields per lane to 0..255
-        const Int v = V::And(V::template Srl16<decltype(shift)::value>(raw), V::Set16(31));
-        return V::template Srl16<6>(V::Add16(V::Mul16(v, c527), V::Set16(23)));
+        const Int v = V::And(V::template Srl16<decltype(shift)::value>(raw), k(kC31Pair));
+        return V::template Srl16<6>(V::Add16(V::Mul16(v, k(kC527Pair)), k(kC23Pair)));
     };
     auto alphaOf = [&](Int raw) {
-        return c.AlphaBit ? V::And(V::template Sra16<15>(raw), V::Set16(255)) : V::Set16(255);
+        return c.AlphaBit ? V::And(V::template Sra16<15>(raw), k(kC255Pair)) : k(kC255Pair);
     };
     // Channel k (0 blue .. 3 alpha) of ARGB lanes.
-    auto channel = [&](Int argb, int k) { return V::And(V::SrlVar(argb, 8 * k), c255); };
+    auto channel = [&](Int argb, int which) { return V::And(V::SrlVar(argb, 8 * which), k(kC255)); };
 
     for (int first = 0; first < fragmentCount; first += kLanes) {
         const int count = fragmentCount - first < kLanes ? fragmentCount - first : kLanes;
@@ -181,7 +220,7 @@ int SpanKernelBody(const SpanConstants& c, const TriangleSetup& t, const int32_t
 
         // Depth, quantised as QuantizeDepth does, against the stored field.
         Int depthValue = zero, depthWord = zero;
-        alignas(32) int32_t depthAt[kLanes] = {};  // byte offsets of the lanes' depth words
+        alignas(32) uint32_t depthAt[kLanes] = {};  // byte offsets of the lanes' depth words
         if (depthKind != DepthKind::None) {
             const Float z = eval(kPlaneZ, fx, fy);
             if (depthKind == DepthKind::Word32 && depthFormat.DepthBits >= 32) {
@@ -201,56 +240,61 @@ int SpanKernelBody(const SpanConstants& c, const TriangleSetup& t, const int32_t
                     depthValue = V::Or(V::And(over, fieldMaskV), V::AndNot(over, q));
                 }
             }
-            const Int offsets =
-                V::Add(V::MulLo32(pixelY, V::Set(depthPitch)),
-                       depthKind == DepthKind::Word16 ? V::Add(pixelX, pixelX) : V::template Sll<2>(pixelX));
-            V::Store(depthAt, offsets);
-            if (depthKind == DepthKind::Word16) {
-                // Four bytes read at each word, except at the surface's very
-                // last word, whose next two bytes may not exist.
-                if (V::LaneBits(V::CmpEq(offsets, lastDepthWord)) == 0) {
-                    depthWord = V::And(V::Gather32(depthBits, offsets, ones), low16);
-                } else {
-                    alignas(32) uint16_t words[kLanes];
-                    for (int i = 0; i < kLanes; ++i) std::memcpy(&words[i], depthBits + depthAt[i], 2);
-                    depthWord = V::LoadWidened16(words);
-                }
+            Int stored;
+            if (depthUniform) {
+                stored = V::Set(static_cast<int>(c.UniformDepth));  // as cleared, and not written since
             } else {
-                depthWord = V::Gather32(depthBits, offsets, ones);
+                const Int offsets = V::Add(
+                    V::MulLo32(pixelY, V::Set(depthPitch)),
+                    depthKind == DepthKind::Word16 ? V::Add(pixelX, pixelX) : V::template Sll<2>(pixelX));
+                V::Store(depthAt, offsets);
+                if (depthKind == DepthKind::Word16) {
+                    // Four bytes read at each word, except at the surface's very
+                    // last word, whose next two bytes may not exist.
+                    if (V::LaneBits(V::CmpEq(offsets, lastDepthWord)) == 0) {
+                        depthWord = V::And(V::Gather32(depthBits, offsets, ones), k(kLow16));
+                    } else {
+                        alignas(32) uint16_t words[kLanes];
+                        for (int i = 0; i < kLanes; ++i) std::memcpy(&words[i], depthBits + depthAt[i], 2);
+                        depthWord = V::LoadWidened16(words);
+                    }
+                } else {
+                    depthWord = V::Gather32(depthBits, offsets, ones);
+                }
+                stored = depthFormat.DepthShift == 0 && depthFormat.BytesPerPixel == 2 &&
+                                 depthFormat.DepthBits == 16
+                             ? depthWord
+                             : V::And(V::SrlVar(depthWord, depthFormat.DepthShift), fieldMaskV);
             }
-            const Int stored =
-                depthFormat.DepthShift == 0 && depthFormat.BytesPerPixel == 2 && depthFormat.DepthBits == 16
-                    ? depthWord
-                    : V::And(V::SrlVar(depthWord, depthFormat.DepthShift), fieldMaskV);
             visible = V::And(visible, compare(depthFunc, depthValue, stored));
             if (V::LaneBits(visible) == 0) continue;
         }
 
         // w, and the texels of the visible pixels as channels 0..255.
         const Float w = V::DivF(V::SetF(1.0f), eval(kPlaneRhw, fx, fy));
-        Int texB = c255, texG = c255, texR = c255, texA = c255;
+        Int texB = k(kC255), texG = k(kC255), texR = k(kC255), texA = k(kC255);
         if constexpr (Tex != TexelKind::None) {
             const Int tx = position(kPlaneU, fx, fy, w, texWidth);
             const Int ty = position(kPlaneV, fx, fy, w, texHeight);
             // Linear filtering, channel by channel: across each row with
             // (256 - fx, fx), then down with (256 - fy, fy).
-            const Int fxw = V::And(tx, c255), fyw = V::And(ty, c255);
-            const Int across = V::Or(V::template Sll<16>(fxw), V::Sub(V::Set(256), fxw));
-            const Int down = V::Or(V::template Sll<16>(fyw), V::Sub(V::Set(256), fyw));
+            const Int fxw = V::And(tx, k(kC255)), fyw = V::And(ty, k(kC255));
+            const Int across = V::Or(V::template Sll<16>(fxw), V::Sub(k(kC256), fxw));
+            const Int down = V::Or(V::template Sll<16>(fyw), V::Sub(k(kC256), fyw));
             auto filter = [&](Int topChannel, Int bottomChannel) {
-                const Int top = V::template Srl<8>(V::Add(V::Madd16(topChannel, across), round128));
-                const Int bottom = V::template Srl<8>(V::Add(V::Madd16(bottomChannel, across), round128));
+                const Int top = V::template Srl<8>(V::Add(V::Madd16(topChannel, across), k(kRound128)));
+                const Int bottom = V::template Srl<8>(V::Add(V::Madd16(bottomChannel, across), k(kRound128)));
                 const Int rows = V::Or(top, V::template Sll<16>(bottom));
-                return V::template Srl<8>(V::Add(V::Madd16(rows, down), round128));
+                return V::template Srl<8>(V::Add(V::Madd16(rows, down), k(kRound128)));
             };
             if constexpr (Tex == TexelKind::Linear1555) {
                 // The 2 x 2 footprints: two texels from row y (`top`) and two
                 // from y + 1 (`bottom`) per lane, read directly inside the
                 // level and addressed where they leave it.
                 const Int tx0 = V::template Sra<8>(tx), ty0 = V::template Sra<8>(ty);
-                const Int inside =
-                    V::And(V::And(V::CmpGt(tx0, V::Set(-1)), V::CmpGt(V::Set(texWidth - 1), tx0)),
-                           V::And(V::CmpGt(ty0, V::Set(-1)), V::CmpGt(V::Set(texHeight - 1), ty0)));
+                // 0 <= tx0 < width - 1 and 0 <= ty0 < height - 1, as unsigned comparisons.
+                const Int inside = V::And(V::CmpGt(lastColumnBiased, V::Xor(tx0, k(kSignBit))),
+                                          V::CmpGt(lastRowBiased, V::Xor(ty0, k(kSignBit))));
                 const Int texOffsets = V::Add(V::MulLo32(ty0, V::Set(texPitch)), V::Add(tx0, tx0));
                 const Int direct = V::And(visible, inside);
                 Int rawTop = V::Gather32(texBits, texOffsets, direct);
@@ -286,9 +330,8 @@ int SpanKernelBody(const SpanConstants& c, const TriangleSetup& t, const int32_t
                     rawBottom = V::Load(bottom);
                 }
                 if (skipTransparent) {
-                    const Int opaque =
-                        V::Xor(V::CmpEq(V::And(V::Or(rawTop, rawBottom), alphaBits), zero), ones);
-                    visible = V::And(visible, opaque);
+                    const Int transparent = V::CmpEq(V::And(V::Or(rawTop, rawBottom), k(kAlphaBits)), zero);
+                    visible = V::AndNot(transparent, visible);
                     if (V::LaneBits(visible) == 0) continue;
                 }
                 using Shift0 = std::integral_constant<int, 0>;
@@ -358,8 +401,8 @@ int SpanKernelBody(const SpanConstants& c, const TriangleSetup& t, const int32_t
                 specG = toBytes(kColors + 5, fx, fy, w);
             }
             // Saturated at 255; alpha gains nothing.
-            br = V::Min16(V::Add16(br, specBR), c255Pair);
-            ga = V::Min16(V::Add16(ga, specG), c255Pair);
+            br = V::Min16(V::Add16(br, specBR), k(kC255Pair));
+            ga = V::Min16(V::Add16(ga, specG), k(kC255Pair));
         }
         if (alphaTest) {
             visible = V::And(
@@ -374,19 +417,17 @@ int SpanKernelBody(const SpanConstants& c, const TriangleSetup& t, const int32_t
         if (blendKind == BlendKind::SourceAlpha) {
             // (s a + d (255 - a) + 127) / 255 = (t + 1 + (t >> 8)) >> 8, below 2^16 throughout; alpha 0
             // gives d exactly.
-            const Int alpha = V::Or(V::template Srl<16>(ga), V::And(ga, high16));  // in both halves
-            const Int inverse = V::Sub16(c255Pair, alpha);
+            const Int alpha = V::Or(V::template Srl<16>(ga), V::And(ga, k(kHigh16)));  // in both halves
+            const Int inverse = V::Sub16(k(kC255Pair), alpha);
             auto blend = [&](Int s, Int d) {
-                const Int p = V::Add16(V::Add16(V::Mul16(s, alpha), V::Mul16(d, inverse)), V::Set16(127));
-                return V::template Srl16<8>(V::Add16(V::Add16(p, V::Set16(1)), V::template Srl16<8>(p)));
+                const Int p = V::Add16(V::Add16(V::Mul16(s, alpha), V::Mul16(d, inverse)), k(kRound127Pair));
+                return V::template Srl16<8>(V::Add16(V::Add16(p, k(kOnePair)), V::template Srl16<8>(p)));
             };
-            const Int destinationBR = V::And(destination, c255Pair);
-            Int destinationGA = V::template Srl16<8>(destination);
-            // A target without alpha reads destination alpha as 1; the write mask drops it anyway.
-            if (!c.Merge.TargetHasAlpha)
-                destinationGA = V::Or(V::And(destinationGA, low16), V::Set(0x00FF0000));
-            br = blend(br, destinationBR);
-            ga = blend(ga, destinationGA);
+            // A target without alpha reads destination alpha as 1, which
+            // only its own channel's result depends on; and the write mask
+            // keeps that channel of such a target as it is.
+            br = blend(br, V::And(destination, k(kC255Pair)));
+            ga = blend(ga, V::template Srl16<8>(destination));
         }
         Int result = V::Or(br, V::template Sll16<8>(ga));  // blue, green, red, alpha bytes
         alignas(32) uint32_t pixels[kLanes];
@@ -396,14 +437,15 @@ int SpanKernelBody(const SpanConstants& c, const TriangleSetup& t, const int32_t
             V::Store(destinations, destination);
             for (int i = 0; i < kLanes; ++i) pixels[i] = BlendPixel(c.Merge, pixels[i], destinations[i]);
             result = V::Load(pixels);
-        } else {
-            result = V::Or(V::And(destination, keep), V::AndNot(keep, result));
         }
         // Every lane is stored, without a branch per pixel: the hidden ones
-        // store what they read. The group's pixels are distinct (or repeat
-        // the first one with its own value), so no store undoes another.
-        V::Store(pixels, V::Or(V::And(visible, result), V::AndNot(visible, destination)));
-        alignas(32) int32_t offsets[kLanes];
+        // store what they read, and so do the bits the write mask keeps. The
+        // group's pixels are distinct (or repeat the first one with its own
+        // value), so no store undoes another.
+        const Int changed = V::AndNot(keep, visible);
+        V::Store(pixels, V::Or(V::And(changed, result), V::AndNot(changed, destination)));
+        // Offsets are below 2^31 (ChooseKernel): as unsigned, they widen to addresses for free.
+        alignas(32) uint32_t offsets[kLanes];
         V::Store(offsets, colorOffsets);
         for (int i = 0; i < kLanes; ++i) std::memcpy(colorBits + offsets[i], &pixels[i], 4);
         if (depthKind != DepthKind::None && depthWrite) {
@@ -434,6 +476,8 @@ SpanKernel KernelFor(TexelKind texels, SpanProfile profile) {
                     return &SpanKernelBody<V, TexelKind::Linear1555, SpanProfile::Opaque16>;
                 case SpanProfile::Blended16:
                     return &SpanKernelBody<V, TexelKind::Linear1555, SpanProfile::Blended16>;
+                case SpanProfile::Blended:
+                    return &SpanKernelBody<V, TexelKind::Linear1555, SpanProfile::Blended>;
                 default:
                     return &SpanKernelBody<V, TexelKind::Linear1555, SpanProfile::Any>;
             }

@@ -29,12 +29,6 @@ struct Sse2Lanes {
         for (int i = 0; i < kLanes; ++i) lanes[i] = p[i < count ? i : 0];
         return _mm_load_si128(reinterpret_cast<const __m128i*>(lanes));
     }
-    // v, as a value the compiler cannot see through: a multiplication by it
-    // stays one multiplication instead of becoming shifts and adds.
-    static Int Opaque(Int v) {
-        __asm__("" : "+x"(v));
-        return v;
-    }
     // kLanes 16-bit values, zero-extended into the lanes.
     static Int LoadWidened16(const uint16_t* p) {
         return _mm_unpacklo_epi16(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(p)), _mm_setzero_si128());

@@ -144,21 +144,32 @@ inline FigureScene MakeFigureScene(int width, int height, int rings, int segment
 }
 
 // Draws the figure with the scene's state (no clear).
-inline void DrawFigure(Rasterizer& r, const FigureScene& scene, const Canvas& canvas) {
+inline void DrawFigure(Rasterizer& r, const FigureScene& scene, const RenderTargets& targets) {
     VertexStream stream{reinterpret_cast<const uint8_t*>(scene.Vertices.data()), sizeof(MeshVertex),
                         static_cast<UINT>(scene.Vertices.size()), kMeshFVF};
     IndexStream index{reinterpret_cast<const uint8_t*>(scene.Indices.data()), false,
                       static_cast<UINT>(scene.Indices.size())};
     DrawCall call;
     call.PrimitiveCount = static_cast<UINT>(scene.Indices.size() / 3);
-    r.Draw(scene.State, stream, &index, call, canvas.Targets());
+    r.Draw(scene.State, stream, &index, call, targets);
+}
+inline void DrawFigure(Rasterizer& r, const FigureScene& scene, const Canvas& canvas) {
+    DrawFigure(r, scene, canvas.Targets());
 }
 
-// Clear and draw the scene as one frame of the viewer does.
+// Clear and draw the scene as one frame of the viewer does. Like the
+// device, the draw is told that the depth holds the clear's value all over
+// when the viewport covered the whole depth buffer.
 inline void DrawFigureFrame(Rasterizer& r, const FigureScene& scene, const Canvas& canvas) {
-    r.Clear(canvas.Targets(), scene.State.Viewport, 0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER,
-            0xFF888888, 1.0f, 0);
-    DrawFigure(r, scene, canvas);
+    const D3DVIEWPORT9& vp = scene.State.Viewport;
+    r.Clear(canvas.Targets(), vp, 0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0xFF888888, 1.0f, 0);
+    RenderTargets targets = canvas.Targets();
+    Surface depth = canvas.DepthSurface;
+    depth.DepthUniform = vp.X == 0 && vp.Y == 0 && static_cast<int64_t>(vp.Width) >= depth.Width &&
+                         static_cast<int64_t>(vp.Height) >= depth.Height;
+    depth.ClearedDepth = 1.0f;
+    if (canvas.HasDepth) targets.Depth = &depth;
+    DrawFigure(r, scene, targets);
 }
 
 }  // namespace wbx::testing

@@ -51,11 +51,12 @@ struct Canvas {
     Surface DepthSurface;
     bool HasDepth;
 
-    Canvas(int width, int height, D3DFORMAT depthFormat = D3DFMT_D16, D3DCOLOR clear = 0xFF000000)
+    Canvas(int width, int height, D3DFORMAT depthFormat = D3DFMT_D16, D3DCOLOR clear = 0xFF000000,
+           D3DFORMAT colorFormat = D3DFMT_X8R8G8B8)
         : Width(width), Height(height), HasDepth(depthFormat != D3DFMT_UNKNOWN) {
         const int pitch = width * 4 + 12;
         Color.assign(static_cast<size_t>(pitch) * height, 0);
-        ColorSurface = {Color.data(), pitch, width, height, D3DFMT_X8R8G8B8};
+        ColorSurface = {Color.data(), pitch, width, height, colorFormat};
         if (HasDepth) {
             const int bytes = (depthFormat == D3DFMT_D16 || depthFormat == D3DFMT_D16_LOCKABLE ||
                                depthFormat == D3DFMT_D15S1)

@@ -32,6 +32,13 @@ struct Surface {
     int Width = 0;
     int Height = 0;
     D3DFORMAT Format = D3DFMT_UNKNOWN;
+    // A depth surface: true when every depth field of it holds what a clear
+    // to ClearedDepth wrote there, nothing having written depth since. Draws
+    // that write no depth then compare with that value instead of reading
+    // it, so whoever sets the flag must drop it before anything may write
+    // the surface's depth (a draw with depth writes, a lock, a copy).
+    bool DepthUniform = false;
+    float ClearedDepth = 0.0f;  // z as given to Clear, quantised as Clear quantises it
 };
 
 // The mip chain of a bound texture, level 0 first. LevelCount 0: no texture.
