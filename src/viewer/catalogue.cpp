@@ -313,8 +313,9 @@ TCatalogueHeader HeaderOf(const TCatalogueSettings& settings, int64_t items) {
 
 std::vector<TCatalogueItem> CatalogueItems(const std::vector<TPartList>& slots) {
     std::vector<TCatalogueItem> items;
-    for (const TPartList slot : slots)
-        for (std::string& item : SlotItems(slot)) items.push_back({slot, std::move(item)});
+    std::vector<TStringList> lists = SlotItems(slots);
+    for (size_t i = 0; i < slots.size(); ++i)
+        for (std::string& item : lists[i]) items.push_back({slots[i], std::move(item)});
     return items;
 }
 
