@@ -56,6 +56,8 @@ public:
             } else {
                 elements_.push_back({TMaskToken::Literal, c});
             }
+            starsOnly_ = starsOnly_ && (elements_.back().Token == TMaskToken::Star ||
+                                        elements_.back().Token == TMaskToken::Literal);
         }
     }
 
@@ -64,8 +66,43 @@ public:
         starts_.clear();
         for (size_t i = 0; i < name.size(); i += starts_.back().second)
             starts_.emplace_back(i, CharacterLength(name, i));
+        return starsOnly_ ? MatchesStars(name) : MatchesTable(name);
+    }
+
+private:
+    bool Same(std::string_view name, size_t i, const TMaskElement& e) const {
+        const std::string_view c = name.substr(starts_[i].first, starts_[i].second);
+        return c.size() == 1 && e.Character.size() == 1 ? AsciiLower(c[0]) == e.Character[0]
+                                                        : c == e.Character;
+    }
+
+    // Literals and '*' only (the part lists' masks): the usual walk that
+    // goes back to the last '*' on a mismatch, in time about the name's length.
+    bool MatchesStars(std::string_view name) const {
         const size_t n = starts_.size(), m = elements_.size();
-        const auto character = [&](size_t i) { return name.substr(starts_[i].first, starts_[i].second); };
+        size_t i = 0, j = 0;
+        size_t starJ = SIZE_MAX, starI = 0;
+        while (i < n) {
+            if (j < m && elements_[j].Token == TMaskToken::Star) {
+                starJ = j++;
+                starI = i;
+            } else if (j < m && Same(name, i, elements_[j])) {
+                ++i;
+                ++j;
+            } else if (starJ != SIZE_MAX) {
+                j = starJ + 1;
+                i = ++starI;
+            } else {
+                return false;
+            }
+        }
+        while (j < m && elements_[j].Token == TMaskToken::Star) ++j;
+        return j == m;
+    }
+
+    // Any mask, by the table of which beginnings of the name match which of the mask.
+    bool MatchesTable(std::string_view name) {
+        const size_t n = starts_.size(), m = elements_.size();
         const auto isDot = [&](size_t i) { return starts_[i].second == 1 && name[starts_[i].first] == '.'; };
         // matched[i * (m + 1) + j]: the first i characters of the name match
         // the first j mask elements. Names and masks are short.
@@ -88,12 +125,9 @@ public:
                         // A '.'; or none at the end of the name.
                         ok = (i > 0 && isDot(i - 1) && at(i - 1, j - 1)) || (i == n && at(i, j - 1));
                         break;
-                    case TMaskToken::Literal: {
-                        if (i == 0 || !at(i - 1, j - 1)) break;
-                        const std::string_view c = character(i - 1);
-                        ok = c.size() == 1 ? AsciiLower(c[0]) == e.Character[0] : c == e.Character;
+                    case TMaskToken::Literal:
+                        ok = i > 0 && at(i - 1, j - 1) && Same(name, i - 1, e);
                         break;
-                    }
                 }
                 at(i, j) = ok;
             }
@@ -101,8 +135,8 @@ public:
         return at(n, m) != 0;
     }
 
-private:
     std::vector<TMaskElement> elements_;
+    bool starsOnly_ = true;
     std::vector<std::pair<size_t, size_t>> starts_;
     std::vector<char> matched_;
 };

@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <functional>
 #include <random>
 
 #include "tempfolder.h"
@@ -34,6 +35,61 @@ TEST(MatchesMask, WindowsWildcardsCaseInsensitively) {
     EXPECT_FALSE(MatchesMask("名_01.pav", "???_01.pav.x"));
     EXPECT_TRUE(MatchesMask("ÄB", "Äb"));  // only ASCII letters fold
     EXPECT_FALSE(MatchesMask("äb", "Äb"));
+}
+
+TEST(MatchesMask, AnyMaskAgreesWithMatchingCharacterByCharacter) {
+    // Random masks of literals, '*' and '?' against random names, each
+    // against a plain recursive reading of the rules on whole characters:
+    // '*' any run, '?' one character or none before a '.' or the end, a
+    // '.' before '*' or '?' also matching the end of the name.
+    const std::vector<std::string> characters = {"a", "A", "b", ".", "_", "\xC3\xA9", "\xA9", "\xC3"};
+    const std::function<bool(const std::vector<std::string>&, size_t, const std::vector<std::string>&,
+                             size_t)>
+        reference = [&](const std::vector<std::string>& name, size_t i, const std::vector<std::string>& mask,
+                        size_t j) -> bool {
+        const auto fold = [](std::string c) {
+            if (c.size() == 1) c[0] = static_cast<char>(std::tolower(static_cast<unsigned char>(c[0])));
+            return c;
+        };
+        if (j == mask.size()) return i == name.size();
+        const bool nextIsWild = j + 1 < mask.size() && (mask[j + 1] == "*" || mask[j + 1] == "?");
+        if (mask[j] == "*")
+            return reference(name, i, mask, j + 1) || (i < name.size() && reference(name, i + 1, mask, j));
+        if (mask[j] == "?")
+            return (i < name.size() && reference(name, i + 1, mask, j + 1)) ||
+                   ((i == name.size() || name[i] == ".") && reference(name, i, mask, j + 1));
+        if (mask[j] == "." && nextIsWild && i == name.size()) return reference(name, i, mask, j + 1);
+        return i < name.size() && fold(name[i]) == fold(mask[j]) && reference(name, i + 1, mask, j + 1);
+    };
+    // A character: a lead byte with every continuation byte after it, or any other byte alone.
+    const auto split = [](const std::string& text) {
+        std::vector<std::string> result;
+        for (size_t i = 0; i < text.size();) {
+            size_t length = 1;
+            if ((static_cast<unsigned char>(text[i]) & 0xC0) == 0xC0)
+                while (i + length < text.size() &&
+                       (static_cast<unsigned char>(text[i + length]) & 0xC0) == 0x80)
+                    ++length;
+            result.push_back(text.substr(i, length));
+            i += length;
+        }
+        return result;
+    };
+    std::mt19937 random(11);
+    for (int round = 0; round < 3000; ++round) {
+        std::string nameText, maskText;
+        for (size_t k = random() % 7; k > 0; --k) nameText += characters[random() % characters.size()];
+        const bool wild = round % 2 == 0;  // half the masks without '?'
+        for (size_t k = random() % 6; k > 0; --k) {
+            const size_t pick = random() % (characters.size() + (wild ? 3 : 2));
+            maskText += pick < characters.size()        ? characters[pick]
+                        : pick == characters.size() + 2 ? "?"
+                                                        : "*";
+        }
+        if (maskText == "*.*") continue;  // every name, as Windows has it
+        ASSERT_EQ(MatchesMask(nameText, maskText), reference(split(nameText), 0, split(maskText), 0))
+            << nameText << " " << maskText;
+    }
 }
 
 TEST(WindowsNameLess, OrdersByUpperCasedSpellingThenBySpelling) {
