@@ -20,7 +20,9 @@ DeviceTypeProfile ReferenceDevice() {
                              D3DFMT_A8,       D3DFMT_A8R3G3B2, D3DFMT_L8,       D3DFMT_A8L8,
                              D3DFMT_A4L4,     D3DFMT_R8G8B8};
     device.DepthFormats = {D3DFMT_D16, D3DFMT_D16_LOCKABLE, D3DFMT_D32, D3DFMT_D24S8};
-    device.BackBufferFormats = {D3DFMT_X8R8G8B8};
+    // A window shows X8R8G8B8; A8R8G8B8 keeps what blending leaves in alpha,
+    // which a window's Direct3D 9 device accepts as well.
+    device.BackBufferFormats = {D3DFMT_X8R8G8B8, D3DFMT_A8R8G8B8};
     return device;
 }
 

@@ -114,7 +114,10 @@ void TKorvane::InitMode(uint32_t adapter, const D3DDISPLAYMODE& displayMode,
     presentParameters.SwapEffect = swapEffect;
     presentParameters.BackBufferWidth = displayMode.Width;
     presentParameters.BackBufferHeight = displayMode.Height;
-    presentParameters.BackBufferFormat = displayMode.Format;
+    // The display's format unless another was asked for (a window presents
+    // what the display shows; an offscreen frame may keep an alpha channel).
+    presentParameters.BackBufferFormat =
+        RequestedBackBufferFormat != D3DFMT_UNKNOWN ? RequestedBackBufferFormat : displayMode.Format;
     presentParameters.MultiSampleType = multiSampleType;
     presentParameters.PresentationInterval = presentationInterval;
 
@@ -129,21 +132,22 @@ void TKorvane::InitMode(uint32_t adapter, const D3DDISPLAYMODE& displayMode,
 
     HWND window = OwnerControl->PresentationTarget();
     presentParameters.hDeviceWindow = window;
+    DisplayFormat = displayMode.Format;
     presentParameters.EnableAutoDepthStencil = depthFormats.empty() ? FALSE : TRUE;
 
     D3DCAPS9 caps{};
     const HRESULT capsResult = D3D->GetDeviceCaps(adapter, D3DDEVTYPE_HAL, &caps);
     if (capsResult != D3D_OK || UseREFDevice) {
         WriteDetailLog("ソフトウェアエミュレーションを利用します");
-        presentParameters.AutoDepthStencilFormat =
-            FindDepthStencilFormat(adapter, D3DDEVTYPE_REF, presentParameters, depthFormats);
+        presentParameters.AutoDepthStencilFormat = FindDepthStencilFormat(
+            adapter, D3DDEVTYPE_REF, displayMode.Format, presentParameters, depthFormats);
         WriteDetailLog("デプスステンシルサーフェスのフォーマット..." +
                        FormatName(presentParameters.AutoDepthStencilFormat));
         CreateDevice(adapter, D3DDEVTYPE_REF, window, D3DCREATE_SOFTWARE_VERTEXPROCESSING, presentParameters);
     } else {
         WriteDetailLog("ハードウェアアクセラレーションを利用します");
-        presentParameters.AutoDepthStencilFormat =
-            FindDepthStencilFormat(adapter, D3DDEVTYPE_HAL, presentParameters, depthFormats);
+        presentParameters.AutoDepthStencilFormat = FindDepthStencilFormat(
+            adapter, D3DDEVTYPE_HAL, displayMode.Format, presentParameters, depthFormats);
         WriteDetailLog("デプスステンシルサーフェスのフォーマット..." +
                        FormatName(presentParameters.AutoDepthStencilFormat));
         if ((caps.DevCaps & D3DDEVCAPS_HWTRANSFORMANDLIGHT) != 0 && !UseSoftwareVertexProcessing) {
@@ -162,13 +166,15 @@ void TKorvane::InitMode(uint32_t adapter, const D3DDISPLAYMODE& displayMode,
     WriteDetailLog("");
 }
 
-D3DFORMAT TKorvane::FindDepthStencilFormat(uint32_t adapter, D3DDEVTYPE deviceType,
+D3DFORMAT TKorvane::FindDepthStencilFormat(uint32_t adapter, D3DDEVTYPE deviceType, D3DFORMAT displayFormat,
                                            const D3DPRESENT_PARAMETERS& presentParameters,
                                            std::span<const D3DFORMAT> depthFormats) {
     if (presentParameters.EnableAutoDepthStencil) {
-        const D3DFORMAT format = presentParameters.BackBufferFormat;
+        // The adapter's format is the display's; the target's is the back
+        // buffer's (the same for a window's device).
+        const D3DFORMAT target = presentParameters.BackBufferFormat;
         for (D3DFORMAT candidate : depthFormats)
-            if (D3D->CheckDepthStencilMatch(adapter, deviceType, format, format, candidate) == D3D_OK)
+            if (D3D->CheckDepthStencilMatch(adapter, deviceType, displayFormat, target, candidate) == D3D_OK)
                 return candidate;
     }
     WriteDetailLog("希望のデプスステンシルサーフェスのフォーマットが見つかりませんでした");

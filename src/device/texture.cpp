@@ -66,8 +66,12 @@ D3DFORMAT TKVTexture::ChooseFormat() {
         D3DSURFACE_DESC desc{};
         if (component.BackBuffer(0)->GetDesc(&desc) == D3D_OK) backBufferFormat = desc.Format;
     }
+    // Formats are offered for the display's format, which is the back
+    // buffer's unless the device was made with another back buffer.
+    const D3DFORMAT adapterFormat =
+        component.DisplayFormat != D3DFMT_UNKNOWN ? component.DisplayFormat : backBufferFormat;
     for (D3DFORMAT candidate : CandidateFormats)
-        if (component.D3D->CheckDeviceFormat(component.Adapter, component.DeviceType, backBufferFormat, Usage,
+        if (component.D3D->CheckDeviceFormat(component.Adapter, component.DeviceType, adapterFormat, Usage,
                                              D3DRTYPE_TEXTURE, candidate) == D3D_OK)
             return candidate;
     return backBufferFormat;

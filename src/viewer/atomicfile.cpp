@@ -65,7 +65,7 @@ std::string TemporaryPrefix(const std::string& fileName, const std::string& tag)
 // The process's umask. Linux tells it without changing it: reading it with
 // umask() sets it for a moment, and threads writing files at once could
 // leave it at 0 for good.
-mode_t ProcessUmask() {
+mode_t ReadProcessUmask() {
     if (FILE* status = std::fopen("/proc/self/status", "re")) {
         char line[256];
         unsigned mask = 0;
@@ -77,6 +77,13 @@ mode_t ProcessUmask() {
     }
     const mode_t mask = ::umask(0);
     ::umask(mask);
+    return mask;
+}
+
+// The program never changes its umask: it is read once, by the first file
+// written, not for every file.
+mode_t ProcessUmask() {
+    static const mode_t mask = ReadProcessUmask();
     return mask;
 }
 

@@ -86,19 +86,27 @@ std::string BackgroundName(TBackground background) {
     return background == TBackground::Transparent ? "transparent" : "grey";
 }
 
-// The identity of what a picture shows.
+// The digests of the layers a side of the figure is composed from, one line
+// each, as a picture's identity names them.
+std::string LayerLines(const TLayerOrder& order, const TPartSelection& outfit, TFileDigests& digests) {
+    std::string lines;
+    for (const TLayerStep& step : order) {
+        const std::string& item = outfit[static_cast<size_t>(step.List)];
+        lines += item.empty() ? std::string("layer -\n")
+                              : "layer " + digests.Of(LayerFileName(item, step.LayerIndex)) + "\n";
+    }
+    return lines;
+}
+
+// The identity of what a picture shows; layerLines: LayerLines of the side it shows.
 std::string SourceKey(const TCatalogueSettings& settings, const TViewSpec& view,
-                      const std::string& modelDigest, const TPartSelection& outfit, TFileDigests& digests) {
+                      const std::string& modelDigest, const std::string& layerLines) {
     TSha256 hash;
     hash.Update(std::string(kPictureRevision) + " " + ProgramVersion() + "\n");
     hash.Update(Format("view %s yaw %d pitch 0 scale %.9g size %dx%d background %s\nmodel %s\n",
                        ViewName(view.View), view.Yaw, static_cast<double>(settings.Zoom), view.Width,
                        view.Height, BackgroundName(settings.Background), modelDigest));
-    for (const TLayerStep& step : view.Back ? kBackLayerOrder : kFrontLayerOrder) {
-        const std::string& item = outfit[static_cast<size_t>(step.List)];
-        hash.Update(item.empty() ? std::string("layer -\n")
-                                 : "layer " + digests.Of(LayerFileName(item, step.LayerIndex)) + "\n");
-    }
+    hash.Update(layerLines);
     return DigestHex(hash.Final());
 }
 
@@ -185,6 +193,8 @@ TItemResult MakeItem(TShared& shared, const TCatalogueItem& item, TOffscreenRend
         {TCatalogueView::Thumbnail, 0, settings.ThumbnailWidth, settings.ThumbnailHeight, false},
     };
     std::string sources[kCatalogueViewCount];
+    // Each side's layers are looked up once for the views that show it.
+    std::optional<std::string> layerLines[2];
     bool pending[kCatalogueViewCount] = {false, false, false};
     bool any = false;
     for (int v = 0; v < kCatalogueViewCount; ++v) {
@@ -198,7 +208,9 @@ TItemResult MakeItem(TShared& shared, const TCatalogueItem& item, TOffscreenRend
             ++result.Failed;
             continue;
         }
-        sources[v] = SourceKey(settings, views[v], shared.ModelDigest, outfit, digests);
+        std::optional<std::string>& lines = layerLines[views[v].Back ? 1 : 0];
+        if (!lines) lines = LayerLines(views[v].Back ? kBackLayerOrder : kFrontLayerOrder, outfit, digests);
+        sources[v] = SourceKey(settings, views[v], shared.ModelDigest, *lines);
         if (Reuse(shared.Folder + name, sources[v], entry)) {
             entry.File = name;
             ++result.Kept;
@@ -313,8 +325,9 @@ TCatalogueHeader HeaderOf(const TCatalogueSettings& settings, int64_t items) {
 
 std::vector<TCatalogueItem> CatalogueItems(const std::vector<TPartList>& slots) {
     std::vector<TCatalogueItem> items;
-    for (const TPartList slot : slots)
-        for (std::string& item : SlotItems(slot)) items.push_back({slot, std::move(item)});
+    std::vector<TStringList> lists = SlotItems(slots);
+    for (size_t i = 0; i < slots.size(); ++i)
+        for (std::string& item : lists[i]) items.push_back({slots[i], std::move(item)});
     return items;
 }
 

@@ -31,8 +31,9 @@ std::mutex& LifecycleMutex() {
     return mutex;
 }
 
-// The second background a transparent picture is drawn over: a pixel the
-// figure leaves alone shows the grey in one frame and this in the other.
+// The second background a transparent picture is drawn over when the back
+// buffer has no alpha: a pixel the figure leaves alone shows the grey in one
+// frame and this in the other.
 constexpr uint32_t kKeyBackground = 0xFF000000;
 
 constexpr int32_t kMaxSide = 16384;
@@ -49,19 +50,20 @@ struct TRowFigure {
 
 // One row of a picture from a frame over the grey (in) and a second frame
 // (second; over secondBackground): a pixel is the figure's where either
-// differs from its background, and then its colour with alpha 255; any
-// other pixel is its colour masked by backgroundMask (0: transparent black).
-// Written as a loop without branches, which the compiler turns into vector
-// code, eight pixels at a time where the processor has AVX2.
+// differs from its background or where in's alpha, masked by alphaMask, is
+// not 0; then it is its colour with alpha 255; any other pixel is its colour
+// masked by backgroundMask (0: transparent black). Written as a loop without
+// branches, which the compiler turns into vector code, eight pixels at a
+// time where the processor has AVX2.
 __attribute__((target_clones("avx2", "default"))) TRowFigure ComposeRow(
-    const uint32_t* __restrict in, const uint32_t* __restrict second, uint32_t* __restrict out,
-    uint32_t width, uint32_t secondBackground, uint32_t backgroundMask) {
+    const uint32_t* in, const uint32_t* second, uint32_t* __restrict out, uint32_t width,
+    uint32_t secondBackground, uint32_t alphaMask, uint32_t backgroundMask) {
     constexpr uint32_t grey = kViewerBackground & 0xFFFFFF;
     uint32_t first = width, end = 0;
     for (uint32_t x = 0; x < width; ++x) {
         const uint32_t pixel = in[x] & 0xFFFFFF;
-        const uint32_t figure =
-            0u - static_cast<uint32_t>((pixel != grey) | ((second[x] & 0xFFFFFF) != secondBackground));
+        const uint32_t figure = 0u - static_cast<uint32_t>((pixel != grey) | ((in[x] & alphaMask) != 0) |
+                                                           ((second[x] & 0xFFFFFF) != secondBackground));
         first = std::min(first, (x & figure) | (width & ~figure));
         end = std::max(end, (x + 1) & figure);
         // X8R8G8B8 to red, green, blue, alpha 255 in memory order.
@@ -70,6 +72,44 @@ __attribute__((target_clones("avx2", "default"))) TRowFigure ComposeRow(
     }
     return {end == 0 ? 0 : first, end};
 }
+
+// The back buffer locked for reading over a picture's area; unlocked and
+// released on leaving the scope.
+class TLockedFrame {
+public:
+    TLockedFrame(IDirect3DDevice9* device, int32_t width, int32_t height) {
+        if (device->GetBackBuffer(0, 0, D3DBACKBUFFER_TYPE_MONO, &back_) != D3D_OK || back_ == nullptr)
+            throw Exception("The device has no frame to read.");
+        D3DSURFACE_DESC desc{};
+        const RECT area{0, 0, width, height};
+        locked_ = back_->GetDesc(&desc) == D3D_OK &&
+                  (desc.Format == D3DFMT_X8R8G8B8 || desc.Format == D3DFMT_A8R8G8B8) &&
+                  back_->LockRect(&rect_, &area, D3DLOCK_READONLY) == D3D_OK;
+        if (!locked_ || rect_.pBits == nullptr) {
+            Release();
+            throw Exception("The device's frame could not be read.");
+        }
+    }
+    ~TLockedFrame() { Release(); }
+    TLockedFrame(const TLockedFrame&) = delete;
+    TLockedFrame& operator=(const TLockedFrame&) = delete;
+
+    const uint32_t* Row(int32_t y) const {
+        return reinterpret_cast<const uint32_t*>(static_cast<const uint8_t*>(rect_.pBits) +
+                                                 static_cast<ptrdiff_t>(y) * rect_.Pitch);
+    }
+
+private:
+    void Release() {
+        if (locked_) back_->UnlockRect();
+        locked_ = false;
+        if (back_ != nullptr) back_->Release();
+        back_ = nullptr;
+    }
+    IDirect3DSurface9* back_ = nullptr;
+    D3DLOCKED_RECT rect_{};
+    bool locked_ = false;
+};
 
 }  // namespace
 
@@ -115,12 +155,21 @@ TOffscreenRenderer::TOffscreenRenderer(int32_t maxWidth, int32_t maxHeight)
     kv_->UseSoftwareVertexProcessing = false;
     kv_->DebugOption = TKVDebugOption{};
     kv_->Loaded();
+    // An A8R8G8B8 back buffer, where the device offers one, keeps where the
+    // figure was drawn in its alpha (see Render); otherwise the display's format.
+    kv_->RequestedBackBufferFormat = D3DFMT_A8R8G8B8;
     kv_->SetWindowMode(maxWidth, maxHeight, DefaultDepthFormats, D3DPRESENT_INTERVAL_IMMEDIATE,
                        D3DSWAPEFFECT_DISCARD, D3DMULTISAMPLE_NONE, 0);
+    if (kv_->Device == nullptr) {
+        kv_->RequestedBackBufferFormat = D3DFMT_UNKNOWN;
+        kv_->SetWindowMode(maxWidth, maxHeight, DefaultDepthFormats, D3DPRESENT_INTERVAL_IMMEDIATE,
+                           D3DSWAPEFFECT_DISCARD, D3DMULTISAMPLE_NONE, 0);
+    }
     if (kv_->Device == nullptr) {
         kv_.reset();
         throw Exception("No Direct3D device could be made for the picture.");
     }
+    alphaFrames_ = kv_->BackBufferFormat == D3DFMT_A8R8G8B8;
     IDirect3DDevice9* device = kv_->Device;
     device->SetSamplerState(0, D3DSAMP_MINFILTER, D3DTEXF_LINEAR);
     device->SetSamplerState(0, D3DSAMP_MAGFILTER, D3DTEXF_LINEAR);
@@ -189,7 +238,7 @@ void TOffscreenRenderer::ComposeTextures(const TPartSelection& selection) {
 }
 
 void TOffscreenRenderer::DrawFrame(const TFigurePose& pose, int32_t width, int32_t height,
-                                   uint32_t clearColor, std::vector<uint32_t>& destination) {
+                                   uint32_t clearColor) {
     IDirect3DDevice9* device = kv_->Device;
     // The window's projection and viewport for a client area of this size.
     scene_->SetProjection(true, 0.7853982f, static_cast<float>(height) / static_cast<float>(width), 0.01f,
@@ -202,32 +251,6 @@ void TOffscreenRenderer::DrawFrame(const TFigurePose& pose, int32_t width, int32
     scene_->Clear(D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, clearColor, 1.0f, 0);
     scene_->Render(rootFrame_.get(), true);
     device->EndScene();
-
-    // The frame is read where it was drawn: the back buffer holds exactly what
-    // a present would show, and presenting would first copy all of it, at the
-    // renderer's maximum size, however small the picture.
-    IDirect3DSurface9* back = nullptr;
-    if (device->GetBackBuffer(0, 0, D3DBACKBUFFER_TYPE_MONO, &back) != D3D_OK || back == nullptr)
-        throw Exception("The device has no frame to read.");
-    D3DSURFACE_DESC desc{};
-    D3DLOCKED_RECT locked{};
-    const RECT area{0, 0, width, height};
-    const bool readable = back->GetDesc(&desc) == D3D_OK &&
-                          (desc.Format == D3DFMT_X8R8G8B8 || desc.Format == D3DFMT_A8R8G8B8) &&
-                          back->LockRect(&locked, &area, D3DLOCK_READONLY) == D3D_OK;
-    if (readable && locked.pBits != nullptr) {
-        // Only ever grown: a smaller frame between two large ones would have
-        // the large one's pixels cleared again for nothing.
-        const size_t pixels = static_cast<size_t>(width) * static_cast<size_t>(height);
-        if (destination.size() < pixels) destination.resize(pixels);
-        for (int32_t y = 0; y < height; ++y)
-            std::memcpy(destination.data() + static_cast<size_t>(y) * static_cast<size_t>(width),
-                        static_cast<const uint8_t*>(locked.pBits) + static_cast<ptrdiff_t>(y) * locked.Pitch,
-                        static_cast<size_t>(width) * 4);
-    }
-    if (readable) back->UnlockRect();
-    back->Release();
-    if (!readable || locked.pBits == nullptr) throw Exception("The device's frame could not be read.");
 }
 
 TRenderedPicture TOffscreenRenderer::Render(const TFigurePose& pose, int32_t width, int32_t height,
@@ -241,31 +264,60 @@ void TOffscreenRenderer::Render(const TFigurePose& pose, int32_t width, int32_t 
                                 TBackground background, TRenderedPicture& result) {
     if (width < 1 || height < 1 || width > maxWidth_ || height > maxHeight_)
         throw Exception("The picture size is beyond the renderer's.");
-    DrawFrame(pose, width, height, kViewerBackground, captured_);
     const bool transparent = background == TBackground::Transparent;
-    if (transparent) DrawFrame(pose, width, height, kKeyBackground, keyFrame_);
+    // Which pixels are the figure's. With an alpha back buffer cleared to the
+    // grey with alpha 0, one frame tells: blending writes alpha with the
+    // colour's factors (source alpha and its inverse), so a pixel the figure
+    // drew at source alpha 12 or more keeps an alpha above 0 (a^2/255 rounds
+    // to 1 or more, and later blends never bring it back to 0). Fainter
+    // blends leave alpha 0, yet the frame over black would change only where
+    // the colour is bright enough to show, and the figure's states keep
+    // colour within the texel alpha plus its specular (transparent texels
+    // are transparent black, filtering and MODULATE by the material's
+    // diffuse alpha 1 never lift a channel above alpha, and the specular
+    // adds at most 0.1 x 255): a pixel that changes over black but keeps the
+    // grey exactly cannot be made so. Every sequence of such blends, taken
+    // channel by channel through the device's rounding, gives the same
+    // answer as the two frames. Without an alpha back buffer, a second frame
+    // over black is drawn and compared.
+    const bool keyFrame = transparent && (!alphaFrames_ || keyFrames_);
+    const size_t pixels = static_cast<size_t>(width) * static_cast<size_t>(height);
+    if (keyFrame) {
+        DrawFrame(pose, width, height, kKeyBackground);
+        const TLockedFrame frame(kv_->Device, width, height);
+        // Only ever grown: a smaller frame between two large ones would have
+        // the large one's pixels cleared again for nothing.
+        if (keyFrame_.size() < pixels) keyFrame_.resize(pixels);
+        for (int32_t y = 0; y < height; ++y)
+            std::memcpy(keyFrame_.data() + static_cast<size_t>(y) * static_cast<size_t>(width), frame.Row(y),
+                        static_cast<size_t>(width) * 4);
+    }
+    DrawFrame(pose, width, height, alphaFrames_ ? kViewerBackground & 0xFFFFFF : kViewerBackground);
+    const TLockedFrame frame(kv_->Device, width, height);
 
     // Every pixel is written below: the buffer need not be cleared first.
     result.Image.Width = width;
     result.Image.Height = height;
     result.Image.HasAlpha = transparent;
-    result.Image.Pixels.resize(static_cast<size_t>(width) * static_cast<size_t>(height) * 4);
+    result.Image.Pixels.resize(pixels * 4);
     result.Figure = {};
     int32_t left = width, right = -1, top = -1, bottom = -1;
     constexpr uint32_t grey = kViewerBackground & 0xFFFFFF;
     constexpr uint32_t key = kKeyBackground & 0xFFFFFF;
-    // Over the key colour too when transparent; over the grey again (the
-    // same test twice) when not, so that one loop serves both.
-    const std::vector<uint32_t>& second = transparent ? keyFrame_ : captured_;
-    const uint32_t secondBackground = transparent ? key : grey;
+    // Over the key colour when there is a second frame; over the grey again
+    // (the same test twice) when not, so that one loop serves every case.
+    const uint32_t secondBackground = keyFrame ? key : grey;
+    // The frame's alpha counts only for a transparent picture from one frame:
+    // a grey picture's figure is where the grey changed, as the window shows.
+    const uint32_t alphaMask = transparent && !keyFrame ? 0xFF000000u : 0u;
     // Where the figure is not drawn: transparent black, or the grey as it is.
     const uint32_t backgroundMask = transparent ? 0u : ~0u;
-    if (row_.size() < static_cast<size_t>(width)) row_.resize(static_cast<size_t>(width));
     for (int32_t y = 0; y < height; ++y) {
-        const size_t start = static_cast<size_t>(y) * static_cast<size_t>(width);
-        const TRowFigure figure = ComposeRow(captured_.data() + start, second.data() + start, row_.data(),
-                                             static_cast<uint32_t>(width), secondBackground, backgroundMask);
-        std::memcpy(result.Image.Row(y), row_.data(), static_cast<size_t>(width) * 4);
+        const uint32_t* in = frame.Row(y);
+        const uint32_t* second = keyFrame ? keyFrame_.data() + static_cast<size_t>(y) * width : in;
+        const TRowFigure figure =
+            ComposeRow(in, second, reinterpret_cast<uint32_t*>(result.Image.Row(y)),
+                       static_cast<uint32_t>(width), secondBackground, alphaMask, backgroundMask);
         if (figure.End == 0) continue;
         if (top < 0) top = y;
         bottom = y;

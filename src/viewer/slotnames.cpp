@@ -75,13 +75,23 @@ TStringList SlotItems(TPartList list) {
     return items;
 }
 
+std::vector<TStringList> SlotItems(const std::vector<TPartList>& lists) {
+    std::vector<std::string> masks;
+    for (const TPartList list : lists) masks.emplace_back(kPartLists[static_cast<size_t>(list)].Mask);
+    std::vector<TStringList> items(lists.size());
+    EnumerateFilesForMasks(AvatarPath, masks, items, AddFilePrefix);
+    return items;
+}
+
 TPartSelection StartSelection() {
+    std::vector<TPartList> lists;
+    for (int list = 0; list < kPartListCount; ++list)
+        if (kPartLists[static_cast<size_t>(list)].SelectFirstFile)
+            lists.push_back(static_cast<TPartList>(list));
+    const std::vector<TStringList> items = SlotItems(lists);
     TPartSelection selection;
-    for (int list = 0; list < kPartListCount; ++list) {
-        if (!kPartLists[static_cast<size_t>(list)].SelectFirstFile) continue;
-        const TStringList items = SlotItems(static_cast<TPartList>(list));
-        if (!items.empty()) selection[static_cast<size_t>(list)] = items.front();
-    }
+    for (size_t i = 0; i < lists.size(); ++i)
+        if (!items[i].empty()) selection[static_cast<size_t>(lists[i])] = items[i].front();
     return selection;
 }
 

@@ -230,6 +230,49 @@ TEST_F(KorvaneTest, FailedDeviceCreationLeavesAStateWithoutDevice) {
     EXPECT_EQ(LogLevel, 0);
 }
 
+TEST_F(KorvaneTest, RequestedBackBufferFormatLeavesTexturesAndDepthAsTheDisplayOffersThem) {
+    // A window's device takes the display's format; a request for A8R8G8B8
+    // gives that back buffer, with the same depth buffer and textures in the
+    // formats offered for the display (the adapter's format stays the
+    // display's, never the back buffer's).
+    for (const D3DFORMAT requested : {D3DFMT_UNKNOWN, D3DFMT_A8R8G8B8}) {
+        SCOPED_TRACE(requested);
+        Start();
+        kv->RequestedBackBufferFormat = requested;
+        SetWindowMode(64, 48);
+        ASSERT_NE(kv->Device, nullptr);
+        const D3DFORMAT expected = requested == D3DFMT_UNKNOWN ? D3DFMT_X8R8G8B8 : requested;
+        EXPECT_EQ(kv->BackBufferFormat, expected);
+        EXPECT_EQ(kv->DisplayFormat, D3DFMT_X8R8G8B8);
+        D3DSURFACE_DESC desc{};
+        ASSERT_EQ(kv->BackBuffer(0)->GetDesc(&desc), D3D_OK);
+        EXPECT_EQ(desc.Format, expected);
+        EXPECT_EQ(kv->PresentParameters.AutoDepthStencilFormat, D3DFMT_D16);
+        ASSERT_NE(kv->DepthStencilSurface, nullptr);
+
+        {
+            TKVTexture texture(kv.get(), {D3DFMT_A1R5G5B5}, 0, D3DPOOL_MANAGED, 0, "t");
+            texture.SetSize(16, 16);
+            EXPECT_NE(texture.Texture, nullptr);
+            EXPECT_EQ(texture.Format, D3DFMT_A1R5G5B5);
+        }
+        EXPECT_TRUE(FailureLines().empty());
+        kv.reset();
+    }
+    // A card without alpha back buffers refuses the request: no device.
+    AdapterProfile profile = HardwareProfile(true);
+    profile.Find(D3DDEVTYPE_HAL)->BackBufferFormats = {D3DFMT_X8R8G8B8};
+    SetDefaultAdapterProfile(profile);
+    Start();
+    kv->RequestedBackBufferFormat = D3DFMT_A8R8G8B8;
+    SetWindowMode(64, 48);
+    EXPECT_EQ(kv->Device, nullptr);
+    kv->RequestedBackBufferFormat = D3DFMT_UNKNOWN;
+    SetWindowMode(64, 48);
+    ASSERT_NE(kv->Device, nullptr);
+    EXPECT_EQ(kv->BackBufferFormat, D3DFMT_X8R8G8B8);
+}
+
 TEST_F(KorvaneTest, DesignModeAllowsOneComponentPerWindow) {
     TKorvane first(&window, true);
     try {

@@ -69,26 +69,32 @@ mode_t Permissions(const std::string& file) {
 
 TEST(AtomicFile, ReplacingKeepsPermissionsMakesFoldersAndNamesTheStepThatFailed) {
     const testing::TempFolder dir;
+    // The umask is read once per process, by the first file written: each
+    // umask is tried in a process of its own (started afresh, not forked from
+    // this one, which has written files) that sets it before writing.
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
     // Under umask 0 the modes are the writers' own.
-    const mode_t umask = ::umask(0);
     const std::string settings = dir / "config/sub/a.ini";
-    EXPECT_EQ(ReplaceFileContents(settings, "x=1\n"), "");
-    EXPECT_EQ(testing::ReadText(settings), "x=1\n");
-    EXPECT_EQ(Permissions(settings), 0644u);
-    ::chmod(settings.c_str(), 0600);
-    EXPECT_EQ(ReplaceFileContents(settings, "x=2\n"), "");
-    EXPECT_EQ(testing::ReadText(settings), "x=2\n");
-    EXPECT_EQ(Permissions(settings), 0600u);
-    // A picture is for everyone, as far as the umask lets it be.
-    WriteFileAtomically(dir / "b.png", std::vector<uint8_t>{1});
-    EXPECT_EQ(Permissions(dir / "b.png"), 0666u);
-    ::umask(umask);
-    EXPECT_EQ(Entries(dir.Path()), 2u);  // no temporary left behind
+    const auto modes = [&](mode_t mask, mode_t settingsMode, mode_t pictureMode) {
+        ::umask(mask);
+        bool ok = ReplaceFileContents(settings, "x=1\n").empty() && testing::ReadText(settings) == "x=1\n" &&
+                  Permissions(settings) == settingsMode;
+        ::chmod(settings.c_str(), 0600);
+        ok = ok && ReplaceFileContents(settings, "x=2\n").empty() && testing::ReadText(settings) == "x=2\n" &&
+             Permissions(settings) == 0600u;
+        // A picture is for everyone, as far as the umask lets it be.
+        WriteFileAtomically(dir / "b.png", std::vector<uint8_t>{1});
+        ok = ok && Permissions(dir / "b.png") == pictureMode;
+        ok = ok && Entries(dir.Path()) == 2u;  // no temporary left behind
+        std::_Exit(ok ? 0 : 1);
+    };
+    EXPECT_EXIT(modes(027, 0640u, 0640u), ::testing::ExitedWithCode(0), "");
+    EXPECT_EXIT(modes(0, 0644u, 0666u), ::testing::ExitedWithCode(0), "");
 
     // A folder where the file should be: the rename fails, said as callers say it.
     std::filesystem::create_directories(dir / "c.ini/inside");
     EXPECT_EQ(ReplaceFileContents(dir / "c.ini", "y"), std::string("replace: ") + std::strerror(EISDIR));
-    EXPECT_EQ(Entries(dir.Path()), 2u);
+    EXPECT_EQ(Entries(dir.Path()), 0u);
     std::filesystem::create_directory(dir / "ro");
     ::chmod((dir / "ro").c_str(), 0555);
     if (::access((dir / "ro").c_str(), W_OK) == 0) return;  // a user who may write anywhere

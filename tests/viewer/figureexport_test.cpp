@@ -9,7 +9,10 @@
 #include <fstream>
 #include <sstream>
 
+#include "base/format.h"
 #include "exportfixture.h"
+#include "sampledata/fileoutput.h"
+#include "sampledata/layerfile.h"
 #include "viewer/animationwriter.h"
 #include "viewer/figuregeometry.h"
 #include "viewer/gltfexport.h"
@@ -65,6 +68,52 @@ TEST_F(FigureExport, TransparentPictureKeepsTheFigureAndClearsTheRest) {
     // The back view is another picture; pictures beyond the maximum are refused.
     EXPECT_NE(renderer->Render({2048, 0, 1.0f}, 320, 240, TBackground::Grey).Image, grey.Image);
     EXPECT_THROW(renderer->Render({}, kViewerWidth + 1, 10, TBackground::Grey), Exception);
+}
+
+TEST_F(FigureExport, OneFrameFindsTheFigureExactlyWhereTwoFramesDo) {
+    // A transparent picture from the alpha the one frame keeps, against the
+    // same picture from frames over the grey and over black: the same bytes
+    // and bounds for the generated clothes, for none, and for a layer of
+    // single texels alternately transparent and bright (white, the grey,
+    // pale colours), whose filtered edges blend every fraction of alpha.
+    ASSERT_TRUE(renderer->AlphaFrames());
+    TOffscreenRenderer twoFrames(kViewerWidth, kViewerHeight);
+    twoFrames.UseKeyFrames(true);
+    ASSERT_TRUE(twoFrames.LoadModel("type1"));
+    sampledata::LayerImage stripes{0, 0, kLayerTextureWidth, kLayerTextureHeight, {}};
+    const uint16_t colours[] = {0xFFFF, sampledata::OpaquePixel(0x88, 0x88, 0x88),
+                                sampledata::OpaquePixel(0x90, 0x80, 0x88),
+                                sampledata::OpaquePixel(255, 200, 40)};
+    for (int y = 0; y < kLayerTextureHeight; ++y)
+        for (int x = 0; x < kLayerTextureWidth; ++x)
+            stripes.Pixels.push_back((x + y) % 3 == 0 || (x * 7 + y) % 11 == 0 ? 0
+                                                                               : colours[(x / 3 + y) % 4]);
+    const TPartSelection chosen = StartSelection();
+    int32_t drawn = 0, step = 0;
+    for (const int selection : {0, 1, 2}) {
+        if (selection == 2)
+            sampledata::WriteFileBytes(LayerFileName(chosen[plUpper], 1),
+                                       sampledata::EncodeLayerFile(stripes));
+        const TPartSelection parts = selection == 0 ? TPartSelection{} : chosen;
+        renderer->ComposeTextures(parts);
+        twoFrames.ComposeTextures(parts);
+        for (const int32_t yaw : {0, 700, 1500, 2048, 3000, 3900})
+            for (const int32_t pitch : {-800, 0, 500})
+                for (const float zoom : {0.3f, 1.0f, 2.7f}) {
+                    const int32_t width = std::array{640, 128, 75}[step % 3];
+                    const int32_t height = std::array{480, 128, 201}[step++ % 3];
+                    SCOPED_TRACE(Format("selection %d, yaw %d, pitch %d, zoom %g, %dx%d", selection, yaw,
+                                        pitch, zoom, width, height));
+                    const TRenderedPicture one =
+                        renderer->Render({yaw, pitch, zoom}, width, height, TBackground::Transparent);
+                    const TRenderedPicture two =
+                        twoFrames.Render({yaw, pitch, zoom}, width, height, TBackground::Transparent);
+                    ASSERT_EQ(one.Figure, two.Figure);
+                    ASSERT_TRUE(one.Image == two.Image);
+                    drawn += one.Figure.Empty() ? 0 : 1;
+                }
+    }
+    EXPECT_GT(drawn, 54);
 }
 
 TEST_F(FigureExport, APictureDependsOnItsSizeNotOnTheRenderersLargest) {

@@ -5,6 +5,10 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <functional>
+#include <random>
+
 #include "tempfolder.h"
 
 namespace wbx {
@@ -31,6 +35,93 @@ TEST(MatchesMask, WindowsWildcardsCaseInsensitively) {
     EXPECT_FALSE(MatchesMask("名_01.pav", "???_01.pav.x"));
     EXPECT_TRUE(MatchesMask("ÄB", "Äb"));  // only ASCII letters fold
     EXPECT_FALSE(MatchesMask("äb", "Äb"));
+}
+
+TEST(MatchesMask, AnyMaskAgreesWithMatchingCharacterByCharacter) {
+    // Random masks of literals, '*' and '?' against random names, each
+    // against a plain recursive reading of the rules on whole characters:
+    // '*' any run, '?' one character or none before a '.' or the end, a
+    // '.' before '*' or '?' also matching the end of the name.
+    const std::vector<std::string> characters = {"a", "A", "b", ".", "_", "\xC3\xA9", "\xA9", "\xC3"};
+    const std::function<bool(const std::vector<std::string>&, size_t, const std::vector<std::string>&,
+                             size_t)>
+        reference = [&](const std::vector<std::string>& name, size_t i, const std::vector<std::string>& mask,
+                        size_t j) -> bool {
+        const auto fold = [](std::string c) {
+            if (c.size() == 1) c[0] = static_cast<char>(std::tolower(static_cast<unsigned char>(c[0])));
+            return c;
+        };
+        if (j == mask.size()) return i == name.size();
+        const bool nextIsWild = j + 1 < mask.size() && (mask[j + 1] == "*" || mask[j + 1] == "?");
+        if (mask[j] == "*")
+            return reference(name, i, mask, j + 1) || (i < name.size() && reference(name, i + 1, mask, j));
+        if (mask[j] == "?")
+            return (i < name.size() && reference(name, i + 1, mask, j + 1)) ||
+                   ((i == name.size() || name[i] == ".") && reference(name, i, mask, j + 1));
+        if (mask[j] == "." && nextIsWild && i == name.size()) return reference(name, i, mask, j + 1);
+        return i < name.size() && fold(name[i]) == fold(mask[j]) && reference(name, i + 1, mask, j + 1);
+    };
+    // A character: a lead byte with every continuation byte after it, or any other byte alone.
+    const auto split = [](const std::string& text) {
+        std::vector<std::string> result;
+        for (size_t i = 0; i < text.size();) {
+            size_t length = 1;
+            if ((static_cast<unsigned char>(text[i]) & 0xC0) == 0xC0)
+                while (i + length < text.size() &&
+                       (static_cast<unsigned char>(text[i + length]) & 0xC0) == 0x80)
+                    ++length;
+            result.push_back(text.substr(i, length));
+            i += length;
+        }
+        return result;
+    };
+    std::mt19937 random(11);
+    for (int round = 0; round < 3000; ++round) {
+        std::string nameText, maskText;
+        for (size_t k = random() % 7; k > 0; --k) nameText += characters[random() % characters.size()];
+        const bool wild = round % 2 == 0;  // half the masks without '?'
+        for (size_t k = random() % 6; k > 0; --k) {
+            const size_t pick = random() % (characters.size() + (wild ? 3 : 2));
+            maskText += pick < characters.size()        ? characters[pick]
+                        : pick == characters.size() + 2 ? "?"
+                                                        : "*";
+        }
+        if (maskText == "*.*") continue;  // every name, as Windows has it
+        ASSERT_EQ(MatchesMask(nameText, maskText), reference(split(nameText), 0, split(maskText), 0))
+            << nameText << " " << maskText;
+    }
+}
+
+TEST(WindowsNameLess, OrdersByUpperCasedSpellingThenBySpelling) {
+    // The order the lists have always had: the upper-cased names compared as
+    // unsigned bytes (so '_' after the letters, UTF-8 after ASCII, digits as
+    // text: "10" before "9"), a name before its longer continuations, and
+    // names the same but for case in byte order (upper case first).
+    const std::pair<const char*, const char*> ordered[] = {
+        {"01_10", "01_9"}, {"10", "9"},         {"", "0"},         {"A", "a"},       {"a", "B"},
+        {"Ab", "a_"},      {"aB", "ab"},        {"ab", "abc"},     {"z", "["},       {"_", "`"},
+        {"a", "`"},        {"`", "{"},          {"z", "\xC3\x84"}, {"\x7F", "\xC3"}, {"\xC3\x84", "\xC3\xA4"},
+        {"AB1", "ab1"},    {"01__zzzz", "01_`"}};
+    for (const auto& [less, more] : ordered) {
+        EXPECT_TRUE(WindowsNameLess(less, more)) << less << " " << more;
+        EXPECT_FALSE(WindowsNameLess(more, less)) << less << " " << more;
+        EXPECT_FALSE(WindowsNameLess(less, less)) << less;
+    }
+    // Against the rule spelled out with whole strings, on random names of
+    // the characters that decide it.
+    const auto reference = [](const std::string& a, const std::string& b) {
+        std::string ua = a, ub = b;
+        for (char& c : ua) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+        for (char& c : ub) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+        return ua != ub ? ua < ub : a < b;
+    };
+    std::mt19937 random(7);
+    const std::string alphabet = "aAzZ_09[`.\x80\xC3";
+    std::vector<std::string> names(400);
+    for (std::string& name : names)
+        for (size_t n = random() % 6; n > 0; --n) name += alphabet[random() % alphabet.size()];
+    for (const std::string& a : names)
+        for (const std::string& b : names) ASSERT_EQ(WindowsNameLess(a, b), reference(a, b)) << a << " " << b;
 }
 
 TEST(AddFilePrefix, TakesTheFirstEightCharacters) {
@@ -79,6 +170,29 @@ TEST_F(EnumerateFilesTest, ResultTellsWhetherTheListGrew) {
     Touch("03_11111x_01.pav");
     EXPECT_TRUE(EnumerateFiles(dir.Path(), "03_*_01.pav", list, AddFilePrefix));
     EXPECT_EQ(list, (TStringList{"03_11111", "03_11111"}));
+}
+
+TEST_F(EnumerateFilesTest, SeveralMasksGiveWhatEachGivesAlone) {
+    for (const char* name : {"01_bbbbb_01.pav", "01_AAAAA_01.pav", "02_11111_01.pav", "02_11111_02.PAV",
+                             "sub/02_33333_01.pav", "02_22222_01.pav", "01_x_02.pav"})
+        Touch(name);
+    std::filesystem::create_directories(dir / "02_folder_01.pav");
+    const std::vector<std::string> masks = {"01_*_01.pav", "02_*_01.pav", "09_*.pav", "sub/02_*",
+                                            "02_*_0?.pav"};
+    std::vector<TStringList> lists(1, TStringList{"なし"});
+    EXPECT_TRUE(EnumerateFilesForMasks(dir.Path(), masks, lists, AddFilePrefix));
+    ASSERT_EQ(lists.size(), masks.size());
+    for (size_t m = 0; m < masks.size(); ++m) {
+        TStringList alone = m == 0 ? TStringList{"なし"} : TStringList{};
+        EnumerateFiles(dir.Path(), masks[m], alone, AddFilePrefix);
+        EXPECT_EQ(lists[m], alone) << masks[m];
+    }
+    EXPECT_EQ(lists[1], (TStringList{"02_11111", "02_22222"}));
+    EXPECT_EQ(lists[3], (TStringList{"02_33333"}));
+    EXPECT_TRUE(lists[2].empty());
+    std::vector<TStringList> none;
+    EXPECT_FALSE(EnumerateFilesForMasks(dir.Path(), {"09_*"}, none, AddFilePrefix));
+    EXPECT_FALSE(EnumerateFilesForMasks(dir / "missing/", masks, none, AddFilePrefix));
 }
 
 TEST_F(EnumerateFilesTest, CallbackExceptionsLeaveTheEnumeration) {

@@ -109,8 +109,13 @@ public:
     TKVDebugOption DebugOption = TKVDebugOption::All();
     bool UseREFDevice = false;                 // reference rasteriser at the next mode set-up
     bool UseSoftwareVertexProcessing = false;  // software vertex processing on a hardware device
+    // The back buffer's format at the next mode set-up; D3DFMT_UNKNOWN (the
+    // default, what a window uses) takes the display mode's. Not a stored
+    // property of the window: offscreen renderers ask for D3DFMT_A8R8G8B8.
+    D3DFORMAT RequestedBackBufferFormat = D3DFMT_UNKNOWN;
     bool Windowed = false;
     D3DFORMAT BackBufferFormat = D3DFMT_UNKNOWN;
+    D3DFORMAT DisplayFormat = D3DFMT_UNKNOWN;   // the display mode's when the device was made
     int32_t Width = 0;                          // back buffer, pixels
     int32_t Height = 0;                         // back buffer, pixels
     TKVOwnerWindow* OwnerControl = nullptr;     // not owned
@@ -130,7 +135,7 @@ private:
     void InitMode(uint32_t adapter, const D3DDISPLAYMODE& displayMode, D3DMULTISAMPLE_TYPE multiSampleType,
                   std::span<const D3DFORMAT> depthFormats, D3DSWAPEFFECT swapEffect,
                   uint32_t presentationInterval);
-    D3DFORMAT FindDepthStencilFormat(uint32_t adapter, D3DDEVTYPE deviceType,
+    D3DFORMAT FindDepthStencilFormat(uint32_t adapter, D3DDEVTYPE deviceType, D3DFORMAT displayFormat,
                                      const D3DPRESENT_PARAMETERS& presentParameters,
                                      std::span<const D3DFORMAT> depthFormats);
     void ResizeOwner(int32_t width, int32_t height);

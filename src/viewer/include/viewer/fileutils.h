@@ -26,6 +26,12 @@ using TEnumerateCallback = void (*)(const std::string& fileName, TStringList& li
 bool EnumerateFiles(const std::string& folder, const std::string& mask, TStringList& list,
                     TEnumerateCallback callback);
 
+// EnumerateFiles for several masks of one folder, mask m filling lists[m]
+// (lists grows to the masks' count), the folder read once for all of them.
+// Returns whether any list grew.
+bool EnumerateFilesForMasks(const std::string& folder, const std::vector<std::string>& masks,
+                            std::vector<TStringList>& lists, TEnumerateCallback callback);
+
 // Appends the first eight characters of fileName (all of it when shorter) to
 // list: the item a layer file belongs to ("01_12345_07.pav" -> "01_12345").
 // Characters, not bytes: a UTF-8 name is never cut inside a character (the

@@ -110,14 +110,21 @@ public:
     // The composed texels of one side, 256 x 512 A1R5G5B5, rows packed.
     std::vector<uint16_t> TextureTexels(bool back) const;
 
+    // Whether the device's back buffer keeps alpha (A8R8G8B8): a transparent
+    // picture is then drawn once. Without it, or with UseKeyFrames(true), it
+    // is drawn twice, over the grey and over black, and a pixel is the
+    // figure's where either frame differs from its background; both ways
+    // give the same pictures.
+    bool AlphaFrames() const { return alphaFrames_; }
+    void UseKeyFrames(bool use) { keyFrames_ = use; }
+
     // The layer contents kept between compositions.
     TLayerCache& LayerCache() { return layerCache_; }
 
 private:
     class TMemoryOwner;
-    // One frame cleared to clearColor into destination (X8R8G8B8, width x height).
-    void DrawFrame(const TFigurePose& pose, int32_t width, int32_t height, uint32_t clearColor,
-                   std::vector<uint32_t>& destination);
+    // One frame cleared to clearColor, left in the back buffer.
+    void DrawFrame(const TFigurePose& pose, int32_t width, int32_t height, uint32_t clearColor);
     void FreeSceneObjects();
 
     int32_t maxWidth_;
@@ -135,9 +142,9 @@ private:
     TPdtRec model_;
     bool hasModel_ = false;
     TLayerCache layerCache_;
-    std::vector<uint32_t> captured_;  // the last frame, X8R8G8B8
-    std::vector<uint32_t> keyFrame_;  // the same frame over the key colour
-    std::vector<uint32_t> row_;       // a picture's row on its way out
+    bool alphaFrames_ = false;        // the back buffer is A8R8G8B8
+    bool keyFrames_ = false;          // transparency from two frames even so
+    std::vector<uint32_t> keyFrame_;  // the frame over the key colour, when drawn
 };
 
 }  // namespace wbx

@@ -23,6 +23,8 @@ std::vector<std::string> BodyTypeNames();
 // The items a slot offers, as its part list does (without "なし"), read from
 // the avatar folder of the data folder in use.
 TStringList SlotItems(TPartList list);
+// The items of several lists, the avatar folder read once for all of them.
+std::vector<TStringList> SlotItems(const std::vector<TPartList>& lists);
 
 // The selection the viewer starts with: the first item of each list that
 // starts dressed (hair, body, upper, bottom, shoes), nothing in the others.
