@@ -288,9 +288,10 @@ void Rasterizer::Draw(const PipelineState& state, const VertexStream& vertices, 
     const bool twoThreads = solidTriangles && fill != D3DFILL_WIREFRAME && fill != D3DFILL_POINT &&
                             primitives > kTwoThreadPrimitives && impl_->ThreadsFor(area) > 1;
     if (!twoThreads) {
-        PrimitiveAssembler assembler(state, pixels, arrays, format.Transformed, nullptr);
+        PrimitiveAssembler assembler(state, pixels, arrays, format.Transformed, nullptr, impl_->isa);
         shade(assembler, 0, rangeSize);
         walk(assembler, 0, primitives);
+        assembler.Flush();
         return;
     }
 
@@ -309,12 +310,13 @@ void Rasterizer::Draw(const PipelineState& state, const VertexStream& vertices, 
         setups.Clear();
         if (bins.size() < tileCount) bins.resize(tileCount);
         for (size_t tile = 0; tile < tileCount; ++tile) bins[tile].clear();
-        PrimitiveAssembler assembler(state, pixels, arrays, format.Transformed, &setups);
+        PrimitiveAssembler assembler(state, pixels, arrays, format.Transformed, &setups, impl_->isa);
         const size_t vertexSplit = rangeSize / 2;
         shade(assembler, index == 0 ? 0 : vertexSplit, index == 0 ? vertexSplit : rangeSize);
         worker.Sync();
         const uint64_t primitiveSplit = primitives / 2;
         walk(assembler, index == 0 ? 0 : primitiveSplit, index == 0 ? primitiveSplit : primitives);
+        assembler.Flush();
         for (size_t i = 0; i < setups.Size(); ++i) {
             const TriangleSetup& t = setups[i];
             const int tx0 = (t.MinX - scissor.X0) >> kTileShiftX, tx1 = (t.MaxX - scissor.X0) >> kTileShiftX;
