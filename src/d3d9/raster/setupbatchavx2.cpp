@@ -3,7 +3,7 @@
 // and their differences in 32-bit lanes (snapped positions lie within 2^28
 // sub-pixels), edge values and steps in 64-bit lanes with exact 32 x 32-bit
 // products, the plane basis in doubles. The planes themselves are made per
-// triangle by the plane set-up, already four slots wide. Everything in this
+// triangle by the AVX2 plane set-up, which is four slots wide already. Everything in this
 // file after the target switch is compiled for AVX2 and runs only where
 // BatchSetupFor found the processor to have it.
 
@@ -21,6 +21,7 @@
 
 // From here on, AVX2.
 #include "avx2begin.h"
+#include "planesetupavx2body.h"
 
 namespace wbx::raster {
 
@@ -159,9 +160,6 @@ unsigned SetupTrianglesAvx2(const SetupBatch& batch, DWORD cullMode, const Pixel
         _mm256_store_pd(basis[5], _mm256_sub_pd(_mm256_cvtepi32_pd(minX), fx0));
         _mm256_store_pd(basis[6], _mm256_sub_pd(_mm256_cvtepi32_pd(minY), fy0));
     }
-    static_assert(sizeof(PlaneBasis) == 7 * sizeof(double));
-
-    const PlaneMaker makePlanes = PlaneMakerAvx2();
     for (unsigned lanes = kept; lanes != 0; lanes &= lanes - 1) {
         const int i = __builtin_ctz(lanes);
         TriangleSetup& t = out[i];
@@ -176,10 +174,12 @@ unsigned SetupTrianglesAvx2(const SetupBatch& batch, DWORD cullMode, const Pixel
         }
         t.OriginX = t.MinX;
         t.OriginY = t.MinY;
-        const PlaneBasis b{basis[0][i], basis[1][i], basis[2][i], basis[3][i],
-                           basis[4][i], basis[5][i], basis[6][i]};
+        const PlaneBasisAvx2 b{_mm256_broadcast_sd(&basis[0][i]), _mm256_broadcast_sd(&basis[1][i]),
+                               _mm256_broadcast_sd(&basis[2][i]), _mm256_broadcast_sd(&basis[3][i]),
+                               _mm256_broadcast_sd(&basis[4][i]), _mm256_broadcast_sd(&basis[5][i]),
+                               _mm256_broadcast_sd(&basis[6][i])};
         const ScreenVertex* const* v = batch.V[i];
-        makePlanes(*v[0], *v[1], *v[2], b, t);
+        MakePlanesAvx2(*v[0], *v[1], *v[2], b, t);
         t.FlatColors = batch.Flat[i] != nullptr;
         if (t.FlatColors) std::memcpy(t.Flat, batch.Flat[i]->Attr, sizeof(t.Flat));
     }
