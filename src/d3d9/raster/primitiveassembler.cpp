@@ -86,6 +86,10 @@ void PrimitiveAssembler::Triangle(size_t a, size_t b, size_t c, size_t provoking
         return;
     }
     if (transformed_ || (codeA & codeB & codeC) != 0) return;  // unusable, or wholly outside one plane
+    ClippedTriangle(a, b, c, provoking);
+}
+
+void PrimitiveAssembler::ClippedTriangle(size_t a, size_t b, size_t c, size_t provoking) {
     const ShadedVertex* shaded = vertices_.Shaded;
     if (!Finite4(shaded[a].Clip) || !Finite4(shaded[b].Clip) || !Finite4(shaded[c].Clip)) return;
     ShadedVertex clipped[kMaxClippedVertices];

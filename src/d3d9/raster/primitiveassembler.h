@@ -52,6 +52,9 @@ public:
 
 private:
     void Project(const ShadedVertex& v, ScreenVertex& s) const;
+    // A triangle with a vertex outside a clip plane. Kept out of Triangle,
+    // whose common path then needs neither its stack nor its registers.
+    [[gnu::noinline]] void ClippedTriangle(size_t a, size_t b, size_t c, size_t provoking);
     // A convex polygon in screen space, drawn as a fan, by the fill mode.
     void Polygon(const ScreenVertex* const* v, int count, const ScreenVertex* flat);
     // A triangle of the solid fill mode: set up, then drawn or kept.

@@ -114,7 +114,11 @@ unsigned SetupTrianglesAvx2(const SetupBatch& batch, DWORD cullMode, const Pixel
     if (kept == 0) return 0;
 
     // Edges in clockwise-on-screen order.
-    alignas(32) int64_t edges[9][4];  // origins, steps in x, steps in y; edge by edge
+    // Triangle by triangle, the set-up's nine edge values as they lie in
+    // it: EdgeOrigin, EdgeStepX, EdgeStepY (the last one on its own).
+    static_assert(offsetof(TriangleSetup, EdgeStepX) == offsetof(TriangleSetup, EdgeOrigin) + 3 * 8 &&
+                  offsetof(TriangleSetup, EdgeStepY) == offsetof(TriangleSetup, EdgeStepX) + 3 * 8);
+    alignas(32) int64_t edges[4][12];
     {
         const __m256i clockwise = _mm256_cmpgt_epi64(area, zero);
         const __m256i x0 = Wide(x[0]), y0 = Wide(y[0]), x1 = Wide(x[1]), y1 = Wide(y[1]);
@@ -127,17 +131,37 @@ unsigned SetupTrianglesAvx2(const SetupBatch& batch, DWORD cullMode, const Pixel
         Edge(x0, y0, xb, yb, px, py, origin[0], stepX[0], stepY[0]);
         Edge(xb, yb, xc, yc, px, py, origin[1], stepX[1], stepY[1]);
         Edge(xc, yc, x0, y0, px, py, origin[2], stepX[2], stepY[2]);
-        for (int e = 0; e < 3; ++e) {
-            _mm256_store_si256(reinterpret_cast<__m256i*>(edges[e]), origin[e]);
-            _mm256_store_si256(reinterpret_cast<__m256i*>(edges[3 + e]), stepX[e]);
-            _mm256_store_si256(reinterpret_cast<__m256i*>(edges[6 + e]), stepY[e]);
-        }
+        // Lanes (a, b, c, d) turned into triangles' rows at `column`.
+        auto rows = [&](__m256i a, __m256i b, __m256i c, __m256i d, int column) {
+            const __m256i ab02 = _mm256_unpacklo_epi64(a, b), ab13 = _mm256_unpackhi_epi64(a, b);
+            const __m256i cd02 = _mm256_unpacklo_epi64(c, d), cd13 = _mm256_unpackhi_epi64(c, d);
+            _mm256_store_si256(reinterpret_cast<__m256i*>(edges[0] + column),
+                               _mm256_permute2x128_si256(ab02, cd02, 0x20));
+            _mm256_store_si256(reinterpret_cast<__m256i*>(edges[1] + column),
+                               _mm256_permute2x128_si256(ab13, cd13, 0x20));
+            _mm256_store_si256(reinterpret_cast<__m256i*>(edges[2] + column),
+                               _mm256_permute2x128_si256(ab02, cd02, 0x31));
+            _mm256_store_si256(reinterpret_cast<__m256i*>(edges[3] + column),
+                               _mm256_permute2x128_si256(ab13, cd13, 0x31));
+        };
+        rows(origin[0], origin[1], origin[2], stepX[0], 0);
+        rows(stepX[1], stepX[2], stepY[0], stepY[1], 4);
+        rows(stepY[2], stepY[2], stepY[2], stepY[2], 8);
     }
-    alignas(16) int32_t box[4][4];  // MinX, MaxX, MinY, MaxY
-    _mm_store_si128(reinterpret_cast<__m128i*>(box[0]), minX);
-    _mm_store_si128(reinterpret_cast<__m128i*>(box[1]), maxX);
-    _mm_store_si128(reinterpret_cast<__m128i*>(box[2]), minY);
-    _mm_store_si128(reinterpret_cast<__m128i*>(box[3]), maxY);
+    // Triangle by triangle, MinX, MinY, MaxX, MaxY as they lie in the set-up.
+    static_assert(offsetof(TriangleSetup, MinY) == offsetof(TriangleSetup, MinX) + 4 &&
+                  offsetof(TriangleSetup, MaxX) == offsetof(TriangleSetup, MinX) + 8 &&
+                  offsetof(TriangleSetup, MaxY) == offsetof(TriangleSetup, MinX) + 12 &&
+                  offsetof(TriangleSetup, OriginY) == offsetof(TriangleSetup, OriginX) + 4);
+    alignas(16) int32_t box[4][4];
+    {
+        const __m128i min01 = _mm_unpacklo_epi32(minX, minY), min23 = _mm_unpackhi_epi32(minX, minY);
+        const __m128i max01 = _mm_unpacklo_epi32(maxX, maxY), max23 = _mm_unpackhi_epi32(maxX, maxY);
+        _mm_store_si128(reinterpret_cast<__m128i*>(box[0]), _mm_unpacklo_epi64(min01, max01));
+        _mm_store_si128(reinterpret_cast<__m128i*>(box[1]), _mm_unpackhi_epi64(min01, max01));
+        _mm_store_si128(reinterpret_cast<__m128i*>(box[2]), _mm_unpacklo_epi64(min23, max23));
+        _mm_store_si128(reinterpret_cast<__m128i*>(box[3]), _mm_unpackhi_epi64(min23, max23));
+    }
 
     // The plane basis from the snapped positions. Scaling by 2^-8 is exact,
     // as SetupTriangle's division by kSubPixelScale is.
@@ -163,17 +187,14 @@ unsigned SetupTrianglesAvx2(const SetupBatch& batch, DWORD cullMode, const Pixel
     for (unsigned lanes = kept; lanes != 0; lanes &= lanes - 1) {
         const int i = __builtin_ctz(lanes);
         TriangleSetup& t = out[i];
-        t.MinX = box[0][i];
-        t.MaxX = box[1][i];
-        t.MinY = box[2][i];
-        t.MaxY = box[3][i];
-        for (int e = 0; e < 3; ++e) {
-            t.EdgeOrigin[e] = edges[e][i];
-            t.EdgeStepX[e] = edges[3 + e][i];
-            t.EdgeStepY[e] = edges[6 + e][i];
-        }
-        t.OriginX = t.MinX;
-        t.OriginY = t.MinY;
+        const __m128i bounds = _mm_load_si128(reinterpret_cast<const __m128i*>(box[i]));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(&t.MinX), bounds);
+        _mm_storel_epi64(reinterpret_cast<__m128i*>(&t.OriginX), bounds);
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(t.EdgeOrigin),
+                            _mm256_load_si256(reinterpret_cast<const __m256i*>(edges[i])));
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(t.EdgeOrigin + 4),
+                            _mm256_load_si256(reinterpret_cast<const __m256i*>(edges[i] + 4)));
+        t.EdgeStepY[2] = edges[i][8];
         const PlaneBasisAvx2 b{_mm256_broadcast_sd(&basis[0][i]), _mm256_broadcast_sd(&basis[1][i]),
                                _mm256_broadcast_sd(&basis[2][i]), _mm256_broadcast_sd(&basis[3][i]),
                                _mm256_broadcast_sd(&basis[4][i]), _mm256_broadcast_sd(&basis[5][i]),
