@@ -187,12 +187,14 @@ unsigned SetupTrianglesAvx2(const SetupBatch& batch, DWORD cullMode, const Pixel
     for (unsigned lanes = kept; lanes != 0; lanes &= lanes - 1) {
         const int i = __builtin_ctz(lanes);
         TriangleSetup& t = out[i];
+        // Written as the bytes of the set-up, at the offsets checked above.
+        char* bytes = reinterpret_cast<char*>(&t);
         const __m128i bounds = _mm_load_si128(reinterpret_cast<const __m128i*>(box[i]));
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(&t.MinX), bounds);
-        _mm_storel_epi64(reinterpret_cast<__m128i*>(&t.OriginX), bounds);
-        _mm256_storeu_si256(reinterpret_cast<__m256i*>(t.EdgeOrigin),
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(bytes + offsetof(TriangleSetup, MinX)), bounds);
+        _mm_storel_epi64(reinterpret_cast<__m128i*>(bytes + offsetof(TriangleSetup, OriginX)), bounds);
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(bytes + offsetof(TriangleSetup, EdgeOrigin)),
                             _mm256_load_si256(reinterpret_cast<const __m256i*>(edges[i])));
-        _mm256_storeu_si256(reinterpret_cast<__m256i*>(t.EdgeOrigin + 4),
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(bytes + offsetof(TriangleSetup, EdgeOrigin) + 32),
                             _mm256_load_si256(reinterpret_cast<const __m256i*>(edges[i] + 4)));
         t.EdgeStepY[2] = edges[i][8];
         const PlaneBasisAvx2 b{_mm256_broadcast_sd(&basis[0][i]), _mm256_broadcast_sd(&basis[1][i]),
