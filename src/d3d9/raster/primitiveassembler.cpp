@@ -1,5 +1,6 @@
 #include "primitiveassembler.h"
 
+#include <bit>
 #include <cmath>
 #include <cstring>
 
@@ -14,8 +15,15 @@ bool Finite4(const float v[4]) {
 }  // namespace
 
 PrimitiveAssembler::PrimitiveAssembler(const PipelineState& state, const PixelProcessor& pixels,
-                                       const VertexArrays& vertices, bool transformed, TriangleList* sink)
-    : pixels_(pixels), sink_(sink), clipper_(state.Viewport), vertices_(vertices), transformed_(transformed) {
+                                       const VertexArrays& vertices, bool transformed, TriangleList* sink,
+                                       PixelIsa isa)
+    : pixels_(pixels),
+      sink_(sink),
+      clipper_(state.Viewport),
+      vertices_(vertices),
+      transformed_(transformed),
+      batchSetup_(BatchSetupFor(isa)) {
+    if (batchSetup_.Run == nullptr) batchSetup_ = BatchSetupFor(PixelIsa::Scalar);
     const DWORD* rs = state.RenderStates;
     cullMode_ = rs[D3DRS_CULLMODE];
     fillMode_ = rs[D3DRS_FILLMODE];
@@ -29,6 +37,8 @@ PrimitiveAssembler::PrimitiveAssembler(const PipelineState& state, const PixelPr
     minZ_ = vp.MinZ;
     depthRange_ = static_cast<double>(vp.MaxZ) - vp.MinZ;
 }
+
+PrimitiveAssembler::~PrimitiveAssembler() { Flush(); }
 
 void PrimitiveAssembler::PrepareVertex(size_t i) const {
     const ShadedVertex& v = vertices_.Shaded[i];
@@ -68,7 +78,7 @@ void PrimitiveAssembler::Triangle(size_t a, size_t b, size_t c, size_t provoking
     if ((codeA | codeB | codeC) == 0) {
         const ScreenVertex* flat = pixels_.FlatShading() ? &screen[provoking] : nullptr;
         if (solid_) {
-            Solid(screen[a], screen[b], screen[c], flat);
+            Batch(screen[a], screen[b], screen[c], flat);
             return;
         }
         const ScreenVertex* polygon[3] = {&screen[a], &screen[b], &screen[c]};
@@ -76,6 +86,10 @@ void PrimitiveAssembler::Triangle(size_t a, size_t b, size_t c, size_t provoking
         return;
     }
     if (transformed_ || (codeA & codeB & codeC) != 0) return;  // unusable, or wholly outside one plane
+    ClippedTriangle(a, b, c, provoking);
+}
+
+void PrimitiveAssembler::ClippedTriangle(size_t a, size_t b, size_t c, size_t provoking) {
     const ShadedVertex* shaded = vertices_.Shaded;
     if (!Finite4(shaded[a].Clip) || !Finite4(shaded[b].Clip) || !Finite4(shaded[c].Clip)) return;
     ShadedVertex clipped[kMaxClippedVertices];
@@ -95,6 +109,7 @@ void PrimitiveAssembler::Triangle(size_t a, size_t b, size_t c, size_t provoking
         std::memcpy(provokingColors.Attr, shaded[provoking].Attr, sizeof(provokingColors.Attr));
         flat = &provokingColors;
     }
+    Flush();  // the triangles before this one come first
     Polygon(polygon, count, flat);
 }
 
@@ -143,6 +158,37 @@ void PrimitiveAssembler::Solid(const ScreenVertex& a, const ScreenVertex& b, con
     }
     TriangleSetup setup;
     if (SetupTriangle(a, b, c, cullMode_, pixels_.Scissor(), flat, setup)) pixels_.DrawTriangle(setup);
+}
+
+void PrimitiveAssembler::Batch(const ScreenVertex& a, const ScreenVertex& b, const ScreenVertex& c,
+                               const ScreenVertex* flat) {
+    if (batchSetup_.Width == 1) {
+        Solid(a, b, c, flat);
+        return;
+    }
+    const int i = batch_.Count;
+    batch_.V[i][0] = &a;
+    batch_.V[i][1] = &b;
+    batch_.V[i][2] = &c;
+    batch_.Flat[i] = flat;
+    batch_.Count = i + 1;
+    if (batch_.Count == batchSetup_.Width) Flush();
+}
+
+void PrimitiveAssembler::Flush() {
+    const int count = batch_.Count;
+    if (count == 0) return;
+    if (sink_ != nullptr) {
+        TriangleSetup* out = sink_->Slots(static_cast<size_t>(count));
+        sink_->KeepSome(batchSetup_.Run(batch_, cullMode_, pixels_.Scissor(), out),
+                        static_cast<size_t>(count));
+    } else {
+        for (unsigned kept = batchSetup_.Run(batch_, cullMode_, pixels_.Scissor(), batchOut_); kept != 0;
+             kept &= kept - 1) {
+            pixels_.DrawTriangle(batchOut_[std::countr_zero(kept)]);
+        }
+    }
+    batch_.Count = 0;
 }
 
 void PrimitiveAssembler::DrawLine(const ScreenVertex& a, const ScreenVertex& b, const ScreenVertex* flat) {

@@ -12,6 +12,7 @@
 #include "d3d9/raster/rasterizer.h"
 #include "pixelprocessor.h"
 #include "setup.h"
+#include "setupbatch.h"
 #include "shadedvertex.h"
 #include "trianglelist.h"
 
@@ -28,9 +29,14 @@ struct VertexArrays {
 class PrimitiveAssembler {
 public:
     // With `sink` set, solid triangles are appended there instead of drawn.
-    // Everything referenced must outlive the assembler.
+    // Everything referenced must outlive the assembler. `isa` picks the
+    // variant of the batch set-up (the plain one where the processor lacks it).
     PrimitiveAssembler(const PipelineState& state, const PixelProcessor& pixels, const VertexArrays& vertices,
-                       bool transformed, TriangleList* sink);
+                       bool transformed, TriangleList* sink, PixelIsa isa = BestPixelIsa());
+    // Flushes what is still waiting.
+    ~PrimitiveAssembler();
+    PrimitiveAssembler(const PrimitiveAssembler&) = delete;
+    PrimitiveAssembler& operator=(const PrimitiveAssembler&) = delete;
 
     // Classifies and projects vertex i (after Shaded[i] is set).
     void PrepareVertex(size_t i) const;
@@ -39,14 +45,25 @@ public:
     void Line(size_t a, size_t b);
     void Point(size_t a);
 
+    // Solid triangles that need no clipping wait in a batch until it is
+    // full; this sets up and draws (or appends to the sink) what waits.
+    // Call it after a draw's last primitive, before the sink is read.
+    void Flush();
+
 private:
     void Project(const ShadedVertex& v, ScreenVertex& s) const;
+    // A triangle with a vertex outside a clip plane. Kept out of Triangle,
+    // whose common path then needs neither its stack nor its registers.
+    [[gnu::noinline]] void ClippedTriangle(size_t a, size_t b, size_t c, size_t provoking);
     // A convex polygon in screen space, drawn as a fan, by the fill mode.
     void Polygon(const ScreenVertex* const* v, int count, const ScreenVertex* flat);
     // A triangle of the solid fill mode: set up, then drawn or kept.
     void Solid(const ScreenVertex& a, const ScreenVertex& b, const ScreenVertex& c, const ScreenVertex* flat);
     void DrawLine(const ScreenVertex& a, const ScreenVertex& b, const ScreenVertex* flat);
     void DrawPoint(const ScreenVertex& v);
+
+    // Queues a triangle of Screen (or draws it at once without batching).
+    void Batch(const ScreenVertex& a, const ScreenVertex& b, const ScreenVertex& c, const ScreenVertex* flat);
 
     const PixelProcessor& pixels_;
     TriangleList* sink_;  // not owned; null: draw at once
@@ -57,6 +74,9 @@ private:
     bool lastPixel_;
     bool solid_;  // the fill mode draws triangles whole (any mode but wireframe and point)
     double vpX_, vpY_, halfWidth_, halfHeight_, minZ_, depthRange_;
+    BatchSetupVariant batchSetup_;
+    SetupBatch batch_;                        // waiting triangles, all of the solid fill mode
+    TriangleSetup batchOut_[kMaxSetupBatch];  // their set-ups when drawn at once
 };
 
 }  // namespace wbx::raster

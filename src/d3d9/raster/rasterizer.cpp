@@ -335,17 +335,19 @@ void Rasterizer::Draw(const PipelineState& state, const VertexStream& vertices, 
             return;
         }
         if (keep == nullptr) {
-            PrimitiveAssembler assembler(state, pixels, arrays, format.Transformed, nullptr);
+            PrimitiveAssembler assembler(state, pixels, arrays, format.Transformed, nullptr, impl_->isa);
             shade(assembler, 0, rangeSize);
             walk(assembler, 0, primitives);
+            assembler.Flush();
             return;
         }
         TriangleList& setups = keep->Setups[0];
-        PrimitiveAssembler assembler(state, pixels, arrays, format.Transformed, &setups);
+        PrimitiveAssembler assembler(state, pixels, arrays, format.Transformed, &setups, impl_->isa);
         shade(assembler, 0, rangeSize);
         size_t drawn = 0;
         for (uint64_t p = 0; p < primitives; p += kSetupBatch) {
             walk(assembler, p, std::min(p + kSetupBatch, primitives));
+            assembler.Flush();
             for (; drawn < setups.Size(); ++drawn) pixels.DrawTriangle(setups[drawn]);
         }
         impl_->reuse.Keep();
@@ -371,12 +373,13 @@ void Rasterizer::Draw(const PipelineState& state, const VertexStream& vertices, 
             setups.Clear();
             if (bins.size() < tileCount) bins.resize(tileCount);
             for (size_t tile = 0; tile < tileCount; ++tile) bins[tile].clear();
-            PrimitiveAssembler assembler(state, pixels, arrays, format.Transformed, &setups);
+            PrimitiveAssembler assembler(state, pixels, arrays, format.Transformed, &setups, impl_->isa);
             const size_t vertexSplit = rangeSize / 2;
             shade(assembler, index == 0 ? 0 : vertexSplit, index == 0 ? vertexSplit : rangeSize);
             worker.Sync();
             const uint64_t primitiveSplit = primitives / 2;
             walk(assembler, index == 0 ? 0 : primitiveSplit, index == 0 ? primitiveSplit : primitives);
+            assembler.Flush();
             for (size_t i = 0; i < setups.Size(); ++i) {
                 const TriangleSetup& t = setups[i];
                 const int tx0 = (t.MinX - scissor.X0) >> kTileShiftX,

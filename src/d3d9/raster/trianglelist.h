@@ -32,6 +32,26 @@ public:
     }
     void Keep() { ++count_; }
 
+    // The next `n` free slots, side by side; what is written there is kept
+    // by KeepSome().
+    TriangleSetup* Slots(size_t n) {
+        size_t size = slots_.empty() ? 256 : slots_.size();
+        while (count_ + n > size) size *= 2;
+        if (size != slots_.size()) slots_.resize(size);
+        return &slots_[count_];
+    }
+    // Keeps slot i of the last Slots(n) where bit i of `kept` is set, in
+    // order; the others are dropped.
+    void KeepSome(unsigned kept, size_t n) {
+        size_t next = count_;
+        for (size_t i = 0; i < n; ++i) {
+            if ((kept >> i & 1u) == 0) continue;
+            if (count_ + i != next) slots_[next] = slots_[count_ + i];
+            ++next;
+        }
+        count_ = next;
+    }
+
 private:
     void Grow() {
         const size_t capacity = capacity_ == 0 ? 256 : 2 * capacity_;
