@@ -35,9 +35,7 @@ public:
     // The next `n` free slots, side by side; what is written there is kept
     // by KeepSome().
     TriangleSetup* Slots(size_t n) {
-        size_t size = slots_.empty() ? 256 : slots_.size();
-        while (count_ + n > size) size *= 2;
-        if (size != slots_.size()) slots_.resize(size);
+        while (count_ + n > capacity_) Grow();
         return &slots_[count_];
     }
     // Keeps slot i of the last Slots(n) where bit i of `kept` is set, in
