@@ -141,41 +141,6 @@ private:
     std::vector<char> matched_;
 };
 
-// A folder's entries as one read of it gives them; whether an entry is a
-// folder (following links) is asked only of names some mask matched, once.
-struct TFolderEntry {
-    std::filesystem::directory_entry Entry;
-    std::string Name;
-    int8_t Folder = -1;  // -1 not asked yet, else 0 or 1
-};
-
-std::vector<TFolderEntry> ReadFolder(const std::string& folder) {
-    std::vector<TFolderEntry> entries;
-    std::error_code ec;
-    std::filesystem::directory_iterator it(folder, ec);
-    for (; !ec && it != std::filesystem::directory_iterator(); it.increment(ec))
-        entries.push_back({*it, it->path().filename().string(), -1});
-    return entries;
-}
-
-// The files among entries whose names match mask, in the order of WindowsNameLess.
-std::vector<std::string> MatchingFiles(std::vector<TFolderEntry>& entries, const std::string& mask) {
-    TCompiledMask compiled(mask);
-    std::vector<std::string> names;
-    for (TFolderEntry& entry : entries) {
-        if (!compiled.Matches(entry.Name)) continue;
-        if (entry.Folder < 0) {
-            std::error_code statError;
-            // Folders (and links to folders) are not listed; anything else is a
-            // file. The type the folder's read gave is used where it tells.
-            entry.Folder = entry.Entry.is_directory(statError) ? 1 : 0;
-        }
-        if (entry.Folder == 0) names.push_back(entry.Name);
-    }
-    std::sort(names.begin(), names.end(), WindowsNameLess);
-    return names;
-}
-
 // The folder that folder + mask searches, and the mask's name part (a mask may
 // name a subfolder, as a Windows pattern could).
 std::pair<std::string, std::string> SplitPattern(const std::string& folder, const std::string& mask) {
@@ -210,22 +175,45 @@ namespace {
 bool EnumerateInto(const std::string& folder, const std::vector<std::string>& masks,
                    const std::vector<TStringList*>& lists, TEnumerateCallback callback) {
     if (!DirectoryExists(folder)) return false;
-    bool grew = false;
-    // Each searched folder is read once, however many masks search it.
-    std::vector<std::pair<std::string, std::vector<TFolderEntry>>> folders;
-    for (size_t m = 0; m < masks.size(); ++m) {
-        const auto [searchFolder, nameMask] = SplitPattern(folder, masks[m]);
-        auto found = std::find_if(folders.begin(), folders.end(),
-                                  [&](const auto& read) { return read.first == searchFolder; });
-        if (found == folders.end()) {
-            folders.emplace_back(searchFolder, ReadFolder(searchFolder));
-            found = folders.end() - 1;
+    // Each searched folder is read once for all the masks that search it; only
+    // the names some mask matches are kept, not the whole folder.
+    std::vector<std::vector<std::string>> names(masks.size());
+    std::vector<bool> done(masks.size(), false);
+    for (size_t first = 0; first < masks.size(); ++first) {
+        if (done[first]) continue;
+        const std::string searchFolder = SplitPattern(folder, masks[first]).first;
+        std::vector<size_t> group;
+        std::vector<TCompiledMask> compiled;
+        for (size_t m = first; m < masks.size(); ++m) {
+            auto [maskFolder, nameMask] = SplitPattern(folder, masks[m]);
+            if (done[m] || maskFolder != searchFolder) continue;
+            done[m] = true;
+            group.push_back(m);
+            compiled.emplace_back(nameMask);
         }
-        const std::vector<std::string> names = MatchingFiles(found->second, nameMask);
+        std::error_code ec;
+        std::filesystem::directory_iterator it(searchFolder, ec);
+        for (; !ec && it != std::filesystem::directory_iterator(); it.increment(ec)) {
+            const std::string name = it->path().filename().string();
+            int folderEntry = -1;  // asked once, of a name some mask matched
+            for (size_t g = 0; g < group.size(); ++g) {
+                if (!compiled[g].Matches(name)) continue;
+                if (folderEntry < 0) {
+                    std::error_code statError;
+                    // Folders (and links to folders) are not listed; anything else is a file.
+                    folderEntry = std::filesystem::is_directory(it->path(), statError) ? 1 : 0;
+                }
+                if (folderEntry == 0) names[group[g]].push_back(name);
+            }
+        }
+    }
+    bool grew = false;
+    for (size_t m = 0; m < masks.size(); ++m) {
+        std::sort(names[m].begin(), names[m].end(), WindowsNameLess);
         TStringList& list = *lists[m];
         const size_t countBefore = list.size();
         if (callback)
-            for (const std::string& name : names) callback(name, list);
+            for (const std::string& name : names[m]) callback(name, list);
         grew = grew || list.size() != countBefore;
     }
     return grew;
