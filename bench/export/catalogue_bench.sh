@@ -16,6 +16,9 @@
 #                         pictures    every view 640x480: pictures only
 #                       (default: mixed,thumbnails,pictures)
 #     --grey            the viewer's grey behind the figure (default: transparent)
+#     --output-root DIR where the catalogues are written (default: a temporary
+#                       folder in $TMPDIR or /tmp); e.g. /dev/shm leaves the
+#                       disk's file system out of the figures
 #
 # Prints, per program and kind, the median, lowest and highest of: pictures/s
 # (640x480 views), thumbnails/s (128x128 views), and the peak resident memory.
@@ -29,6 +32,7 @@ items=30
 runs=5
 jobs=2
 kinds=mixed,thumbnails,pictures
+output_root=
 background=--transparent
 
 while [ $# -gt 0 ]; do
@@ -41,7 +45,8 @@ while [ $# -gt 0 ]; do
     --jobs) jobs=$2; shift 2 ;;
     --kinds) kinds=$2; shift 2 ;;
     --grey) background=; shift ;;
-    -h | --help) sed -n '2,22p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
+    --output-root) output_root=$2; shift 2 ;;
+    -h | --help) sed -n '2,24p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
     *) echo "catalogue_bench: unknown option $1" >&2; exit 2 ;;
     esac
 done
@@ -55,6 +60,11 @@ done
 work=$(mktemp -d "${TMPDIR:-/tmp}/wbx-catalogue-bench.XXXXXX")
 trap 'rm -rf "$work"' EXIT
 "$generator" --items "$items" "$work/data" >/dev/null
+outputs=${output_root:-$work}
+if [ -n "$output_root" ]; then
+    outputs=$(mktemp -d "$output_root/wbx-catalogue-out.XXXXXX")
+    trap 'rm -rf "$work" "$outputs"' EXIT
+fi
 
 # The options of a kind, and how many 640x480 and 128x128 views an item has.
 kind_options() {
@@ -81,8 +91,10 @@ for kind in "${kind_list[@]}"; do
     read -r size_flag size thumb_flag thumb big small <<<"$(kind_options "$kind")"
     for ((run = 1; run <= runs; ++run)); do
         for p in "${!programs[@]}"; do
-            out=$work/out
-            rm -rf "$out"
+            # A folder of its own per run, all removed at the end: deleting
+            # the last run's files just before a run would time the file
+            # system's reuse of freshly freed inodes rather than the program.
+            out=$outputs/$kind.$run.$p
             start=$(date +%s.%N)
             /usr/bin/time -f %M -o "$work/rss" "${programs[$p]}" catalogue --data "$work/data" -o "$out" \
                 -j "$jobs" $background "$size_flag" "$size" "$thumb_flag" "$thumb" >/dev/null 2>"$work/log" ||
