@@ -27,12 +27,12 @@
 namespace wbx::testing {
 namespace {
 
-// The frame as the window receives it: copied row by row out of the target.
-void CopyOut(const Canvas& canvas, std::vector<uint8_t>& window) {
+// The frame as the window receives it: copied out of the target as the
+// device's Present copies it.
+void CopyOut(Rasterizer& r, const Canvas& canvas, std::vector<uint8_t>& window) {
     const size_t row = static_cast<size_t>(canvas.Width) * 4;
-    for (int y = 0; y < canvas.Height; ++y)
-        std::memcpy(window.data() + y * row,
-                    canvas.Color.data() + static_cast<size_t>(y) * canvas.ColorSurface.Pitch, row);
+    r.CopyRows(window.data(), row, canvas.Color.data(), static_cast<size_t>(canvas.ColorSurface.Pitch), row,
+               static_cast<size_t>(canvas.Height));
 }
 
 int Run(const FrameBenchArgs& args) {
@@ -53,7 +53,7 @@ int Run(const FrameBenchArgs& args) {
         }
         TimeFrames(threads, args.Warmup, args.Frames, args.Pause, [&] {
             DrawFigureFrame(r, scene, canvas);
-            CopyOut(canvas, window);
+            CopyOut(r, canvas, window);
         });
         if (!args.Ppm.empty() && threads == args.Threads.back())
             WritePpm(args.Ppm, args.Width, args.Height, window);

@@ -52,8 +52,8 @@ void SoftwareDevice::PresentToTarget(PresentationTarget& target) {
         if (front == nullptr)
             return target.PresentFrame(back.Bits(), static_cast<int>(back.Pitch()),
                                        static_cast<int>(back.Width()), static_cast<int>(back.Height()));
-        std::memcpy(front.get(), back.Bits(),
-                    SoftwareSurface::ByteSize(back.Width(), back.Height(), back.Format()));
+        rasterizer_.CopyRows(front.get(), back.Pitch(), back.Bits(), back.Pitch(), back.Pitch(),
+                             back.Height());
         frontBuffer_ = std::move(front);
         return hand(frontBuffer_.get());
     }
@@ -69,8 +69,8 @@ void SoftwareDevice::PresentToTarget(PresentationTarget& target) {
     // Without memory for it the back buffer stays the buffer on show (the
     // target may then see a frame in the making, never freed memory).
     if (next == nullptr) return;
-    std::memcpy(next.get(), frontBuffer_.get(),
-                SoftwareSurface::ByteSize(back.Width(), back.Height(), back.Format()));
+    rasterizer_.CopyRows(next.get(), back.Pitch(), frontBuffer_.get(), back.Pitch(), back.Pitch(),
+                         back.Height());
     back.ExchangeMemory(std::move(next));
 }
 

@@ -195,6 +195,47 @@ TEST_F(DeviceSwapTest, CopySwapKeepsTheBackBuffersPixels) {
     EXPECT_EQ(BackBufferPixel(), 0xFF0000BBu);
 }
 
+// A frame large enough for two drawing threads is copied by two as well: the
+// back buffer after Present (swap) and the frame on show (copy) must still
+// be the frame, row for row, up to its last row and across the middle.
+TEST_F(DeviceSwapTest, ALargeFrameIsKeptWholeByEitherSwapEffect) {
+    for (const D3DSWAPEFFECT effect : {D3DSWAPEFFECT_DISCARD, D3DSWAPEFFECT_COPY}) {
+        SCOPED_TRACE(effect == D3DSWAPEFFECT_COPY ? "copy" : "discard");
+        D3DPRESENT_PARAMETERS pp = WindowParams(1280, 721, false, D3DFMT_D16, &window_);
+        pp.SwapEffect = effect;
+        Create(pp);
+        // A single-row band of its own colour at the top, around the middle and at the bottom.
+        ASSERT_EQ(device_->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF102030, 1.0f, 0), D3D_OK);
+        const LONG rows[] = {0, 359, 360, 361, 720};
+        for (const LONG y : rows) {
+            const D3DRECT band{0, y, 1280, y + 1};
+            ASSERT_EQ(device_->Clear(1, &band, D3DCLEAR_TARGET, 0xFF000000u | static_cast<DWORD>(y), 1.0f, 0),
+                      D3D_OK);
+        }
+        ASSERT_EQ(device_->Present(nullptr, nullptr, nullptr, nullptr), D3D_OK);
+        ASSERT_EQ(window_.Height, 721);
+        IDirect3DSurface9* back = nullptr;
+        ASSERT_EQ(device_->GetBackBuffer(0, 0, D3DBACKBUFFER_TYPE_MONO, &back), D3D_OK);
+        D3DLOCKED_RECT locked{};
+        ASSERT_EQ(back->LockRect(&locked, nullptr, D3DLOCK_READONLY), D3D_OK);
+        ASSERT_EQ(locked.Pitch, window_.Pitch);
+        const auto* backBits = static_cast<const uint8_t*>(locked.pBits);
+        EXPECT_NE(backBits, window_.Bits);
+        EXPECT_EQ(std::memcmp(backBits, window_.Bits, static_cast<size_t>(window_.Pitch) * 721), 0);
+        back->UnlockRect();
+        back->Release();
+        for (const LONG y : rows) {
+            EXPECT_EQ(window_.Pixel(window_.Bits, 1279, y), 0xFF000000u | static_cast<DWORD>(y));
+        }
+        EXPECT_EQ(window_.Pixel(window_.Bits, 640, 358), 0xFF102030u);
+        EXPECT_EQ(window_.Pixel(window_.Bits, 0, 719), 0xFF102030u);
+        ASSERT_EQ(device_->Release(), 0u);
+        device_ = nullptr;
+        ASSERT_EQ(d3d_->Release(), 0u);
+        d3d_ = nullptr;
+    }
+}
+
 TEST_F(DeviceSwapTest, ABackBufferLockedOverPresentKeepsItsMemory) {
     Create(WindowParams(8, 8, false, D3DFMT_D16, &window_));
     ASSERT_EQ(device_->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF0000CC, 1.0f, 0), D3D_OK);

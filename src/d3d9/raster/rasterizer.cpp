@@ -412,6 +412,29 @@ void Rasterizer::Draw(const PipelineState& state, const VertexStream& vertices, 
     if (keep != nullptr) impl_->reuse.Keep();
 }
 
+void Rasterizer::CopyRows(uint8_t* target, size_t targetPitch, const uint8_t* source, size_t sourcePitch,
+                          size_t rowBytes, size_t rows) {
+    const auto copy = [&](size_t begin, size_t end) {
+        if (targetPitch == rowBytes && sourcePitch == rowBytes) {
+            if (end > begin)
+                std::memcpy(target + begin * rowBytes, source + begin * rowBytes, (end - begin) * rowBytes);
+            return;
+        }
+        for (size_t y = begin; y < end; ++y)
+            std::memcpy(target + y * targetPitch, source + y * sourcePitch, rowBytes);
+    };
+    // Frames are counted in pixels of four bytes, as Clear counts a target's.
+    const uint64_t bytes = static_cast<uint64_t>(rowBytes) * rows;
+    const int64_t area = static_cast<int64_t>(std::min<uint64_t>(bytes / 4, INT64_MAX));
+    if (impl_->ThreadsFor(area) < 2 || rows < 2) {
+        copy(0, rows);
+        return;
+    }
+    const size_t split = rows / 2;
+    const auto job = [&](int index) { index == 0 ? copy(0, split) : copy(split, rows); };
+    impl_->Worker().Run(std::ref(job));
+}
+
 void Rasterizer::Clear(const RenderTargets& targets, const D3DVIEWPORT9& viewport, DWORD rectCount,
                        const D3DRECT* rects, DWORD flags, D3DCOLOR color, float z, DWORD stencil) {
     const int64_t area = static_cast<int64_t>(targets.Color.Width) * targets.Color.Height;

@@ -106,6 +106,13 @@ public:
     void Clear(const RenderTargets& targets, const D3DVIEWPORT9& viewport, DWORD rectCount,
                const D3DRECT* rects, DWORD flags, D3DCOLOR color, float z, DWORD stencil);
 
+    // Copies `rows` rows of `rowBytes` bytes each from `source` (rows
+    // `sourcePitch` bytes apart) to `target` (rows `targetPitch` apart), as
+    // Present copies a frame: a frame of the size Clear and Draw give two
+    // threads is copied by two threads as well. The two areas must not overlap.
+    void CopyRows(uint8_t* target, size_t targetPitch, const uint8_t* source, size_t sourcePitch,
+                  size_t rowBytes, size_t rows);
+
     // Draw reuse (on by default): the triangle set-ups of the last few solid
     // draws are kept, and a draw whose every input before the pixel stage is
     // byte for byte that of a kept one (vertices, indices, call, transforms,
