@@ -18,13 +18,13 @@
 namespace {
 
 struct Device {
-    explicit Device(HWND window = nullptr) {
+    explicit Device(HWND window = nullptr, UINT width = 640, UINT height = 480) {
         d3d = wbx::Direct3DCreate9WithProfile(wbx::DefaultAdapterProfile());
         D3DPRESENT_PARAMETERS pp{};
         pp.Windowed = TRUE;
         pp.SwapEffect = D3DSWAPEFFECT_DISCARD;
-        pp.BackBufferWidth = 640;
-        pp.BackBufferHeight = 480;
+        pp.BackBufferWidth = width;
+        pp.BackBufferHeight = height;
         pp.BackBufferFormat = D3DFMT_X8R8G8B8;
         pp.EnableAutoDepthStencil = TRUE;
         pp.AutoDepthStencilFormat = D3DFMT_D16;
@@ -115,5 +115,23 @@ void BM_PresentImmediate640x480(benchmark::State& state) {
     for (auto _ : state) d.device->Present(nullptr, nullptr, nullptr, nullptr);
 }
 BENCHMARK(BM_PresentImmediate640x480)->Repetitions(5)->ReportAggregatesOnly(true);
+
+// The frame around the viewer's draw: Clear of target and depth, then
+// Present to a window that copies the frame; at the default size and at 1080p.
+void BM_ClearAndPresent(benchmark::State& state) {
+    wbx::testing::CaptureTarget window(wbx::testing::CaptureTarget::kNoPacing);
+    Device d(&window, static_cast<UINT>(state.range(0)), static_cast<UINT>(state.range(1)));
+    for (auto _ : state) {
+        d.device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0xFF888888, 1.0f, 0);
+        d.device->Present(nullptr, nullptr, nullptr, nullptr);
+    }
+}
+BENCHMARK(BM_ClearAndPresent)
+    ->Args({640, 480})
+    ->Args({1920, 1080})
+    ->ArgNames({"width", "height"})
+    ->Unit(benchmark::kMicrosecond)
+    ->Repetitions(5)
+    ->ReportAggregatesOnly(true);
 
 }  // namespace

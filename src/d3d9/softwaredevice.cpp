@@ -38,6 +38,7 @@ void SoftwareDevice::BeforeDraw() {
 
 raster::RenderTargets SoftwareDevice::Targets(raster::Surface& depthView) {
     raster::RenderTargets targets;
+    backBuffers_[0]->TakeLaterPixels(rasterizer_);
     targets.Color = backBuffers_[0]->View();
     if (depthStencil_ != nullptr) {
         depthView = depthStencil_->View();
@@ -59,6 +60,15 @@ HRESULT SoftwareDevice::Clear(DWORD Count, const D3DRECT* pRects, DWORD Flags, D
                (Flags & (D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER | D3DCLEAR_STENCIL))) {
         raster::Surface depthView;
         const DWORD rectCount = pRects != nullptr ? Count : 0;
+        // A clear that writes every pixel of the back buffer needs none of the
+        // frame it keeps from the last Present (the rasteriser clears only
+        // 32-bit targets).
+        SoftwareSurface& back = *backBuffers_[0];
+        const D3DFORMAT backFormat = back.Format();
+        if ((Flags & D3DCLEAR_TARGET) && (backFormat == D3DFMT_X8R8G8B8 || backFormat == D3DFMT_A8R8G8B8) &&
+            back.ClearCoversAll(state_.Pipeline.Viewport, rectCount, pRects)) {
+            back.DropLaterPixels();
+        }
         rasterizer_.Clear(Targets(depthView), state_.Pipeline.Viewport, rectCount, pRects, Flags, Color, Z,
                           Stencil);
         if (Flags & D3DCLEAR_ZBUFFER)

@@ -41,6 +41,7 @@ std::shared_ptr<uint8_t[]> SoftwareDevice::FreeBuffer(std::shared_ptr<uint8_t[]>
 
 void SoftwareDevice::PresentToTarget(PresentationTarget& target) {
     SoftwareSurface& back = *backBuffers_[0];
+    back.TakeLaterPixels(rasterizer_);  // a frame presented again without a draw or clear
     const auto hand = [&](const uint8_t* bits) {
         target.PresentSharedFrame(frontBuffer_, bits, static_cast<int>(back.Pitch()),
                                   static_cast<int>(back.Width()), static_cast<int>(back.Height()));
@@ -61,7 +62,9 @@ void SoftwareDevice::PresentToTarget(PresentationTarget& target) {
     // it is, and the back buffer takes the former front buffer, or new memory
     // while a target still holds that one. The back buffer keeps the frame it
     // held all the same (a copy within the device, no conversion): this
-    // device always has, and programs read it back after Present.
+    // device always has, and programs read it back after Present. The copy is
+    // made when the pixels are next used, and not at all when the next frame
+    // starts with a clear of the whole target.
     std::shared_ptr<uint8_t[]> previous = std::move(frontBuffer_);
     frontBuffer_ = back.Memory();
     hand(frontBuffer_.get());  // the target lets go of the previous frame here
@@ -69,9 +72,8 @@ void SoftwareDevice::PresentToTarget(PresentationTarget& target) {
     // Without memory for it the back buffer stays the buffer on show (the
     // target may then see a frame in the making, never freed memory).
     if (next == nullptr) return;
-    rasterizer_.CopyRows(next.get(), back.Pitch(), frontBuffer_.get(), back.Pitch(), back.Pitch(),
-                         back.Height());
     back.ExchangeMemory(std::move(next));
+    back.TakePixelsLater(frontBuffer_);
 }
 
 bool SoftwareDevice::HoldsSwapChainReferences() const {

@@ -1,5 +1,7 @@
 #include "surface.h"
 
+#include <cstring>
+
 #include "d3d9/formatinfo.h"
 #include "devicechild.h"
 #include "softwaredevice.h"
@@ -39,6 +41,7 @@ SoftwareSurface::SoftwareSurface(SoftwareDevice* device, IDirect3DBaseTexture9* 
 SoftwareSurface::~SoftwareSurface() = default;
 
 std::shared_ptr<uint8_t[]> SoftwareSurface::ExchangeMemory(std::shared_ptr<uint8_t[]> memory) {
+    TakeLaterPixels();  // the memory handed back holds the surface's pixels
     depthUniform_ = false;
     bits_.swap(memory);
     return memory;
@@ -89,6 +92,7 @@ HRESULT SoftwareSurface::LockRect(D3DLOCKED_RECT* pLockedRect, const RECT* pRect
         left = static_cast<UINT>(pRect->left);
         top = static_cast<UINT>(pRect->top);
     }
+    TakeLaterPixels();
     locked_ = true;
     // Writes through a read-only lock are the caller's error, as in Direct3D 9.
     if ((Flags & D3DLOCK_READONLY) == 0) depthUniform_ = false;
@@ -105,6 +109,7 @@ HRESULT SoftwareSurface::UnlockRect() {
 }
 
 raster::Surface SoftwareSurface::View() {
+    TakeLaterPixels();
     return raster::Surface{bits_.get(),
                            static_cast<int>(pitch_),
                            static_cast<int>(width_),
@@ -114,24 +119,37 @@ raster::Surface SoftwareSurface::View() {
                            clearedDepth_};
 }
 
-void SoftwareSurface::NoteDepthClear(const D3DVIEWPORT9& viewport, DWORD rectCount, const D3DRECT* rects,
-                                     float z) {
+void SoftwareSurface::TakeLaterPixels() const {
+    if (later_ == nullptr) return;
+    std::memcpy(bits_.get(), later_.get(), ByteSize(width_, height_, format_));
+    later_.reset();
+}
+
+void SoftwareSurface::TakeLaterPixels(raster::Rasterizer& copier) {
+    if (later_ == nullptr) return;
+    copier.CopyRows(bits_.get(), pitch_, later_.get(), pitch_, pitch_, height_);
+    later_.reset();
+}
+
+bool SoftwareSurface::ClearCoversAll(const D3DVIEWPORT9& viewport, DWORD rectCount,
+                                     const D3DRECT* rects) const {
     // The rasteriser clears the viewport, or each rectangle within it, and
     // never beyond the surface: the whole surface is cleared when the
     // viewport covers it and so does one rectangle (where there are any).
-    // Rectangles that cover it only together are not worth telling apart.
     const int64_t width = width_, height = height_;
-    bool whole = viewport.X == 0 && viewport.Y == 0 && int64_t{viewport.Width} >= width &&
-                 int64_t{viewport.Height} >= height;
-    if (whole && rectCount > 0 && rects != nullptr) {
-        bool covered = false;
-        for (DWORD i = 0; i < rectCount && !covered; ++i) {
-            const D3DRECT& r = rects[i];
-            covered = r.x1 <= 0 && r.y1 <= 0 && int64_t{r.x2} >= width && int64_t{r.y2} >= height;
-        }
-        whole = covered;
+    const bool whole = viewport.X == 0 && viewport.Y == 0 && int64_t{viewport.Width} >= width &&
+                       int64_t{viewport.Height} >= height;
+    if (!whole || rectCount == 0 || rects == nullptr) return whole;
+    for (DWORD i = 0; i < rectCount; ++i) {
+        const D3DRECT& r = rects[i];
+        if (r.x1 <= 0 && r.y1 <= 0 && int64_t{r.x2} >= width && int64_t{r.y2} >= height) return true;
     }
-    if (whole) {
+    return false;
+}
+
+void SoftwareSurface::NoteDepthClear(const D3DVIEWPORT9& viewport, DWORD rectCount, const D3DRECT* rects,
+                                     float z) {
+    if (ClearCoversAll(viewport, rectCount, rects)) {
         depthUniform_ = true;
         clearedDepth_ = z;
     } else if (depthUniform_ && !(z == clearedDepth_)) {

@@ -52,14 +52,19 @@ public:
     D3DFORMAT Format() const { return format_; }
     // Writable pixels: whoever takes them may change depth values.
     uint8_t* Bits() {
+        TakeLaterPixels();
         depthUniform_ = false;
         return bits_.get();
     }
-    const uint8_t* Bits() const { return bits_.get(); }
+    const uint8_t* Bits() const {
+        TakeLaterPixels();
+        return bits_.get();
+    }
     ULONG PublicReferences() const { return refs_; }  // surfaces of the device only
     bool Locked() const { return locked_; }
     // The pixels' memory (ByteSize bytes), shared with the surface (and writable).
     const std::shared_ptr<uint8_t[]>& Memory() {
+        TakeLaterPixels();
         depthUniform_ = false;
         return bits_;
     }
@@ -82,7 +87,30 @@ public:
     void ForgetUniformDepth() { depthUniform_ = false; }
     bool DepthUniform() const { return depthUniform_; }
 
+    // Whether a clear over the viewport (no rectangles) or over `rects`
+    // clipped to it, as the rasteriser clears, reaches every pixel. Rectangles
+    // that cover the surface only together are not worth telling apart.
+    bool ClearCoversAll(const D3DVIEWPORT9& viewport, DWORD rectCount, const D3DRECT* rects) const;
+
+    // A back buffer keeps the frame Present showed without copying it there
+    // and then: its pixels are those of `source` (memory of ByteSize bytes
+    // that nobody writes while it is shown) until the first use of them
+    // copies them in, and a clear that writes every pixel makes the copy
+    // unneeded. Every way to the pixels (Bits, Memory, View, LockRect,
+    // ExchangeMemory) copies them in first.
+    void TakePixelsLater(std::shared_ptr<const uint8_t[]> source) { later_ = std::move(source); }
+    // Copies the pixels in now, through `copier` (which may share the work
+    // with its second thread).
+    void TakeLaterPixels(raster::Rasterizer& copier);
+    // Forgets the pixels to come: the caller writes every one of them next.
+    void DropLaterPixels() { later_.reset(); }
+    bool PixelsLater() const { return later_ != nullptr; }
+
 private:
+    // Copies pixels still to come in (a plain copy); the pixels are the
+    // surface's content either way, so this may run on a const surface.
+    void TakeLaterPixels() const;
+
     SoftwareDevice* device_;            // not owned
     IDirect3DBaseTexture9* container_;  // not owned; nullptr for a surface of the device
     UINT width_;
@@ -95,8 +123,9 @@ private:
     uint64_t serial_;
     ULONG refs_ = 0;
     bool locked_ = false;
-    bool depthUniform_ = false;  // see NoteDepthClear
-    float clearedDepth_ = 0.0f;  // the z of that clear
+    bool depthUniform_ = false;                       // see NoteDepthClear
+    float clearedDepth_ = 0.0f;                       // the z of that clear
+    mutable std::shared_ptr<const uint8_t[]> later_;  // see TakePixelsLater
 };
 
 }  // namespace wbx

@@ -11,6 +11,7 @@
 #include "d3d9/d3d9.h"
 #include "d3d9/devicecontrol.h"
 #include "d3d9fixture.h"
+#include "surface.h"
 
 namespace wbx::testing {
 namespace {
@@ -234,6 +235,68 @@ TEST_F(DeviceSwapTest, ALargeFrameIsKeptWholeByEitherSwapEffect) {
         ASSERT_EQ(d3d_->Release(), 0u);
         d3d_ = nullptr;
     }
+}
+
+// After Present the back buffer still holds the frame: copied in when its
+// pixels are next used (a partial clear, a lock, another Present), and not
+// at all when a clear writes every pixel.
+TEST_F(DeviceSwapTest, TheKeptFrameArrivesWhereverItIsUsedAndAWholeClearSkipsIt) {
+    Create(WindowParams(32, 8, true, D3DFMT_D16, &window_));
+    IDirect3DSurface9* backInterface = nullptr;
+    ASSERT_EQ(device_->GetBackBuffer(0, 0, D3DBACKBUFFER_TYPE_MONO, &backInterface), D3D_OK);
+    auto* back = static_cast<SoftwareSurface*>(backInterface);
+    const auto pixelAt = [&](int x, int y) {
+        D3DLOCKED_RECT locked{};
+        EXPECT_EQ(back->LockRect(&locked, nullptr, D3DLOCK_READONLY), D3D_OK);
+        uint32_t value;
+        std::memcpy(&value, static_cast<const uint8_t*>(locked.pBits) + y * locked.Pitch + x * 4, 4);
+        back->UnlockRect();
+        return value;
+    };
+    const D3DRECT left{0, 0, 16, 8};
+
+    // A partial clear draws over the kept frame: the rest of it is there.
+    PresentColour(0xFF0000A1);
+    EXPECT_TRUE(back->PixelsLater());
+    ASSERT_EQ(device_->Clear(1, &left, D3DCLEAR_TARGET, 0xFF0000A2, 1.0f, 0), D3D_OK);
+    EXPECT_FALSE(back->PixelsLater());
+    EXPECT_EQ(pixelAt(0, 0), 0xFF0000A2u);
+    EXPECT_EQ(pixelAt(31, 7), 0xFF0000A1u);
+
+    // So does a clear of a viewport smaller than the target, and a depth-only clear.
+    ASSERT_EQ(device_->Present(nullptr, nullptr, nullptr, nullptr), D3D_OK);
+    ASSERT_EQ(device_->Clear(0, nullptr, D3DCLEAR_ZBUFFER, 0, 0.5f, 0), D3D_OK);
+    D3DVIEWPORT9 small{0, 0, 16, 8, 0.0f, 1.0f};
+    ASSERT_EQ(device_->SetViewport(&small), D3D_OK);
+    ASSERT_EQ(device_->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF0000A3, 1.0f, 0), D3D_OK);
+    EXPECT_EQ(pixelAt(15, 7), 0xFF0000A3u);
+    EXPECT_EQ(pixelAt(16, 0), 0xFF0000A1u);
+    D3DVIEWPORT9 whole{0, 0, 32, 8, 0.0f, 1.0f};
+    ASSERT_EQ(device_->SetViewport(&whole), D3D_OK);
+
+    // A lock after Present reads the frame; so does Present again without drawing.
+    ASSERT_EQ(device_->Present(nullptr, nullptr, nullptr, nullptr), D3D_OK);
+    EXPECT_EQ(pixelAt(16, 0), 0xFF0000A1u);
+    EXPECT_EQ(pixelAt(0, 0), 0xFF0000A3u);
+    ASSERT_EQ(device_->Present(nullptr, nullptr, nullptr, nullptr), D3D_OK);
+    ASSERT_EQ(device_->Present(nullptr, nullptr, nullptr, nullptr), D3D_OK);
+    EXPECT_EQ(window_.Pixel(window_.Bits, 0, 0), 0xFF0000A3u);
+    EXPECT_EQ(window_.Pixel(window_.Bits, 31, 7), 0xFF0000A1u);
+
+    // A clear of every pixel, by the viewport or by one rectangle, skips the
+    // copy; the frame on show stays as it was.
+    const uint8_t* shown = window_.Bits;
+    EXPECT_TRUE(back->PixelsLater());
+    ASSERT_EQ(device_->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0xFF0000A4, 1.0f, 0), D3D_OK);
+    EXPECT_FALSE(back->PixelsLater());
+    EXPECT_EQ(pixelAt(31, 7), 0xFF0000A4u);
+    EXPECT_EQ(window_.Pixel(shown, 31, 7), 0xFF0000A1u);
+    ASSERT_EQ(device_->Present(nullptr, nullptr, nullptr, nullptr), D3D_OK);
+    const D3DRECT beyond{-4, -4, 40, 12};
+    ASSERT_EQ(device_->Clear(1, &beyond, D3DCLEAR_TARGET, 0xFF0000A5, 1.0f, 0), D3D_OK);
+    EXPECT_FALSE(back->PixelsLater());
+    EXPECT_EQ(pixelAt(5, 5), 0xFF0000A5u);
+    backInterface->Release();
 }
 
 TEST_F(DeviceSwapTest, ABackBufferLockedOverPresentKeepsItsMemory) {
