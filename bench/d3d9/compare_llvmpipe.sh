@@ -3,7 +3,10 @@
 # and prints, per frame size and thread count, the median of each side's
 # per-run medians and their ratio (ours / llvmpipe), for wall and processor
 # time. llvmpipe's "1 thread" is LP_NUM_THREADS=0 (everything on the calling
-# thread); its "2 threads" is LP_NUM_THREADS=2.
+# thread); its "2 threads" is LP_NUM_THREADS=2. Last, per frame size, our two
+# threads against our one thread: the median over runs of each run's ratio
+# (both thread counts timed in the same run, seconds apart, so a machine whose
+# speed drifts between runs moves both alike).
 #
 #   bench/d3d9/compare_llvmpipe.sh [BUILD_DIR] [ROUNDS] [FRAMES] [MODEL.pdt]
 set -eu
@@ -17,7 +20,7 @@ for program in "$ours" "$peer"; do
   [ -x "$program" ] || { echo "missing $program (build it first)" >&2; exit 2; }
 done
 out=$(mktemp)
-trap 'rm -f "$out"' EXIT
+trap 'rm -f "$out" "$out.ratio"' EXIT
 for size in 640x480 1920x1080; do
   f=$frames
   [ "$size" = 1920x1080 ] && f=$(( (frames + 3) / 4 ))
@@ -38,4 +41,17 @@ for size in 640x480 1920x1080; do
     awk -v s="$size" -v t="$t" -v ow="$ow" -v lw="$lw" -v oc="$oc" -v lc="$lc" \
       'BEGIN {printf "%-9s %7d  %9d  %13d  %5.2f  %9d  %12d  %5.2f\n", s, t, ow, lw, ow / lw, oc, lc, oc / lc}'
   done
+done
+echo "size      ours 2 threads / ours 1 thread, median of $rounds runs' own ratios (wall, cpu)"
+for size in 640x480 1920x1080; do
+  grep "^$size ours " "$out" | awk '
+    $3 == 1 { w1[++n1] = $4; c1[n1] = $5 }
+    $3 == 2 { w2[++n2] = $4; c2[n2] = $5 }
+    END { for (i = 1; i <= n1 && i <= n2; ++i) printf "%f %f\n", w2[i] / w1[i], c2[i] / c1[i] }' > "$out.ratio"
+  w=$(cut -d' ' -f1 "$out.ratio" | sort -n | awk '{v[NR]=$1} END {print v[int((NR+1)/2)]}')
+  c=$(cut -d' ' -f2 "$out.ratio" | sort -n | awk '{v[NR]=$1} END {print v[int((NR+1)/2)]}')
+  lo=$(cut -d' ' -f1 "$out.ratio" | sort -n | head -1)
+  hi=$(cut -d' ' -f1 "$out.ratio" | sort -n | tail -1)
+  awk -v s="$size" -v w="$w" -v c="$c" -v lo="$lo" -v hi="$hi" \
+    'BEGIN {printf "%-9s wall %.3f (runs %.3f-%.3f), cpu %.3f\n", s, w, lo, hi, c}'
 done
