@@ -27,8 +27,8 @@
 namespace wbx::testing {
 namespace {
 
-// The frame as the window receives it: copied out of the target as the
-// device's Present copies it.
+// The frame as the window takes it: copied out of the target, by two
+// threads where two draw it (the device copies a frame it keeps the same way).
 void CopyOut(Rasterizer& r, const Canvas& canvas, std::vector<uint8_t>& window) {
     const size_t row = static_cast<size_t>(canvas.Width) * 4;
     r.CopyRows(window.data(), row, canvas.Color.data(), static_cast<size_t>(canvas.ColorSurface.Pitch), row,
