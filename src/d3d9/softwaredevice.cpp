@@ -69,8 +69,15 @@ HRESULT SoftwareDevice::Clear(DWORD Count, const D3DRECT* pRects, DWORD Flags, D
             back.ClearCoversAll(state_.Pipeline.Viewport, rectCount, pRects)) {
             back.DropLaterPixels();
         }
-        rasterizer_.Clear(Targets(depthView), state_.Pipeline.Viewport, rectCount, pRects, Flags, Color, Z,
-                          Stencil);
+        // Depth that holds z everywhere already (cleared to it, nothing
+        // written since) is not filled again: the viewer's frames write no
+        // depth, and every frame clears it to the same value.
+        DWORD fill = Flags;
+        if ((Flags & D3DCLEAR_ZBUFFER) && depthStencil_->DepthUniform() && depthStencil_->ClearedDepth() == Z)
+            fill &= ~static_cast<DWORD>(D3DCLEAR_ZBUFFER);
+        if (fill & (D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER | D3DCLEAR_STENCIL))
+            rasterizer_.Clear(Targets(depthView), state_.Pipeline.Viewport, rectCount, pRects, fill, Color, Z,
+                              Stencil);
         if (Flags & D3DCLEAR_ZBUFFER)
             depthStencil_->NoteDepthClear(state_.Pipeline.Viewport, rectCount, pRects, Z);
     }

@@ -86,6 +86,7 @@ public:
     void NoteDepthClear(const D3DVIEWPORT9& viewport, DWORD rectCount, const D3DRECT* rects, float z);
     void ForgetUniformDepth() { depthUniform_ = false; }
     bool DepthUniform() const { return depthUniform_; }
+    float ClearedDepth() const { return clearedDepth_; }  // the z of that clear, while DepthUniform
 
     // Whether a clear over the viewport (no rectangles) or over `rects`
     // clipped to it, as the rasteriser clears, reaches every pixel. Rectangles

@@ -195,6 +195,57 @@ TEST_F(DeviceUniformDepthTest, TheViewersFrameKeepsItAndOtherWritersDropIt) {
     EXPECT_FALSE(depth_->DepthUniform());
 }
 
+// A clear to the value the depth holds everywhere already writes nothing;
+// after anything that may have changed depth, or to another value, the clear
+// fills it. Seen in the depth memory itself: draws that write no depth would
+// compare with the clear's value whatever the memory holds.
+TEST_F(DeviceUniformDepthTest, AClearToTheValueDepthHoldsWritesNothingAndAnyOtherClearFills) {
+    Start(D3DFMT_D16_LOCKABLE);
+    const auto allDepth = [&](uint16_t expected) {
+        D3DLOCKED_RECT locked{};
+        EXPECT_EQ(depth_->LockRect(&locked, nullptr, D3DLOCK_READONLY), D3D_OK);
+        int wrong = 0;
+        for (int y = 0; y < kSize; ++y) {
+            for (int x = 0; x < kSize; ++x) {
+                uint16_t v;
+                std::memcpy(&v, static_cast<const uint8_t*>(locked.pBits) + y * locked.Pitch + 2 * x, 2);
+                wrong += v != expected;
+            }
+        }
+        EXPECT_EQ(depth_->UnlockRect(), D3D_OK);
+        return wrong;
+    };
+    ClearAll(1.0f);
+    EXPECT_EQ(allDepth(0xFFFF), 0);
+    Square(0.5f, 0xFF00FF00, false);
+    ClearAll(1.0f);  // the viewer's frame after frame
+    EXPECT_EQ(allDepth(0xFFFF), 0);
+
+    // After a draw that wrote depth, a part cleared to another value, or
+    // another value over all of it, the clear fills.
+    Square(0.25f, 0xFFFF0000, true);
+    EXPECT_NE(allDepth(0xFFFF), 0);
+    ClearAll(1.0f);
+    EXPECT_EQ(allDepth(0xFFFF), 0);
+    const D3DRECT part{2, 2, 8, 8};
+    ASSERT_EQ(device_->Clear(1, &part, D3DCLEAR_ZBUFFER, 0, 0.0f, 0), D3D_OK);
+    EXPECT_EQ(allDepth(0xFFFF), 36);
+    ClearAll(1.0f);
+    EXPECT_EQ(allDepth(0xFFFF), 0);
+    ClearAll(0.5f);
+    EXPECT_EQ(allDepth(0x8000), 0);
+
+    // Memory changed behind the device's back (through a read-only lock, the
+    // caller's error) shows that the repeated clear wrote nothing.
+    D3DLOCKED_RECT locked{};
+    ASSERT_EQ(depth_->LockRect(&locked, nullptr, D3DLOCK_READONLY), D3D_OK);
+    const uint16_t marker = 0x1234;
+    std::memcpy(locked.pBits, &marker, 2);
+    ASSERT_EQ(depth_->UnlockRect(), D3D_OK);
+    ClearAll(0.5f);
+    EXPECT_EQ(allDepth(0x8000), 1);
+}
+
 TEST_F(DeviceUniformDepthTest, StencilWritesDropItWhereTheWordHasStencil) {
     Start(D3DFMT_D24S8);
     ClearAll(1.0f);
