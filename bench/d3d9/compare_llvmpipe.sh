@@ -1,8 +1,9 @@
 #!/bin/sh
 # Runs the frame benchmark and its llvmpipe peer alternately in one sitting
 # and prints, per frame size and thread count, the median of each side's
-# per-run medians and their ratio (ours / llvmpipe), for wall and processor
-# time. llvmpipe's "1 thread" is LP_NUM_THREADS=0 (everything on the calling
+# per-run medians and their ratio (ours / llvmpipe), for wall time and for
+# processor time (each run's mean per frame, which counts every thread).
+# llvmpipe's "1 thread" is LP_NUM_THREADS=0 (everything on the calling
 # thread); its "2 threads" is LP_NUM_THREADS=2. Last, per frame size, our two
 # threads against our one thread: the median over runs of each run's ratio
 # (both thread counts timed in the same run, seconds apart, so a machine whose
@@ -27,9 +28,9 @@ for size in 640x480 1920x1080; do
   i=0
   while [ "$i" -lt "$rounds" ]; do
     # shellcheck disable=SC2086
-    "$ours" $model --size "$size" --frames "$f" --threads 1,2 | sed -n "s/^threads \([0-9]*\): median \([0-9]*\) us.*cpu median \([0-9]*\) us.*/$size ours \1 \2 \3/p" >> "$out"
+    "$ours" $model --size "$size" --frames "$f" --threads 1,2 | sed -n "s/^threads \([0-9]*\): median \([0-9]*\) us.*cpu median [0-9]* us\/frame, mean \([0-9]*\) us.*/$size ours \1 \2 \3/p" >> "$out"
     # shellcheck disable=SC2086
-    "$peer" $model --size "$size" --frames "$f" --threads 0,2 | sed -n "s/^threads \([0-9]*\): median \([0-9]*\) us.*cpu median \([0-9]*\) us.*/$size llvmpipe \1 \2 \3/p" | sed 's/ llvmpipe 0 / llvmpipe 1 /' >> "$out"
+    "$peer" $model --size "$size" --frames "$f" --threads 0,2 | sed -n "s/^threads \([0-9]*\): median \([0-9]*\) us.*cpu median [0-9]* us\/frame, mean \([0-9]*\) us.*/$size llvmpipe \1 \2 \3/p" | sed 's/ llvmpipe 0 / llvmpipe 1 /' >> "$out"
     i=$((i + 1))
   done
 done
