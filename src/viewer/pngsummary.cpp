@@ -23,9 +23,12 @@ bool IsHex(const std::string& text) {
 }
 
 // A decimal number from 0 to 2^31 - 1 taking all of text.
+// A number as std::to_string writes one that is not negative: digits only,
+// no leading zero (but "0" itself).
 std::optional<int32_t> Number(std::string_view text) {
     int32_t value = 0;
-    if (text.empty() || text.size() > 10) return std::nullopt;
+    if (text.empty() || text.size() > 10 || text[0] < '0' || text[0] > '9') return std::nullopt;
+    if (text[0] == '0' && text.size() > 1) return std::nullopt;
     const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
     if (error != std::errc() || end != text.data() + text.size() || value < 0) return std::nullopt;
     return value;

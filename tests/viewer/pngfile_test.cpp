@@ -136,6 +136,12 @@ TEST(PictureStamp, RoundTripsAndRefusesAnythingElse) {
     std::string text = FormatStamp(stamp);
     text[0] = 'g';
     EXPECT_FALSE(ParseStamp(text));
+    // Numbers only as they are written: no leading zero, sign or space.
+    const std::string source = "source=" + std::string(64, 'a') + " figure=";
+    EXPECT_EQ(ParseStamp(source + "0,0,0,0"), (TPictureStamp{std::string(64, 'a'), {}}));
+    for (const char* figure :
+         {"3,4,50,060", "03,4,50,60", "3,4,00,60", "-0,4,50,60", "3,+4,50,60", "3, 4,50,60"})
+        EXPECT_FALSE(ParseStamp(source + figure)) << figure;
 }
 
 TEST(Sha256, KnownDigestsWithEitherKernel) {
