@@ -22,9 +22,8 @@ bool IsHex(const std::string& text) {
     return true;
 }
 
-// A decimal number from 0 to 2^31 - 1 taking all of text.
-// A number as std::to_string writes one that is not negative: digits only,
-// no leading zero (but "0" itself).
+// A decimal number from 0 to 2^31 - 1 taking all of text, written as
+// std::to_string writes it: digits only, no leading zero (but "0" itself).
 std::optional<int32_t> Number(std::string_view text) {
     int32_t value = 0;
     if (text.empty() || text.size() > 10 || text[0] < '0' || text[0] > '9') return std::nullopt;
