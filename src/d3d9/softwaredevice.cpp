@@ -61,11 +61,9 @@ HRESULT SoftwareDevice::Clear(DWORD Count, const D3DRECT* pRects, DWORD Flags, D
         raster::Surface depthView;
         const DWORD rectCount = pRects != nullptr ? Count : 0;
         // A clear that writes every pixel of the back buffer needs none of the
-        // frame it keeps from the last Present (the rasteriser clears only
-        // 32-bit targets).
+        // frame it keeps from the last Present.
         SoftwareSurface& back = *backBuffers_[0];
-        const D3DFORMAT backFormat = back.Format();
-        if ((Flags & D3DCLEAR_TARGET) && (backFormat == D3DFMT_X8R8G8B8 || backFormat == D3DFMT_A8R8G8B8) &&
+        if ((Flags & D3DCLEAR_TARGET) && raster::IsColorTargetFormat(back.Format()) &&
             back.ClearCoversAll(state_.Pipeline.Viewport, rectCount, pRects)) {
             back.DropLaterPixels();
         }

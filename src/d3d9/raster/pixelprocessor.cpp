@@ -16,7 +16,7 @@ PixelProcessor::PixelProcessor(const PipelineState& state, const RenderTargets& 
     const DWORD* rs = state.RenderStates;
     const Surface& color = targets.Color;
     if (color.Bits == nullptr || color.Width <= 0 || color.Height <= 0 || color.Pitch < color.Width * 4 ||
-        (color.Format != D3DFMT_X8R8G8B8 && color.Format != D3DFMT_A8R8G8B8)) {
+        !IsColorTargetFormat(color.Format)) {
         return;
     }
     colorBits_ = color.Bits;

@@ -118,7 +118,24 @@ struct Rasterizer::Impl {
         if (!worker) worker = std::make_unique<WorkerThread>();
         return *worker;
     }
+    // Calls rows(begin, end) for rows [0, count): once on this thread, or,
+    // where work over `area` pixels gets two threads, for the upper half
+    // here and the lower half on the worker.
+    template <class Rows>
+    void ByRows(int64_t area, size_t count, const Rows& rows) {
+        if (ThreadsFor(area) < 2 || count < 2) {
+            rows(size_t{0}, count);
+            return;
+        }
+        const size_t split = count / 2;
+        const auto job = [&](int index) { index == 0 ? rows(size_t{0}, split) : rows(split, count); };
+        // Handed over by reference: a function object holding the captures
+        // themselves would be allocated anew every call.
+        Worker().Run(std::ref(job));
+    }
 };
+
+bool IsColorTargetFormat(D3DFORMAT format) { return format == D3DFMT_X8R8G8B8 || format == D3DFMT_A8R8G8B8; }
 
 Rasterizer::Rasterizer() : impl_(std::make_unique<Impl>()) {}
 Rasterizer::~Rasterizer() = default;
@@ -425,31 +442,17 @@ void Rasterizer::CopyRows(uint8_t* target, size_t targetPitch, const uint8_t* so
     };
     // Frames are counted in pixels of four bytes, as Clear counts a target's.
     const uint64_t bytes = static_cast<uint64_t>(rowBytes) * rows;
-    const int64_t area = static_cast<int64_t>(std::min<uint64_t>(bytes / 4, INT64_MAX));
-    if (impl_->ThreadsFor(area) < 2 || rows < 2) {
-        copy(0, rows);
-        return;
-    }
-    const size_t split = rows / 2;
-    const auto job = [&](int index) { index == 0 ? copy(0, split) : copy(split, rows); };
-    impl_->Worker().Run(std::ref(job));
+    impl_->ByRows(static_cast<int64_t>(std::min<uint64_t>(bytes / 4, INT64_MAX)), rows, copy);
 }
 
 void Rasterizer::Clear(const RenderTargets& targets, const D3DVIEWPORT9& viewport, DWORD rectCount,
                        const D3DRECT* rects, DWORD flags, D3DCOLOR color, float z, DWORD stencil) {
     const int64_t area = static_cast<int64_t>(targets.Color.Width) * targets.Color.Height;
     const int rows = std::max(targets.Color.Height, targets.Depth != nullptr ? targets.Depth->Height : 0);
-    if (impl_->ThreadsFor(area) < 2 || rows < 2) {
-        ClearTargets(targets, viewport, rectCount, rects, flags, color, z, stencil, 0, INT_MAX);
-        return;
-    }
-    // Two threads, each clearing half of the rows.
-    const int split = rows / 2;
-    const auto job = [&](int index) {
-        ClearTargets(targets, viewport, rectCount, rects, flags, color, z, stencil, index == 0 ? 0 : split,
-                     index == 0 ? split : INT_MAX);
-    };
-    impl_->Worker().Run(std::ref(job));
+    impl_->ByRows(area, static_cast<size_t>(std::max(rows, 0)), [&](size_t begin, size_t end) {
+        ClearTargets(targets, viewport, rectCount, rects, flags, color, z, stencil, static_cast<int>(begin),
+                     end == static_cast<size_t>(rows) ? INT_MAX : static_cast<int>(end));
+    });
 }
 
 }  // namespace wbx::raster

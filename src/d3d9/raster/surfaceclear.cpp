@@ -91,8 +91,7 @@ void ClearTargets(const RenderTargets& targets, const D3DVIEWPORT9& viewport, DW
 
     const Surface& target = targets.Color;
     if ((flags & D3DCLEAR_TARGET) && target.Bits != nullptr && target.Width > 0 && target.Height > 0) {
-        if ((target.Format == D3DFMT_X8R8G8B8 || target.Format == D3DFMT_A8R8G8B8) &&
-            target.Pitch >= target.Width * 4) {
+        if (IsColorTargetFormat(target.Format) && target.Pitch >= target.Width * 4) {
             forEachArea(target, [&](const PixelRect& r) { FillRows<uint32_t>(target, r, color, 0); });
         }
     }

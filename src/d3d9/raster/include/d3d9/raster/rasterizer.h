@@ -89,6 +89,10 @@ struct RenderTargets {
     const Surface* Depth = nullptr;  // depth-stencil surface, or none
 };
 
+// Whether draws and clears write colour targets of this format: the 32-bit
+// X8R8G8B8 and A8R8G8B8. A target of any other format is left untouched.
+bool IsColorTargetFormat(D3DFORMAT format);
+
 // One per device. Holds scratch memory (and worker threads, if any) so that
 // drawing a steady scene allocates nothing once warm.
 class Rasterizer {
