@@ -1,7 +1,8 @@
 // Copying a frame's rows out of a target: every row arrives whole, on one
-// thread or two (the split falls between rows, wherever the row count puts
-// it), with the pitches of both sides respected and nothing written beside
-// the rows (row padding and the memory around the target included).
+// thread or two (the bands the threads take fall between rows, wherever the
+// row count puts them), with the pitches of both sides respected and nothing
+// written beside the rows (row padding and the memory around the target
+// included).
 
 #include <gtest/gtest.h>
 

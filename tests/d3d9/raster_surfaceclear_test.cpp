@@ -10,6 +10,7 @@
 #include <random>
 #include <vector>
 
+#include "d3d9/raster/rasterizer.h"
 #include "surfaceclear.h"
 #include "surfaceformat.h"
 
@@ -147,6 +148,42 @@ TEST(RasterSurfaceClear, ADepthClearKeepsTheStencil) {
                 EXPECT_EQ(now & 0xFFu, was & 0xFFu);
                 EXPECT_EQ(now >> 8, 0xFFFFFFu);
             }
+        }
+    }
+}
+
+// The rasteriser's Clear shares the rows of a large frame between two
+// threads: colour and depth come out as one ClearTargets over every row
+// makes them, on one thread and on two, with a depth surface taller than
+// the target and rectangles crossing the rows where bands meet.
+TEST(RasterSurfaceClear, TheRasterisersClearOnOneOrTwoThreadsClearsEveryRow) {
+    const D3DRECT rects[] = {{0, 0, 1280, 3}, {7, 500, 1000, 900}, {1200, 700, 1300, 1100}};
+    const D3DVIEWPORT9 viewport{0, 0, 1280, 1033, 0.0f, 1.0f};
+    const DWORD flags = D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER | D3DCLEAR_STENCIL;
+    for (const DWORD rectCount : {0u, 3u}) {
+        const D3DRECT* given = rectCount != 0 ? rects : nullptr;
+        std::vector<uint8_t> expected[2];  // colour, depth
+        for (const int threads : {0, 1, 2}) {
+            std::mt19937 random(31);  // every run starts from the same memory
+            TestSurface color(D3DFMT_X8R8G8B8, 1280, 1000, 4, random);
+            TestSurface depth(D3DFMT_D24S8, 1280, 1033, 0, random);
+            RenderTargets targets;
+            targets.Color = color.surface;
+            targets.Depth = &depth.surface;
+            if (threads == 0) {
+                ClearTargets(targets, viewport, rectCount, given, flags, 0xFF102030u, 0.25f, 0x5A, 0,
+                             1 << 30);
+                expected[0] = color.memory;
+                expected[1] = depth.memory;
+                continue;
+            }
+            raster::Rasterizer r;
+            r.SetThreadCount(threads);
+            r.Clear(targets, viewport, rectCount, given, flags, 0xFF102030u, 0.25f, 0x5A);
+            EXPECT_EQ(color.memory, expected[0])
+                << threads << " threads, " << rectCount << " rectangles: colour";
+            EXPECT_EQ(depth.memory, expected[1])
+                << threads << " threads, " << rectCount << " rectangles: depth";
         }
     }
 }

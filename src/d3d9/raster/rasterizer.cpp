@@ -82,6 +82,10 @@ constexpr int kTileWidth = 1 << kTileShiftX, kTileHeight = 1 << kTileShiftY;
 // serial parts and the hand-overs cost more than the pixels it takes over.
 constexpr int64_t kTwoThreadArea = 1280 * 720;
 
+// Clears and frame copies on two threads go in about kBands bands of rows,
+// each at least kMinBandRows high.
+constexpr size_t kBands = 16, kMinBandRows = 16;
+
 // Solid triangles of at most this many primitives are drawn by one thread.
 constexpr uint64_t kTwoThreadPrimitives = 256;
 
@@ -118,17 +122,26 @@ struct Rasterizer::Impl {
         if (!worker) worker = std::make_unique<WorkerThread>();
         return *worker;
     }
-    // Calls rows(begin, end) for rows [0, count): once on this thread, or,
-    // where work over `area` pixels gets two threads, for the upper half
-    // here and the lower half on the worker.
+    // Calls rows(begin, end) over rows [0, count): once on this thread, or,
+    // where work over `area` pixels gets two threads, band by band on this
+    // thread and the worker, each taking the next band when done with one.
+    // A thread that starts late (a worker waking from sleep) or runs slow
+    // (a busy machine) then takes fewer bands instead of holding the other
+    // up at the end, as fixed halves would.
     template <class Rows>
     void ByRows(int64_t area, size_t count, const Rows& rows) {
         if (ThreadsFor(area) < 2 || count < 2) {
             rows(size_t{0}, count);
             return;
         }
-        const size_t split = count / 2;
-        const auto job = [&](int index) { index == 0 ? rows(size_t{0}, split) : rows(split, count); };
+        const size_t band = std::max<size_t>(kMinBandRows, (count + kBands - 1) / kBands);
+        std::atomic<size_t> next{0};
+        const auto job = [&](int) {
+            for (size_t begin = next.fetch_add(band, std::memory_order_relaxed); begin < count;
+                 begin = next.fetch_add(band, std::memory_order_relaxed)) {
+                rows(begin, std::min(begin + band, count));
+            }
+        };
         // Handed over by reference: a function object holding the captures
         // themselves would be allocated anew every call.
         Worker().Run(std::ref(job));
