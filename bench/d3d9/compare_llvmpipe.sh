@@ -34,10 +34,12 @@ for size in 640x480 1920x1080; do
     i=$((i + 1))
   done
 done
+# The median of the numbers on standard input, one a line.
+median() { sort -n | awk '{v[NR]=$1} END {print v[int((NR+1)/2)]}'; }
 echo "size      threads  ours wall  llvmpipe wall  ratio   ours cpu  llvmpipe cpu  ratio  (us, medians of $rounds runs)"
 for size in 640x480 1920x1080; do
   for t in 1 2; do
-    med() { grep "^$size $1 $t " "$out" | awk -v c="$2" '{print $c}' | sort -n | awk '{v[NR]=$1} END {print v[int((NR+1)/2)]}'; }
+    med() { grep "^$size $1 $t " "$out" | awk -v c="$2" '{print $c}' | median; }
     ow=$(med ours 4); oc=$(med ours 5); lw=$(med llvmpipe 4); lc=$(med llvmpipe 5)
     awk -v s="$size" -v t="$t" -v ow="$ow" -v lw="$lw" -v oc="$oc" -v lc="$lc" \
       'BEGIN {printf "%-9s %7d  %9d  %13d  %5.2f  %9d  %12d  %5.2f\n", s, t, ow, lw, ow / lw, oc, lc, oc / lc}'
@@ -49,8 +51,8 @@ for size in 640x480 1920x1080; do
     $3 == 1 { w1[++n1] = $4; c1[n1] = $5 }
     $3 == 2 { w2[++n2] = $4; c2[n2] = $5 }
     END { for (i = 1; i <= n1 && i <= n2; ++i) printf "%f %f\n", w2[i] / w1[i], c2[i] / c1[i] }' > "$out.ratio"
-  w=$(cut -d' ' -f1 "$out.ratio" | sort -n | awk '{v[NR]=$1} END {print v[int((NR+1)/2)]}')
-  c=$(cut -d' ' -f2 "$out.ratio" | sort -n | awk '{v[NR]=$1} END {print v[int((NR+1)/2)]}')
+  w=$(cut -d' ' -f1 "$out.ratio" | median)
+  c=$(cut -d' ' -f2 "$out.ratio" | median)
   lo=$(cut -d' ' -f1 "$out.ratio" | sort -n | head -1)
   hi=$(cut -d' ' -f1 "$out.ratio" | sort -n | tail -1)
   awk -v s="$size" -v w="$w" -v c="$c" -v lo="$lo" -v hi="$hi" \
